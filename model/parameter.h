@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/clock/clock.h"
+#include "model/link_state.h"
 
 using byte = std::uint8_t;
 
@@ -397,6 +398,7 @@ class Parameter {
   SharedText signalText;
   std::atomic<int> rotatingValue1{100};   // item 100
   std::atomic<int> rotatingValue2{200};   // item 101
+  LinkState link;                         // front-end link, readings and alarms
 
   // Locks (see the top of this file).
   mutable std::mutex loadLock;
