@@ -133,6 +133,16 @@ struct ReadingPoint {
 };
 static_assert(sizeof(ReadingPoint) == 16);
 
+// The reading that the platform text frame reports, kept by the recorder of a reading.
+struct PlatformReading {
+  int counter1 = 0;                          // first integer counter of the frame
+  int counter2 = 0;                          // second integer counter
+  float valueP = 0.0f;                       // oil pressure (sent with an oil-pressure sensor)
+  float valueL = 0.0f;                       // load
+  platform::clock::DateTime time;            // date and time of the reading
+  std::array<float, 8> displacements{};      // last readings of displacement channels 1-8
+};
+
 // The block through which a dialog asks a keypad for a value.
 struct KeypadRequest {
   std::string caption;
@@ -336,6 +346,10 @@ class Parameter {
   std::atomic<int> selectedJackGroup{-1};
   std::array<std::atomic<float>, kJackCalibrationSize> jackCalibration{};
   JackSensorEntry currentJack;            // the looked-up jack or sensor entry
+  // Platform text frames: switch (1 builds them), the number the recorder passes, the reported reading.
+  std::atomic<byte> platformTextSwitch{0};
+  int platformTextNumber = 0;
+  PlatformReading platformReading;
 
   // 6. Upload and link state.
   std::atomic<int> uploadStatus{0};       // module / box status code
