@@ -1,0 +1,185 @@
+// The device root and the mapping of instrument paths onto it.
+#include <cerrno>
+#include <mutex>
+#include <system_error>
+
+#include "platform/fs/fs.h"
+#include "platform/fs/internal.h"
+#include "platform/text/text.h"
+
+namespace platform::fs {
+
+namespace stdfs = std::filesystem;
+
+namespace {
+std::mutex g_rootMutex;
+stdfs::path g_root;
+}  // namespace
+
+const char* errorText(Error e) {
+  switch (e) {
+    case Error::None: return "no error";
+    case Error::NotFound: return "file or folder not found";
+    case Error::Exists: return "already exists";
+    case Error::AccessDenied: return "access denied";
+    case Error::DiskFull: return "disk full";
+    case Error::BadPath: return "bad path";
+    case Error::NotOpen: return "file not open";
+    case Error::PowerLost: return "power lost";
+    case Error::Injected: return "injected failure";
+    case Error::Io: return "input/output error";
+  }
+  return "unknown error";
+}
+
+void setRoot(const stdfs::path& r) {
+  std::lock_guard<std::mutex> lock(g_rootMutex);
+  g_root = r;
+}
+
+stdfs::path root() {
+  std::lock_guard<std::mutex> lock(g_rootMutex);
+  return g_root;
+}
+
+namespace detail {
+
+Error fromErrno(int e) {
+  switch (e) {
+    case 0: return Error::None;
+    case ENOENT:
+    case ENOTDIR: return Error::NotFound;
+    case EEXIST:
+    case ENOTEMPTY: return Error::Exists;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ETXTBSY:
+    case EBUSY: return Error::AccessDenied;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG: return Error::DiskFull;
+    case ENAMETOOLONG:
+    case ELOOP: return Error::BadPath;
+    case EBADF: return Error::NotOpen;
+    default: return Error::Io;
+  }
+}
+
+bool splitPath(std::string_view path, std::vector<std::string>& parts) {
+  parts.clear();
+  if (path.empty()) return false;
+  std::size_t i = 0;
+  while (i <= path.size()) {
+    std::size_t j = i;
+    while (j < path.size() && path[j] != '\\' && path[j] != '/') ++j;
+    const std::string_view comp = path.substr(i, j - i);
+    if (comp.find('\0') != std::string_view::npos) return false;
+    if (comp == "..") {
+      if (parts.empty()) return false;
+      parts.pop_back();
+    } else if (!comp.empty() && comp != ".") {
+      parts.emplace_back(comp);
+    }
+    i = j + 1;
+  }
+  return true;
+}
+
+std::string matchChild(const stdfs::path& folder, const std::string& name) {
+  std::error_code ec;
+  if (stdfs::symlink_status(folder / name, ec).type() != stdfs::file_type::not_found && !ec) return name;
+  std::string best;
+  bool found = false;
+  stdfs::directory_iterator it(folder, ec);
+  if (ec) return name;
+  for (const stdfs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) break;
+    std::string candidate = it->path().filename().string();
+    if (text::equalsIgnoreCase(candidate, name) && (!found || candidate < best)) {
+      best = std::move(candidate);
+      found = true;
+    }
+  }
+  return found ? best : name;
+}
+
+bool isTempName(std::string_view name) {
+  return name.size() > kTempSuffix.size() &&
+         text::equalsIgnoreCase(name.substr(name.size() - kTempSuffix.size()), kTempSuffix);
+}
+
+}  // namespace detail
+
+stdfs::path hostPath(std::string_view instrumentPath) {
+  std::vector<std::string> parts;
+  if (!detail::splitPath(instrumentPath, parts)) return {};
+  stdfs::path host = root();
+  if (host.empty()) return {};
+  bool existing = true;
+  for (const std::string& part : parts) {
+    if (existing) {
+      const std::string name = detail::matchChild(host, part);
+      std::error_code ec;
+      host /= name;
+      if (!stdfs::exists(stdfs::symlink_status(host, ec))) existing = false;
+    } else {
+      host /= part;
+    }
+  }
+  return host;
+}
+
+// Wildcards compare characters, not bytes: a '?' stands for one whole UTF-8 character.
+namespace {
+std::u32string codePoints(std::string_view s) {
+  std::u32string out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    if (i + len > s.size()) len = 1;
+    char32_t cp = len == 1 ? c : (c & (0x7F >> len));
+    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    if (cp >= 'A' && cp <= 'Z') cp = cp - 'A' + 'a';
+    out += cp;
+    i += len;
+  }
+  return out;
+}
+
+bool matchPoints(const std::u32string& p, const std::u32string& n) {
+  std::size_t pi = 0, ni = 0, starP = std::u32string::npos, starN = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+      ++pi;
+      ++ni;
+    } else if (pi < p.size() && p[pi] == U'*') {
+      starP = pi++;
+      starN = ni;
+    } else if (starP != std::u32string::npos) {
+      pi = starP + 1;
+      ni = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == U'*') ++pi;
+  return pi == p.size();
+}
+}  // namespace
+
+bool wildcardMatch(std::string_view pattern, std::string_view name) {
+  const std::u32string n = codePoints(name);
+  if (matchPoints(codePoints(pattern), n)) return true;
+  // As on the instrument, a pattern ending in ".*" also takes names without an extension ("*.*" is all).
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*") {
+    return matchPoints(codePoints(pattern.substr(0, pattern.size() - 2)), n);
+  }
+  return false;
+}
+
+}  // namespace platform::fs

@@ -1,0 +1,92 @@
+#include <string>
+
+#include "fs_fixture.h"
+
+namespace fs = platform::fs;
+using platform::fs::File;
+using Names = std::vector<std::string>;
+
+namespace {
+
+struct PathCase {
+  const char* instrument;
+  const char* host;  // relative to the root; nullptr for a bad path
+};
+
+class HostPath : public FsTest, public ::testing::WithParamInterface<PathCase> {};
+
+TEST_P(HostPath, MapsUnderTheRoot) {
+  const PathCase& c = GetParam();
+  if (c.host == nullptr) {
+    EXPECT_TRUE(fs::hostPath(c.instrument).empty()) << c.instrument;
+  } else {
+    const std::string rel = c.host;
+    EXPECT_EQ(fs::hostPath(c.instrument), rel.empty() ? root_ : root_ / rel) << c.instrument;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostPath,
+    ::testing::Values(PathCase{"\\nandflash\\krv718.ini", "nandflash/krv718.ini"},
+                      PathCase{"/Storage Card/Backup/a.krv", "Storage Card/Backup/a.krv"},
+                      PathCase{"\\Storage Card\\Backup\\", "Storage Card/Backup"},
+                      PathCase{"\\\xE7\xA1\xAC\xE7\x9B\x98\\", "\xE7\xA1\xAC\xE7\x9B\x98"},
+                      PathCase{"\\a\\.\\b\\..\\c.txt", "a/c.txt"},
+                      PathCase{"\\", ""},
+                      PathCase{"", nullptr},
+                      PathCase{"\\..\\etc\\passwd", nullptr},
+                      PathCase{"\\a\\..\\..\\x", nullptr},
+                      PathCase{"..", nullptr}));
+
+TEST_F(FsTest, NoRootMeansBadPath) {
+  fs::setRoot({});
+  EXPECT_TRUE(fs::hostPath("\\a.txt").empty());
+  fs::Error err = fs::Error::None;
+  EXPECT_FALSE(fs::writeFile("\\a.txt", "x", &err));
+  EXPECT_EQ(err, fs::Error::BadPath);
+}
+
+TEST_F(FsTest, EveryComponentIsFoundWhateverItsCase) {
+  put("NandFlash/Data/QJDdat.dat", "old");
+  EXPECT_EQ(fs::hostPath("\\nandflash\\DATA\\qjddat.DAT"), root_ / "NandFlash/Data/QJDdat.dat");
+  // Components past the first missing one keep the case given.
+  EXPECT_EQ(fs::hostPath("\\NANDFLASH\\New\\Sub\\F.txt"), root_ / "NandFlash/New/Sub/F.txt");
+  std::string s;
+  ASSERT_TRUE(fs::readFile("\\NANDFLASH\\data\\QJDDAT.DAT", s));
+  EXPECT_EQ(s, "old");
+}
+
+TEST_F(FsTest, OneFileNeverBecomesTwo) {
+  put("nandflash/QJDdat.dat", "first");
+  ASSERT_TRUE(fs::writeFile("\\NANDflash\\QJDdat.DAT", "second"));
+  ASSERT_TRUE(fs::replaceFile("\\nandflash\\qjddat.dat", "third"));
+  ASSERT_TRUE(fs::copyFile("\\nandflash\\QJDdat.dat", "\\NANDFLASH\\QJDDAT.dat"));
+  File f;
+  ASSERT_TRUE(f.open("\\nandflash\\QJDDAT.DAT", File::ReadWrite | File::Create | File::NoTruncate));
+  f.close();
+  EXPECT_EQ(names("nandflash"), (Names{"QJDdat.dat"}));
+  EXPECT_EQ(get("nandflash/QJDdat.dat"), "third");
+  ASSERT_TRUE(fs::deleteFile("\\NandFlash\\qjddat.dat"));
+  EXPECT_EQ(names("nandflash"), Names{});
+}
+
+TEST_F(FsTest, NewEntriesKeepTheCaseGiven) {
+  ASSERT_TRUE(fs::createFolders("\\Storage Card\\Backup"));
+  ASSERT_TRUE(fs::writeFile("\\storage card\\backup\\Pile-01.KRV", "x"));
+  EXPECT_EQ(names(), (Names{"Storage Card"}));
+  EXPECT_EQ(names("Storage Card/Backup"), (Names{"Pile-01.KRV"}));
+}
+
+TEST_F(FsTest, ExactNameWinsElseFirstInSortedOrder) {
+  put("d/a.TXT", "lower-a");
+  put("d/A.txt", "upper-A");
+  std::string s;
+  ASSERT_TRUE(fs::readFile("\\d\\a.TXT", s));
+  EXPECT_EQ(s, "lower-a");
+  ASSERT_TRUE(fs::readFile("\\d\\A.txt", s));
+  EXPECT_EQ(s, "upper-A");
+  ASSERT_TRUE(fs::readFile("\\d\\A.TXT", s));  // no exact match: "A.txt" sorts before "a.TXT"
+  EXPECT_EQ(s, "upper-A");
+}
+
+}  // namespace
