@@ -33,7 +33,6 @@ struct LinkState {
   std::atomic<float> meanDisplacement{0.0f};
   std::atomic<float> meanGroup1{0.0f};
   std::atomic<float> meanGroup2{0.0f};
-  std::atomic<float> rangeLimit{0.0f};  // displacement range limit in hundredths (0: none)
   // Whether each gauge is on, refreshed from the header records on the user-interface thread.
   std::array<std::atomic<byte>, 8> gaugeOn{};
 
@@ -66,6 +65,7 @@ struct LinkState {
   std::atomic<byte> pressureDeviation{0};
 
   // Command step (poll thread; user-interface writes of these hold the channel's loadLock).
+  std::atomic<int> reloadPercent{0};    // the re-load limit (item 25) is a percentage of the step load
   std::atomic<byte> pumpBlock{0};
   std::atomic<byte> manualOverride{0};
   std::atomic<byte> autoLoading{0};
