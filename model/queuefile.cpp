@@ -1,0 +1,153 @@
+// The upload queue files of a channel: 128-byte slots, sent ones marked "OVER".
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "model/datafiles.h"
+#include "model/journal.h"
+#include "platform/fs/fs.h"
+
+namespace fs = platform::fs;
+
+namespace {
+
+constexpr long long kSlot = static_cast<long long>(kQueueRecordSize);
+
+std::deque<QueueRecord>& queueOf(Parameter& p, int which) { return which == 0 ? p.moduleQueue : p.boxQueue; }
+std::string& pathOf(Parameter& p, int which) { return which == 0 ? p.moduleQueuePath : p.boxQueuePath; }
+
+bool skipped(const char* first4) {
+  return std::memcmp(first4, "OVER", 4) == 0 || std::memcmp(first4, "0000", 4) == 0;
+}
+
+// Opens the queue file for reading and writing, creating it when missing.
+bool openQueueFile(fs::File& f, const std::string& path) {
+  if (path.empty() || !filejournal::Recover(path)) return false;
+  const unsigned mode = fs::isFile(path) ? fs::File::ReadWrite
+                                         : fs::File::ReadWrite | fs::File::Create;
+  return f.open(path, mode);
+}
+
+// Appends the bytes as the slot after the last whole one (over a partial slot a power loss left).
+bool appendSlot(const std::string& path, const byte* bytes, std::int64_t& slot) {
+  slot = QueueRecord::kNoSlot;
+  fs::File f;
+  if (!openQueueFile(f, path)) return false;
+  const long long length = f.length();
+  if (length < 0) return false;
+  const long long whole = length / kSlot;
+  if (f.seek(whole * kSlot) != whole * kSlot || !f.write(bytes, kQueueRecordSize) || !f.flush() || !f.close())
+    return false;
+  slot = whole;
+  return true;
+}
+
+// Marks slot `slot` (or, with kNoSlot and `firstPending`, the first pending slot) "OVER".
+bool markSlot(const std::string& path, std::int64_t slot, bool firstPending) {
+  fs::File f;
+  if (!openQueueFile(f, path)) return false;
+  const long long length = f.length();
+  if (length < 0) return false;
+  const long long whole = length / kSlot;
+  char head[4];
+  if (firstPending) {
+    slot = QueueRecord::kNoSlot;
+    for (long long i = 0; i < whole; ++i) {
+      if (f.seek(i * kSlot) != i * kSlot || !f.readExact(head, 4)) return false;
+      if (!skipped(head)) {
+        slot = i;
+        break;
+      }
+    }
+  } else if (slot >= 0 && slot < whole) {
+    if (f.seek(slot * kSlot) != slot * kSlot || !f.readExact(head, 4)) return false;
+    if (skipped(head)) slot = QueueRecord::kNoSlot;
+  } else {
+    slot = QueueRecord::kNoSlot;
+  }
+  f.close();
+  if (slot == QueueRecord::kNoSlot) return true;
+  return filejournal::PatchFile(path, {{slot * kSlot, std::string("OVER")}});
+}
+
+// Deletes the file when nothing holds it: no re-send, no running test, an empty queue.
+void deleteWhenDone(Parameter& p, int which) {
+  if (p.resendHold.load() != 0 || p.keepQueueFile.load() != 0 || p.testRunning.load() != 0) return;
+  if (!queueOf(p, which).empty()) return;
+  std::string& path = pathOf(p, which);
+  if (path.empty()) return;
+  fs::deleteFile(path);
+  filejournal::Discard(path);
+  path.clear();
+}
+
+// mode and slot as WriteQueueFile; the caller holds queueLock.
+int writeLocked(int mode, int which, Parameter& p, std::int64_t* slot) {
+  const std::string path = pathOf(p, which);
+  bool ok = true;
+  if (mode == 0) {
+    std::int64_t s = QueueRecord::kNoSlot;
+    ok = appendSlot(path, p.queueBuild.data(), s);
+    if (slot) *slot = s;
+  } else if (mode == 1) {
+    ok = markSlot(path, slot ? *slot : QueueRecord::kNoSlot, slot == nullptr);
+  } else {
+    fs::File f;
+    ok = openQueueFile(f, path);
+  }
+  if (!ok) return 0;
+  deleteWhenDone(p, which);
+  return 1;
+}
+
+}  // namespace
+
+namespace JDQFile {
+
+int WriteQueueFile(const std::string&, int mode, int which, Parameter& p, std::int64_t* slot) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  return writeLocked(mode, which, p, slot);
+}
+
+int LoadQueueFile(const std::string&, int, int which, Parameter& p) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  const std::string path = pathOf(p, which);
+  std::string data;
+  if (path.empty() || !filejournal::ReadRecovered(path, data)) return 0;
+  std::deque<QueueRecord>& queue = queueOf(p, which);
+  queue.clear();
+  const std::size_t whole = data.size() / kQueueRecordSize;
+  for (std::size_t i = 0; i < whole; ++i) {
+    const char* at = data.data() + i * kQueueRecordSize;
+    if (skipped(at)) continue;
+    QueueRecord r;
+    std::memcpy(r.bytes.data(), at, kQueueRecordSize);
+    r.slot = static_cast<std::int64_t>(i);
+    queue.push_back(r);
+  }
+  return 1;
+}
+
+int EnqueueRecord(Parameter& p, int which) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  std::deque<QueueRecord>& queue = queueOf(p, which);
+  QueueRecord r;
+  r.bytes = p.queueBuild;
+  queue.push_back(r);  // first, so the file is not taken for an emptied queue
+  return writeLocked(0, which, p, &queue.back().slot);
+}
+
+int AcknowledgeHead(Parameter& p, int which) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  std::deque<QueueRecord>& queue = queueOf(p, which);
+  if (queue.empty()) return 0;
+  std::int64_t slot = queue.front().slot;
+  queue.pop_front();
+  return writeLocked(1, which, p, &slot);
+}
+
+}  // namespace JDQFile
