@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/clock/clock.h"
+#include "platform/device/device.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
@@ -128,4 +129,24 @@ std::string FileNameFromText(const std::string& text) {
     }
   }
   return out;
+}
+
+int ShortBeep(int boardFlag) {
+  namespace dev = platform::device;
+  if (boardFlag == 1) {
+    const dev::Handle h = dev::open("UDC1:");
+    dev::control(h, dev::kUdcBuzzerOn);
+    dev::control(h, dev::kUdcBuzzerOnEnd);
+    platform::clock::sleepMs(50);
+    dev::control(h, dev::kUdcBuzzerOff);
+    dev::control(h, dev::kUdcBuzzerOffEnd);
+    if (h != dev::kInvalidHandle) dev::close(h);
+  } else {
+    const dev::Handle h = dev::open("MSC1:");
+    dev::control(h, dev::kMscBuzzer, std::uint32_t{1});
+    platform::clock::sleepMs(50);
+    dev::control(h, dev::kMscBuzzer, std::uint32_t{0});
+    if (h != dev::kInvalidHandle) dev::close(h);
+  }
+  return 1;
 }

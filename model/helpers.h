@@ -44,6 +44,10 @@ std::string GetProgramRoot(int boardFlag);  // "\nandflash\" or "\DISK\"
 std::string GetSdCardDir(int boardFlag);    // "\Storage Card\" or "\Storage_Card\"
 std::string GetUsbDiskRoot(int boardFlag);  // "\Hard Disk\" or "\硬盘\"
 
+// The 50 ms key-click and alert beep of the board buzzer ("UDC1:" on board 1, else "MSC1:"). A device
+// that cannot be opened makes no sound. Returns 1.
+int ShortBeep(int boardFlag);
+
 // A file name made from typed text (serial number, pile number, external serial number): each of
 // \ / : * ? " < > | becomes '_'. Every path built from such a text goes through it.
 std::string FileNameFromText(const std::string& text);

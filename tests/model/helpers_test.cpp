@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "model/helpers.h"
+#include "platform/clock/clock.h"
+#include "platform/device/device.h"
 #include "model_fixture.h"
 
 TEST(RoundHalfEven, RoundsHalvesToTheEvenDigit) {
@@ -147,4 +149,19 @@ TEST_F(StorageFolders, FileExistsForFilesAndFolders) {
   EXPECT_TRUE(FileExists("\\NANDFLASH\\sentryc.exe"));
   EXPECT_FALSE(FileExists("\\nandflash\\RefitC.exe"));
   EXPECT_FALSE(FileExists("\\Storage Card\\"));
+}
+
+TEST(ShortBeep, ClicksTheBuzzerOfEachBoard) {
+  platform::clock::configure(platform::clock::Mode::Real);
+  for (int board : {1, 0}) {
+    platform::device::resetBoard();
+    EXPECT_EQ(ShortBeep(board), 1);
+    const platform::device::Board b = platform::device::board();
+    EXPECT_FALSE(b.buzzerOn) << board;
+    ASSERT_EQ(b.buzzerLog.size(), 2u) << board;
+    EXPECT_TRUE(b.buzzerLog[0].on);
+    EXPECT_GE(b.buzzerLog[1].atMs - b.buzzerLog[0].atMs, 50u);
+    EXPECT_EQ(b.keyClicks, 1);
+    EXPECT_EQ(b.openHandles, 0);
+  }
 }
