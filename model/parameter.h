@@ -314,6 +314,10 @@ class Parameter {
   std::array<int, 17> levelMinutes{};
   float levelMinutesLast = 0.0f;          // levelMinutes[17], item 73
   std::array<float, 20> levelLoads{};     // load of each level
+  // Set by the standard dialog's OK; the control tick and the reading recorder act on them.
+  std::atomic<byte> procedureChanged{0};  // level-change flag: the control load changed (recorder clears)
+  std::atomic<int> controlRequest{0};     // 2 when the control load changed while the test runs
+  std::atomic<byte> pumpProcedure{0};     // pump-procedure flag; cleared when a load programme is committed
 
   // 5. Sensor, jack and protection data.
   std::atomic<float> protection1{0.0f};   // item 28
