@@ -84,6 +84,9 @@ class FaultBackend : public Backend {
 
   void failCall(Call kind, long long n);
   void cutPowerAfter(long long steps);
+  // With this on, a cut also loses the data written to each file since its last sync: the file goes
+  // back to what its last sync (or its first open here) left, as a disk cache may drop it. Off by default.
+  void loseUnsyncedOnCut(bool on);
   void restorePower();   // power back; no fault armed; counters reset
   bool powerLost() const;
   long long steps() const;
