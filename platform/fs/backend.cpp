@@ -6,7 +6,9 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <map>
 #include <mutex>
+#include <string>
 
 #include "platform/fs/fs.h"
 #include "platform/fs/internal.h"
@@ -124,6 +126,74 @@ struct FaultBackend::State {
   long long steps = 0;
   bool lost = false;
 
+  // Data not yet synced, for loseUnsyncedOnCut: the content each file had at its last sync.
+  struct Tracked {
+    std::string synced;
+    bool dirty = false;
+  };
+  bool loseUnsynced = false;
+  std::map<std::string, Tracked> files;  // by host path
+  std::map<int, std::string> fds;        // open descriptor -> host path
+
+  static std::string contentOf(const std::string& path) {
+    std::string out;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buf[65536];
+    for (;;) {
+      const ssize_t r = ::read(fd, buf, sizeof buf);
+      if (r <= 0) break;
+      out.append(buf, static_cast<std::size_t>(r));
+    }
+    ::close(fd);
+    return out;
+  }
+  void markDirty(int fd) {
+    const auto it = fds.find(fd);
+    if (it != fds.end()) files[it->second].dirty = true;
+  }
+  void markSynced(int fd) {
+    const auto it = fds.find(fd);
+    if (it == fds.end()) return;
+    Tracked& t = files[it->second];
+    t.synced = contentOf(it->second);
+    t.dirty = false;
+  }
+  void renamed(const std::string& from, const std::string& to) {
+    files.erase(to);
+    const auto it = files.find(from);
+    if (it != files.end()) {
+      Tracked t = std::move(it->second);
+      files.erase(it);
+      files.emplace(to, std::move(t));
+    }
+    for (auto& [fd, path] : fds) {
+      if (path == from) path = to;
+    }
+  }
+  // The moment of the cut: unsynced data is gone.
+  void dropUnsynced() {
+    for (auto& [path, t] : files) {
+      if (!t.dirty) continue;
+      const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+      if (fd >= 0) {
+        std::size_t done = 0;
+        while (done < t.synced.size()) {
+          const ssize_t r = ::write(fd, t.synced.data() + done, t.synced.size() - done);
+          if (r <= 0) break;
+          done += static_cast<std::size_t>(r);
+        }
+        ::close(fd);
+      }
+      t.dirty = false;
+    }
+  }
+  void powerOff(Error& err) {
+    lost = true;
+    err = Error::PowerLost;
+    if (loseUnsynced) dropUnsynced();
+  }
+
   // Checks power and an injected failure for one call of `kind`; false (with err) when it must fail.
   bool enter(Call kind, Error& err) {
     if (lost) {
@@ -140,8 +210,7 @@ struct FaultBackend::State {
   // One step that changes the disk; false (power now lost) when the cut comes at it.
   bool step(Error& err) {
     if (cutAt >= 0 && steps >= cutAt) {
-      lost = true;
-      err = Error::PowerLost;
+      powerOff(err);
       return false;
     }
     ++steps;
@@ -174,6 +243,17 @@ void FaultBackend::restorePower() {
   s_->steps = 0;
   s_->failArmed = false;
   s_->calls.fill(0);
+  s_->files.clear();
+  s_->fds.clear();
+}
+
+void FaultBackend::loseUnsyncedOnCut(bool on) {
+  std::lock_guard<std::mutex> lock(s_->m);
+  s_->loseUnsynced = on;
+  if (!on) {
+    s_->files.clear();
+    s_->fds.clear();
+  }
 }
 
 bool FaultBackend::powerLost() const {
@@ -191,7 +271,16 @@ int FaultBackend::open(const stdfs::path& p, int flags, Error& err) {
   if (!s_->enter(Call::Open, err)) return -1;
   // An open that may create or empty a file changes the disk.
   if ((flags & (O_CREAT | O_TRUNC)) != 0 && !s_->step(err)) return -1;
-  return realBackend().open(p, flags, err);
+  if (!s_->loseUnsynced) return realBackend().open(p, flags, err);
+  const std::string key = p.string();
+  const bool known = s_->files.count(key) != 0;
+  const std::string before = known ? std::string() : State::contentOf(key);
+  const int fd = realBackend().open(p, flags, err);
+  if (fd < 0) return fd;
+  s_->fds[fd] = key;
+  if (!known) s_->files[key].synced = before;
+  if ((flags & O_TRUNC) != 0) s_->markDirty(fd);
+  return fd;
 }
 
 bool FaultBackend::close(int fd, Error& err) {
@@ -200,10 +289,16 @@ bool FaultBackend::close(int fd, Error& err) {
     // The descriptor is released all the same, so a test does not leak it.
     Error ignored;
     realBackend().close(fd, ignored);
+    s_->fds.erase(fd);
     err = Error::PowerLost;
     return false;
   }
-  if (!s_->enter(Call::Close, err)) return false;
+  s_->fds.erase(fd);
+  if (!s_->enter(Call::Close, err)) {
+    Error ignored;
+    realBackend().close(fd, ignored);  // a failed close still releases the descriptor
+    return false;
+  }
   return realBackend().close(fd, err);
 }
 
@@ -236,9 +331,9 @@ long long FaultBackend::write(int fd, const void* buf, std::size_t n, Error& err
     done += static_cast<std::size_t>(r);
   }
   s_->steps += static_cast<long long>(done);
+  if (done > 0) s_->markDirty(fd);
   if (cut && !failed) {
-    s_->lost = true;
-    err = Error::PowerLost;
+    s_->powerOff(err);
     return -1;
   }
   if (failed && done == 0) return -1;
@@ -254,13 +349,17 @@ long long FaultBackend::seek(int fd, long long offset, int whence, Error& err) {
 bool FaultBackend::truncate(int fd, long long length, Error& err) {
   std::lock_guard<std::mutex> lock(s_->m);
   if (!s_->enter(Call::Truncate, err) || !s_->step(err)) return false;
-  return realBackend().truncate(fd, length, err);
+  if (!realBackend().truncate(fd, length, err)) return false;
+  s_->markDirty(fd);
+  return true;
 }
 
 bool FaultBackend::sync(int fd, Error& err) {
   std::lock_guard<std::mutex> lock(s_->m);
   if (!s_->enter(Call::Sync, err)) return false;
-  return realBackend().sync(fd, err);
+  if (!realBackend().sync(fd, err)) return false;
+  s_->markSynced(fd);
+  return true;
 }
 
 bool FaultBackend::syncFolder(const stdfs::path& folder, Error& err) {
@@ -272,13 +371,17 @@ bool FaultBackend::syncFolder(const stdfs::path& folder, Error& err) {
 bool FaultBackend::rename(const stdfs::path& from, const stdfs::path& to, Error& err) {
   std::lock_guard<std::mutex> lock(s_->m);
   if (!s_->enter(Call::Rename, err) || !s_->step(err)) return false;
-  return realBackend().rename(from, to, err);
+  if (!realBackend().rename(from, to, err)) return false;
+  s_->renamed(from.string(), to.string());
+  return true;
 }
 
 bool FaultBackend::remove(const stdfs::path& p, Error& err) {
   std::lock_guard<std::mutex> lock(s_->m);
   if (!s_->enter(Call::Remove, err) || !s_->step(err)) return false;
-  return realBackend().remove(p, err);
+  if (!realBackend().remove(p, err)) return false;
+  s_->files.erase(p.string());
+  return true;
 }
 
 bool FaultBackend::makeFolder(const stdfs::path& p, Error& err) {

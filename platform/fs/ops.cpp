@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 #include <system_error>
 
 #include "platform/fs/fs.h"
@@ -55,8 +56,12 @@ std::string givenName(std::string_view path) {
 // Writes `target` durably: the content goes to a temporary file beside it, which is flushed, renamed
 // over the target, and the folder flushed. At every moment the target holds its old or its new content.
 // A temporary left by an earlier cut is emptied and reused.
+// Durable writes share one temporary name per target, so they take turns.
+std::mutex g_durableMutex;
+
 bool durableWrite(const stdfs::path& target, const std::function<bool(int fd, Error& err)>& fill,
                   Error* out) {
+  std::lock_guard<std::mutex> lock(g_durableMutex);
   const stdfs::path folder = target.parent_path();
   if (typeOf(folder) != stdfs::file_type::directory) return fail(out, Error::NotFound);
   if (typeOf(target) == stdfs::file_type::directory) return fail(out, Error::AccessDenied);
