@@ -225,6 +225,11 @@ bool SerialPort::isOpen() const {
   return fd_ >= 0 && !closing_;
 }
 
+std::string SerialPort::name() const {
+  std::lock_guard<std::mutex> lk(m_);
+  return name_;
+}
+
 int SerialPort::enter() {
   std::lock_guard<std::mutex> lk(m_);
   if (fd_ < 0 || closing_) return -1;

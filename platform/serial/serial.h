@@ -88,7 +88,7 @@ class SerialPort {
   // with DTR and RTS raised. An open port is closed first. Clears an earlier cancel().
   Error open(std::string_view name, const Settings& settings = {});
   bool isOpen() const;
-  const std::string& name() const { return name_; }  // canonical name of the last open
+  std::string name() const;  // canonical name of the last successful open
   // Releases the device (cancels every wait first). A closed port may be opened again.
   void close();
 
@@ -134,7 +134,7 @@ class SerialPort {
   int fd_ = -1;        // guarded by m_
   int users_ = 0;      // calls using fd_, guarded by m_
   bool closing_ = false;
-  std::string name_;
+  std::string name_;   // guarded by m_
   int wakeFd_ = -1;    // eventfd that cancel() signals; lives as long as the object
   std::atomic<bool> cancelled_{false};
 };
