@@ -150,12 +150,14 @@ void FrontEndLink::send(int n, const CommandFrame& frame) {
     int c = p.framesSent.load();
     p.framesSent.store(c <= 2000 ? c + 1 : 2000);
     auto r = port_.write(frame.data(), frame.size(), kWriteTimeout);
+  bytesWritten_.fetch_add(r.count);
     if (r.count == kCommandSize) p.replyTaken.store(0);
     return;
   }
   if (board_.load() == 1) {
     port_.purge(serial::Purge::Both);
     auto r = port_.write(frame.data(), frame.size(), kWriteTimeout);
+  bytesWritten_.fetch_add(r.count);
     if (r.count == kCommandSize) {
       if (waitOrStop(30)) return;
       p.replyTaken.store(0);
@@ -170,6 +172,7 @@ void FrontEndLink::send(int n, const CommandFrame& frame) {
   dev::control(msc, dev::kMscDirection, 1u);
   port_.purge(serial::Purge::Both);
   auto r = port_.write(frame.data(), frame.size(), kWriteTimeout);
+  bytesWritten_.fetch_add(r.count);
   if (r.count == kCommandSize) {
     if (waitOrStop(30)) return;
     dev::control(msc, dev::kMscDirection, 0u);
@@ -204,6 +207,7 @@ void FrontEndLink::readerLoop() {
     std::array<std::uint8_t, kReplySize> buf{};
     auto r = port_.read(buf.data(), buf.size());
     if (r.count > 0) OnFrontEndFrame(buf.data());
+    bytesHandled_.fetch_add(r.count);
   }
 }
 

@@ -47,6 +47,9 @@ class FrontEndLink {
   void PollChannel(int n);                 // 1..3
   void OnFrontEndFrame(const std::uint8_t* bytes);  // 32 bytes
   int lastPolled() const { return lastPolled_.load(); }
+  // Bytes written to the port, and bytes read from it and handled (for diagnostics and tests).
+  std::uint64_t bytesWritten() const { return bytesWritten_.load(); }
+  std::uint64_t bytesHandled() const { return bytesHandled_.load(); }
 
   // User-interface thread.
   void UpdateLinkQuality(int n);
@@ -78,6 +81,8 @@ class FrontEndLink {
   std::atomic<bool> radio_{false};
   std::atomic<int> board_{1};
   std::atomic<int> selected_{0};  // channel shown on screen, 0 none
+  std::atomic<std::uint64_t> bytesWritten_{0};
+  std::atomic<std::uint64_t> bytesHandled_{0};
 
   std::mutex deviceLock_;
   platform::device::Handle msc_ = platform::device::kInvalidHandle;

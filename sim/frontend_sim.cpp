@@ -90,7 +90,10 @@ void FrontEndSimulator::run() {
     if (fds[1].revents) return;
     if (fds[0].revents & POLLIN) {
       ssize_t n = ::read(master_, buf, sizeof buf);
-      if (n > 0) takeBytes(buf, static_cast<std::size_t>(n));
+      if (n > 0) {
+        takeBytes(buf, static_cast<std::size_t>(n));
+        taken_.fetch_add(static_cast<std::uint64_t>(n));
+      }
     } else if (fds[0].revents & (POLLHUP | POLLERR)) {
       // No reader on the other side right now; wait for the stop request or new data.
       pollfd w = {wake_[0], POLLIN, 0};
@@ -129,6 +132,7 @@ void FrontEndSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
         ssize_t w = ::write(master_, reply.data() + off, reply.size() - off);
         if (w > 0) {
           off += static_cast<std::size_t>(w);
+          sent_.fetch_add(static_cast<std::uint64_t>(w));
         } else if (w < 0 && errno == EAGAIN) {
           pollfd o = {master_, POLLOUT, 0};
           ::poll(&o, 1, 50);

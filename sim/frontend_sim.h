@@ -42,6 +42,9 @@ class FrontEndSimulator {
   std::vector<Received> received() const;
   void clearLog();
   int garbledFrames() const { return garbled_.load(); }
+  // Bytes taken from the terminal and handled (answered), and bytes sent back.
+  std::uint64_t bytesTaken() const { return taken_.load(); }
+  std::uint64_t bytesSent() const { return sent_.load(); }
 
  private:
   void run();
@@ -57,6 +60,8 @@ class FrontEndSimulator {
   mutable std::mutex logLock_;
   std::vector<Received> log_;
   std::atomic<int> garbled_{0};
+  std::atomic<std::uint64_t> taken_{0};
+  std::atomic<std::uint64_t> sent_{0};
 };
 
 // The port name the simulator takes by default: the wired port of the device root's board.
