@@ -129,7 +129,7 @@ struct Clock {
   std::thread::id runningThread;
   std::thread timerThread;
   bool timerThreadStop = false;
-  std::thread::id timerThreadId;
+  std::thread::id advancer;            // the thread inside advance(), if any
 
   // Threads blocked in timed sleeps and waits.
   std::vector<Waiter*> waiters;
@@ -524,7 +524,12 @@ void sleepMs(std::uint32_t ms) {
 void advance(std::uint64_t ms) {
   Clock& c = clk();
   std::unique_lock lk(c.m);
+  // One advance at a time (a timer callback may advance further on the same thread).
+  const std::thread::id self = std::this_thread::get_id();
+  c.cv.wait(lk, [&] { return c.advancer == std::thread::id() || c.advancer == self; });
   if (c.mode != Mode::Manual) return;
+  const bool outer = c.advancer == std::thread::id();
+  c.advancer = self;
   const std::uint64_t gen = c.generation;
   const std::uint64_t target = c.manualElapsed + ms;
   while (c.generation == gen && !c.timers.empty() && c.timers.begin()->first.first <= target) {
@@ -536,6 +541,7 @@ void advance(std::uint64_t ms) {
     c.fireFirstLocked(lk, c.manualElapsed);
   }
   if (c.generation == gen && c.manualElapsed < target) c.manualElapsed = target;
+  if (outer) c.advancer = std::thread::id();
   c.cv.notify_all();
 }
 

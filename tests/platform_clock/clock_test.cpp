@@ -147,6 +147,21 @@ TEST_F(ClockTest, TimerCanRemoveItselfAndAddOthers) {
   EXPECT_TRUE(chained);  // added at 30, due at 35, fired by the same advance
 }
 
+TEST_F(ClockTest, AdvanceFromAnotherThreadWaitsForARunningCallback) {
+  clk::configure(clk::Mode::Manual);
+  std::thread other;
+  std::uint64_t seenInCallback = 0;
+  clk::addTimer(10, false, [&] {
+    other = std::thread([] { clk::advance(5); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    seenInCallback = clk::monotonicMs();  // time must not move under a running callback
+  });
+  clk::advance(10);
+  other.join();
+  EXPECT_EQ(seenInCallback, 10u);
+  EXPECT_EQ(clk::monotonicMs(), 15u);
+}
+
 TEST_F(ClockTest, ManualAdvanceWakesSleeperWhenItsTimeComes) {
   clk::configure(clk::Mode::Manual);
   std::atomic<bool> woke{false};
