@@ -1,34 +1,21 @@
 #include "setup/load_steps.h"
 
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 
+#include "model/helpers.h"
 #include "setup/timing.h"
 
 namespace {
 
-// A typed number: digits with at most one '.', neither first nor last, and '-' only in front.
+// A typed number; nothing for a text that is not one (or too large for a float).
 std::optional<float> ReadNumber(std::string_view text) {
-  if (text.empty() || text.front() == '.' || text.back() == '.') return std::nullopt;
-  int dots = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '.') {
-      ++dots;
-    } else if (c == '-') {
-      if (i != 0) return std::nullopt;
-    } else if (c < '0' || c > '9') {
-      return std::nullopt;
-    }
-  }
-  if (dots > 1) return std::nullopt;
   const std::string s(text);
-  char* end = nullptr;
-  errno = 0;
-  const float v = std::strtof(s.c_str(), &end);
-  if (end == s.c_str() || *end != '\0' || errno == ERANGE) return std::nullopt;  // a lone "-" or too big
+  if (!IsValidNumber(s)) return std::nullopt;
+  const float v = StrToFloat(s);
+  if (!std::isfinite(v)) return std::nullopt;
   return v;
 }
 
