@@ -71,7 +71,7 @@ void setBackend(Backend* b);
 // A backend that forwards to the real one and injects faults, in the manner of a crash test:
 //  - failCall(kind, n): the n-th call (counted from 0 after arming) of that kind fails with Injected.
 //  - cutPowerAfter(steps): every byte written is one step, and so is each rename, remove, truncate,
-//    folder creation and file creation. The step numbered `steps` (from 0, counted after arming) and
+//    folder creation and file creation (an open that may create or empty a file). The step numbered `steps` (from 0, counted after arming) and
 //    everything after it do not happen: a write is cut at that byte (the bytes before it stay on disk),
 //    and from then on every call fails with PowerLost until restorePower(). This leaves what a disk could
 //    have kept at that moment.

@@ -253,7 +253,7 @@ bool moveFile(std::string_view from, std::string_view to, Error* err) {
     if (linkTypeOf(src) != stdfs::file_type::regular) return fail(err, Error::AccessDenied);
     Error e = Error::None;
     if (!copyFile(from, to, false, &e)) return fail(err, e);
-    if (!backend().remove(src, e)) return fail(err, e);
+    if (!backend().remove(src, e) || !backend().syncFolder(src.parent_path(), e)) return fail(err, e);
     return succeed(err);
   }
 
@@ -271,7 +271,7 @@ bool deleteFile(std::string_view path, Error* err) {
   if (t == stdfs::file_type::not_found || t == stdfs::file_type::none) return fail(err, Error::NotFound);
   if (t == stdfs::file_type::directory) return fail(err, Error::AccessDenied);
   Error e = Error::None;
-  if (!backend().remove(host, e)) return fail(err, e);
+  if (!backend().remove(host, e) || !backend().syncFolder(host.parent_path(), e)) return fail(err, e);
   return succeed(err);
 }
 
@@ -283,7 +283,7 @@ bool createFolder(std::string_view path, Error* err) {
   if (t != stdfs::file_type::not_found && t != stdfs::file_type::none) return fail(err, Error::Exists);
   if (typeOf(host.parent_path()) != stdfs::file_type::directory) return fail(err, Error::NotFound);
   Error e = Error::None;
-  if (!backend().makeFolder(host, e)) return fail(err, e);
+  if (!backend().makeFolder(host, e) || !backend().syncFolder(host.parent_path(), e)) return fail(err, e);
   return succeed(err);
 }
 
@@ -300,7 +300,7 @@ bool createFolders(std::string_view path, Error* err) {
     if (t == stdfs::file_type::directory) continue;
     if (t != stdfs::file_type::not_found && t != stdfs::file_type::none) return fail(err, Error::Exists);
     Error e = Error::None;
-    if (!backend().makeFolder(cur, e)) return fail(err, e);
+    if (!backend().makeFolder(cur, e) || !backend().syncFolder(cur.parent_path(), e)) return fail(err, e);
   }
   return succeed(err);
 }
@@ -312,7 +312,7 @@ bool deleteFolderTree(std::string_view path, Error* err) {
   if (t == stdfs::file_type::not_found || t == stdfs::file_type::none) return fail(err, Error::NotFound);
   if (t != stdfs::file_type::directory) return fail(err, Error::AccessDenied);
   Error e = Error::None;
-  if (!removeTree(host, e)) return fail(err, e);
+  if (!removeTree(host, e) || !backend().syncFolder(host.parent_path(), e)) return fail(err, e);
   return succeed(err);
 }
 

@@ -248,6 +248,17 @@ TEST_F(FsTest, Folders) {
   EXPECT_TRUE(std::filesystem::exists(root_ / "file"));
 }
 
+TEST_F(FsTest, AFullDiskIsReported) {
+  std::filesystem::create_symlink("/dev/full", root_ / "full.dat");
+  Error err = Error::None;
+  EXPECT_FALSE(fs::writeFile("\\full.dat", "data", &err));
+  EXPECT_EQ(err, Error::DiskFull);
+  File f;
+  ASSERT_TRUE(f.open("\\FULL.DAT", File::Write));
+  EXPECT_FALSE(f.write("x"));
+  EXPECT_EQ(f.lastError(), Error::DiskFull);
+}
+
 TEST_F(FsTest, FreeSpace) {
   put("nandflash/x", "x");
   EXPECT_GT(fs::freeSpace("\\nandflash\\"), 0);

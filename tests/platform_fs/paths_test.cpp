@@ -41,9 +41,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FsTest, NoRootMeansBadPath) {
   fs::setRoot({});
   EXPECT_TRUE(fs::hostPath("\\a.txt").empty());
+  EXPECT_FALSE(fs::exists("\\a.txt"));
   fs::Error err = fs::Error::None;
   EXPECT_FALSE(fs::writeFile("\\a.txt", "x", &err));
   EXPECT_EQ(err, fs::Error::BadPath);
+}
+
+TEST_F(FsTest, AZeroByteInAPathMakesItBad) {
+  EXPECT_TRUE(fs::hostPath(std::string_view("\\a\0b.txt", 8)).empty());
+  EXPECT_FALSE(fs::writeFile(std::string_view("\\a\0b.txt", 8), "x"));
 }
 
 TEST_F(FsTest, EveryComponentIsFoundWhateverItsCase) {
