@@ -142,6 +142,9 @@ std::u32string codePoints(std::string_view s) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
     if (i + len > s.size()) len = 1;
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) len = 1;  // not a character: one byte
+    }
     char32_t cp = len == 1 ? c : (c & (0x7F >> len));
     for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     if (cp >= 'A' && cp <= 'Z') cp = cp - 'A' + 'a';

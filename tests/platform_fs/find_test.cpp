@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"?.txt", "\xE4\xB8\xAD.txt", true},  // '?' is one character, not one byte
                       MatchCase{"*b*b*", "abxxb", true}, MatchCase{"*b*b*", "abxx", false},
                       MatchCase{"krv718.ini", "KRV718.INI", true}, MatchCase{"x.*", "x", true},
-                      MatchCase{"x.*", "xy", false}, MatchCase{"", "a", false}));
+                      MatchCase{"x.*", "xy", false}, MatchCase{"", "a", false},
+                      MatchCase{"?ab", "\xE4" "ab", true}));  // a stray byte is one character
 
 TEST_F(FsTest, FindListsMatchingEntriesSortedWithTimes) {
   put("Storage Card/b.KRV", "bbbb");
