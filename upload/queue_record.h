@@ -4,7 +4,7 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
+#include <vector>
 #include <string>
 
 class Parameter;
@@ -55,7 +55,7 @@ struct UploadRecordInput {
 
   // The channel's parameter list (items 1-8, 10, 11, 13-15, 17, 18, 23, 26-30, 60-63, 85 are read);
   // a missing item reads as 0.
-  std::span<const float> items;
+  std::vector<float> items;
 
   std::string controllerNumber;  // six digits
   std::string softwareVersion;   // "3.3.8"
@@ -63,6 +63,16 @@ struct UploadRecordInput {
   float controllerLongitude = 0.0f, controllerLatitude = 0.0f;  // reported by the controller, or 0
   float gpsLongitude = 0.0f, gpsLatitude = 0.0f;                // from the GPS module, or 0
 };
+
+// The input as far as the channel record holds it: header texts 7 and 8 of the test-file image, start
+// date, time text, control load, codes, parameter items, controller number, software version, GPS
+// position and the live values of the last reply. The recording routine adds what it prepares for the
+// reading (reading mark, live-values choice, recorded values, derived value, cycle counter, status
+// bytes, alarm flags, command option, identifier choice and the controller-reported position).
+UploadRecordInput UploadInputFromChannel(const Parameter& channel);
+
+// Builds the record into the channel's build buffer (under its queue lock).
+void BuildIntoChannel(Parameter& channel, const UploadRecordInput& in, UploadRecordKind kind);
 
 // Builds the record in its transmission order, checksum in byte 127.
 UploadRecord BuildUploadRecord(const UploadRecordInput& in, UploadRecordKind kind);

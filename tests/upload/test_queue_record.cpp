@@ -35,7 +35,6 @@ std::vector<float> SampleItems() {
 }
 
 struct Sample {
-  std::vector<float> items = SampleItems();
   UploadRecordInput in;
   Sample() {
     in.serialNumber = "20240517";
@@ -65,7 +64,7 @@ struct Sample {
     in.protectedValue = 45;
     in.gaugeAlarm = {false, true, false, false};
     in.commandOption = 0x101;
-    in.items = items;
+    in.items = SampleItems();
     in.controllerNumber = "123456";
     in.softwareVersion = "3.3.8";
     in.controllerLatitude = 22.5f;
@@ -163,7 +162,7 @@ TEST(UploadRecord, LiveValuesAndReadingMark) {
 TEST(UploadRecord, LoadCellSendsNoPressure) {
   Sample s;
   s.in.forceSensorType = 0;
-  s.items[11] = 0;
+  s.in.items[11] = 0;
   const UploadRecord r = BuildUploadRecordLogical(s.in, UploadRecordKind::Reading);
   EXPECT_EQ(Bytes(r.begin() + 43, r.begin() + 46), (Bytes{0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(r[92], 1);
@@ -190,19 +189,19 @@ TEST(UploadRecord, ManualRecordDiffersInThreePoints) {
 
 TEST(UploadRecord, MethodSelectsTheCoefficientBlock) {
   Sample s;
-  s.items[60] = 3;
-  s.items[62] = 0.5f;
-  s.items[63] = 2.0f;
+  s.in.items[60] = 3;
+  s.in.items[62] = 0.5f;
+  s.in.items[63] = 2.0f;
   UploadRecord r = BuildUploadRecordLogical(s.in, UploadRecordKind::Reading);
   EXPECT_EQ(r[95], 2);
   EXPECT_EQ(Bytes(r.begin() + 102, r.begin() + 108), (Bytes{0x40, 0x7F, 0xFF, 0x02, 0x80, 0x00}));
-  s.items[60] = 2;
+  s.in.items[60] = 2;
   r = BuildUploadRecordLogical(s.in, UploadRecordKind::Reading);
   EXPECT_EQ(r[95], 3);
   EXPECT_EQ(Bytes(r.begin() + 102, r.begin() + 108), Bytes(6, 0xFF));
-  s.items[61] = 1;
+  s.in.items[61] = 1;
   EXPECT_EQ(BuildUploadRecordLogical(s.in, UploadRecordKind::Reading)[95], 4);
-  s.items[60] = 0;
+  s.in.items[60] = 0;
   EXPECT_EQ(BuildUploadRecordLogical(s.in, UploadRecordKind::Reading)[95], 0xFF);
 }
 
@@ -244,7 +243,7 @@ TEST_P(Identifier, Kind) {
   Sample s;
   s.in.serialNumber = c.serial;
   s.in.identifierFromRecord8 = c.fromRecord8;
-  s.items[60] = 0;  // no coefficient pair, so L102-L107 stay 0xFF for a numeric identifier
+  s.in.items[60] = 0;  // no coefficient pair, so L102-L107 stay 0xFF for a numeric identifier
   const UploadRecord r = BuildUploadRecordLogical(s.in, UploadRecordKind::Reading);
   EXPECT_EQ(r[4], c.kind);
   UploadRecord want;
@@ -285,6 +284,65 @@ TEST(UploadRecord, ChecksumMakesTheSumOfBytes0To126) {
     EXPECT_EQ(r[127], sum % 256);
     EXPECT_EQ(Bytes(r.begin(), r.begin() + 4), (Bytes{'G', 'P', 'R', 'S'}));
   }
+}
+
+}  // namespace
+
+#include "model/datafiles.h"
+#include "model/parameter.h"
+
+namespace {
+
+TEST(UploadRecord, FromTheChannelRecord) {
+  Parameter p;
+  p.ParameterList.extendWithDefaults();
+  p.ParameterList.set(27, 1000.0f);
+  p.testRecords.assign(kHeaderRecordCount, JDQFile::BlankTestRecord());
+  JDQFile::SetHeaderText(p.testRecords, 7, 3, "20240517");
+  JDQFile::SetHeaderText(p.testRecords, 8, 1, "桩7");
+  JDQFile::SetHeaderText(p.testRecords, 8, 3, "EXT-9");
+  p.stampTime.year = 2026;
+  p.stampTime.month = 12;
+  p.stampTime.day = 10;
+  p.timeText = "09:41";
+  p.standardCode = 5;
+  p.testType = 1;
+  p.loadingPhase = 6;
+  p.forceSensorType = 1;
+  p.controlLoad = 250.0f;
+  p.controllerNumber = "654321";
+  p.versionText = "3.3.8";
+  p.longitude = 113.25f;
+  p.link.measuredLoad = 100.0f;
+
+  UploadRecordInput in = UploadInputFromChannel(p);
+  EXPECT_EQ(in.serialNumber, "20240517");
+  EXPECT_EQ(in.externalSerialNumber, "EXT-9");
+  EXPECT_EQ(in.pileLabel, "桩7");
+  EXPECT_EQ(in.live.load, 100.0f);
+  in.liveValues = true;
+  BuildIntoChannel(p, in, UploadRecordKind::Reading);
+  const auto& b = p.queueBuild;
+  const UploadRecord logical = BuildUploadRecordLogical(in, UploadRecordKind::Reading);
+  EXPECT_EQ(Bytes(b.begin(), b.end()), [&] {
+    const UploadRecord f = ReorderUploadRecord(logical);
+    return Bytes(f.begin(), f.end());
+  }());
+  EXPECT_EQ(logical[4], 4);
+  EXPECT_EQ(Bytes(logical.begin() + 5, logical.begin() + 9), (Bytes{0x20, 0x24, 0x05, 0x17}));
+  EXPECT_EQ(Bytes(logical.begin() + 25, logical.begin() + 28), (Bytes{0x0A, 0xFA, 0x00}));  // item 27
+  EXPECT_EQ(Bytes(logical.begin() + 31, logical.begin() + 36), (Bytes{0x26, 0x12, 0x10, 0x09, 0x41}));
+  EXPECT_EQ(Bytes(logical.begin() + 37, logical.begin() + 40), (Bytes{0x07, 0xC8, 0x00}));  // live load 100
+  EXPECT_EQ(logical[73], 5);
+  EXPECT_EQ(logical[84], 0);
+  EXPECT_EQ(logical[85], 6);
+  EXPECT_EQ(Bytes(logical.begin() + 112, logical.begin() + 118), (Bytes{0x65, 0x43, 0x21, 3, 3, 8}));
+  EXPECT_EQ(Bytes(logical.begin() + 118, logical.begin() + 122), (Bytes{0x42, 0xE2, 0x80, 0x00}));
+
+  in.identifierFromRecord8 = true;
+  const UploadRecord byPile = BuildUploadRecordLogical(in, UploadRecordKind::Reading);
+  EXPECT_EQ(byPile[4], 5);
+  EXPECT_EQ(Bytes(byPile.begin() + 5, byPile.begin() + 10), (Bytes{'E', 'X', 'T', '-', '9'}));
 }
 
 }  // namespace
