@@ -1,0 +1,160 @@
+// The test driver: taps, keys, reading controls, running the loop on the manual clock.
+#include "platform/ui/driver.h"
+
+#include <map>
+
+#include "platform/ui/internal.h"
+
+namespace platform::ui::driver {
+
+Window* control(const Window& w, int id) { return w.getDlgItem(id); }
+
+void tapAt(Point screen) {
+  injectMouse(WM_LBUTTONDOWN, screen);
+  injectMouse(WM_LBUTTONUP, screen);
+  pump();
+}
+
+bool tapWindow(Window& target, Point client) {
+  if (!target.exists()) return false;
+  Point p = target.clientToScreen(client);
+  bool reached = windowFromPoint(p) == &target;
+  tapAt(p);
+  return reached;
+}
+
+bool tap(const Window& w, int id) {
+  Window* c = control(w, id);
+  if (!c) return false;
+  return tapWindow(*c, c->getClientRect().center());
+}
+
+void press(unsigned vk, bool repeat) {
+  injectKey(WM_KEYDOWN, vk, repeat);
+  char32_t ch = 0;
+  if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z') || vk == VK_SPACE) ch = static_cast<char32_t>(vk);
+  else if (vk == VK_OEM_PERIOD) ch = '.';
+  else if (vk == VK_OEM_MINUS) ch = '-';
+  else if (vk == VK_BACK) ch = 0x08;
+  else if (vk == VK_RETURN) ch = 0x0D;
+  if (ch) injectChar(ch);
+  injectKey(WM_KEYUP, vk);
+  pump();
+}
+
+void type(std::string_view utf8) {
+  for (const std::string& c : utf8Chars(utf8)) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(c.data());
+    char32_t cp = b[0];
+    if (c.size() == 2) cp = ((b[0] & 0x1F) << 6) | (b[1] & 0x3F);
+    else if (c.size() == 3) cp = ((b[0] & 0x0F) << 12) | ((b[1] & 0x3F) << 6) | (b[2] & 0x3F);
+    else if (c.size() == 4) cp = ((b[0] & 0x07) << 18) | ((b[1] & 0x3F) << 12) | ((b[2] & 0x3F) << 6) | (b[3] & 0x3F);
+    injectChar(cp);
+  }
+  pump();
+}
+
+std::string text(const Window& w, int id) {
+  Window* c = control(w, id);
+  return c ? c->getWindowText() : std::string();
+}
+
+bool visible(const Window& w, int id) {
+  Window* c = control(w, id);
+  return c && c->isWindowVisible();
+}
+
+bool enabled(const Window& w, int id) {
+  Window* c = control(w, id);
+  return c && c->isEnabled();
+}
+
+namespace {
+struct ProbeDC : MemoryDC {
+  ProbeDC() : MemoryDC(1, 1) {}
+};
+
+int kindOf(Window* c) {
+  if (dynamic_cast<Edit*>(c)) return (c->style() & ES_READONLY) ? CTLCOLOR_STATIC : CTLCOLOR_EDIT;
+  if (auto* b = dynamic_cast<Button*>(c)) {
+    auto t = b->buttonType();
+    return (t == BS_GROUPBOX || t == BS_AUTOCHECKBOX) ? CTLCOLOR_STATIC : CTLCOLOR_BTN;
+  }
+  return CTLCOLOR_STATIC;
+}
+}  // namespace
+
+Color textColor(const Window& w, int id) {
+  Window* c = control(w, id);
+  if (!c) return 0;
+  ProbeDC dc;
+  dc.setTextColor(c->isEnabled() ? kColorText : kColorGrayText);
+  c->queryCtlColor(dc, kindOf(c), Brush::null());
+  return dc.textColor();
+}
+
+Color backColor(const Window& w, int id) {
+  Window* c = control(w, id);
+  if (!c) return 0;
+  ProbeDC dc;
+  dc.setBkColor(kColorFace);
+  Brush b = c->queryCtlColor(dc, kindOf(c), Brush::null());
+  if (!b.hollow) return b.color;
+  if (dc.bkMode() == OPAQUE) return dc.bkColor();
+  return kindOf(c) == CTLCOLOR_EDIT ? kColorWindow : kColorFace;
+}
+
+Color dominantColor(const Window& w, int id) {
+  Window* c = control(w, id);
+  if (!c || !c->isWindowVisible()) return 0;
+  Bitmap screen = renderScreen();
+  Rect r = c->getWindowRect().intersect({0, 0, kScreenWidth, kScreenHeight});
+  std::map<Color, int> count;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) ++count[screen.pixel(x, y)];
+  Color best = 0;
+  int n = -1;
+  for (auto& [col, k] : count)
+    if (k > n) best = col, n = k;
+  return best;
+}
+
+int inkPixels(Window& w, const Rect& r) {
+  Bitmap screen = renderScreen();
+  Point o = w.clientOrigin();
+  Rect s = r.offset(o.x, o.y).intersect({0, 0, kScreenWidth, kScreenHeight});
+  std::map<Color, int> count;
+  for (int y = s.top; y < s.bottom; ++y)
+    for (int x = s.left; x < s.right; ++x) ++count[screen.pixel(x, y)];
+  Color bg = 0;
+  int n = -1;
+  for (auto& [col, k] : count)
+    if (k > n) bg = col, n = k;
+  int ink = 0;
+  for (auto& [col, k] : count) {
+    int d = std::abs(GetRValue(col) - GetRValue(bg)) + std::abs(GetGValue(col) - GetGValue(bg)) +
+            std::abs(GetBValue(col) - GetBValue(bg));
+    if (d > 96) ink += k;
+  }
+  return ink;
+}
+
+void pump() { pumpMessages(); }
+
+void run(std::uint64_t ms, std::uint64_t stepMs) {
+  if (stepMs == 0) stepMs = 1;
+  pump();
+  for (std::uint64_t t = 0; t < ms;) {
+    std::uint64_t step = std::min(stepMs, ms - t);
+    platform::clock::advance(step);
+    t += step;
+    pump();
+  }
+}
+
+bool screenshot(const std::filesystem::path& hostFile, Window* w) { return saveScreenshot(hostFile, w); }
+
+IdleScript::IdleScript(std::function<void()> fn) { setIdleHook(std::move(fn)); }
+IdleScript::~IdleScript() { setIdleHook(nullptr); }
+
+}  // namespace platform::ui::driver

@@ -1,0 +1,168 @@
+// Internals of the windowing layer, shared by its sources only (the one place cairo is included).
+#pragma once
+
+#include <cairo.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/clock/clock.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/gdi.h"
+#include "platform/ui/ui.h"
+
+namespace platform::ui {
+
+struct Font::Impl {
+  cairo_scaled_font_t* font = nullptr;
+  int height = 0;
+  int weight = 0;
+  double ascent = 0;
+  double descent = 0;
+  ~Impl();
+};
+
+struct Bitmap::Impl {
+  cairo_surface_t* surface = nullptr;
+  ~Impl();
+};
+
+struct DC::Impl {
+  cairo_t* cr = nullptr;
+  Bitmap bitmap;  // the target of a memory DC (keeps the surface alive)
+  Pen pen;
+  Brush brush;
+  Font font;
+  Color text = kColorText;
+  Color bk = kColorWindow;
+  int bkMode = OPAQUE;
+  Point pos;
+  struct Saved {
+    Pen pen;
+    Brush brush;
+    Font font;
+    Color text, bk;
+    int bkMode;
+  };
+  std::vector<Saved> saved;
+  ~Impl();
+};
+
+// Width in pixels of a one-line text in a font.
+int textWidthPx(const Font& font, std::string_view text);
+// The characters of a UTF-8 text, each as its bytes.
+std::vector<std::string> utf8Chars(std::string_view s);
+
+// Sets a DC up over a surface: client origin at `origin` of the surface, clipped to `clip` (surface
+// coordinates).
+void attachDC(DC::Impl& d, cairo_surface_t* surface, Point origin, const Rect& clip);
+
+// The display under the layer.
+class Display {
+ public:
+  virtual ~Display() = default;
+  virtual DisplayKind kind() const = 0;
+  virtual void present(cairo_surface_t* screen) = 0;  // show the screen picture
+  virtual void pollInput() = 0;                       // turn pending device events into injected input
+  virtual void waitForEvents(int ms) = 0;             // sleep until an event, a post, or ms pass
+  virtual void wake() = 0;                            // from any thread
+};
+std::unique_ptr<Display> makeSdlDisplay(const Options& options);  // null when SDL cannot start
+bool sdlDisplayAvailable();
+
+struct SendWait {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  LRESULT result = 0;
+};
+
+struct Queued {
+  enum Kind { Normal, Mouse, Key, Char, Send } kind = Normal;
+  Message msg;
+  Point point;
+  std::shared_ptr<SendWait> wait;
+};
+
+struct TimerState {
+  Handle hwnd = 0;
+  unsigned id = 0;
+  std::uint64_t serial = 0;
+  platform::clock::TimerId clockId = 0;
+  std::atomic<bool> pending{false};
+};
+
+struct PaintTarget {
+  Window* window;
+  cairo_surface_t* surface;
+  Point origin;  // surface position of the window's client origin
+  Rect clip;     // surface coordinates
+};
+
+struct UiState {
+  // Queue (any thread).
+  std::mutex qm;
+  std::condition_variable qcv;
+  std::deque<Queued> queue;
+  bool quitPosted = false;
+  int quitCode = 0;
+  // Handles (any thread reads).
+  std::mutex hm;
+  std::unordered_map<Handle, Window*> handles;
+  Handle nextHandle = 1;
+  // Timers.
+  std::mutex tm;
+  std::map<std::pair<Handle, unsigned>, std::shared_ptr<TimerState>> timers;
+  std::uint64_t timerSerial = 0;
+  // UI thread only.
+  std::atomic<bool> initialized{false};
+  std::thread::id uiThread;
+  std::vector<Window*> popups;  // stacking order, bottom first
+  Window* active = nullptr;
+  Window* focus = nullptr;
+  Window* capture = nullptr;
+  std::vector<Dialog*> modals;
+  std::function<bool(Message&)> preHook;
+  std::function<void()> idleHook;
+  std::atomic<bool> dirty{true};
+  cairo_surface_t* screen = nullptr;
+  std::unique_ptr<Display> display;
+  std::vector<PaintTarget> painting;
+  int loopDepth = 0;
+};
+
+UiState& state();
+bool onUiThread();
+void markDirty();
+void renderTree(Window& w, cairo_surface_t* surface, Point offset, const Rect& clip);
+// Screen-visible part of a window's client area (empty when hidden).
+Rect visibleClip(const Window& w);
+
+// Windows internals reached from friends.
+struct UiAccess {
+  static Window*& lastFocus(Window& w) { return w.lastFocus_; }
+  static void setVisibleFlag(Window& w, bool v) { w.visible_ = v; }
+  static std::vector<Window*>& children(Window& w) { return w.children_; }
+  static std::vector<std::unique_ptr<Window>>& owned(Window& w) { return w.owned_; }
+};
+
+void activate(Window* popup, int how);
+void deactivateFor(Window* hidden);  // the active popup is being hidden: activate the next one
+void setFocusTo(Window* w);
+bool inputAllowed(Window* w);        // modal dialogs block input to the other popups
+void pushModal(Dialog* d);
+void popModal(Dialog* d);
+// Takes one queued message and handles it; false when the queue is empty. Sets quit on WM_QUIT.
+bool handleOne(bool& quit);
+void renderIfDirty();
+
+}  // namespace platform::ui
