@@ -45,7 +45,9 @@ Mode mode();
 double scale();
 
 // Keeps the offset (and the scaled epoch) in this host file from now on, and takes them from it when
-// it exists. An empty path stops persisting.
+// it exists. An empty path stops persisting. The programs of an instrument keep it in the device root
+// under kStateFileName.
+inline constexpr const char* kStateFileName = "clock.state";
 void attachStateFile(const std::filesystem::path& hostFile);
 
 // The instrument's local time.

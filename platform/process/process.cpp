@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -197,7 +198,17 @@ bool startProgram(std::string_view instrumentPath) {
   if (host.empty()) return false;
   std::error_code ec;
   if (!fsys::is_regular_file(host, ec)) return false;
-  if (::access(host.c_str(), X_OK) != 0) return false;
+  // On the instrument a program file is runnable by being there; a copy (an upgrade from the U-disk)
+  // may have come without the host's execute permission, so give it that first.
+  if (::access(host.c_str(), X_OK) != 0) {
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return false;
+    mode_t mode = st.st_mode & 07777;
+    mode |= S_IXUSR;
+    if (mode & S_IRGRP) mode |= S_IXGRP;
+    if (mode & S_IROTH) mode |= S_IXOTH;
+    if (::chmod(host.c_str(), mode) != 0 || ::access(host.c_str(), X_OK) != 0) return false;
+  }
 
   // Environment: this program's, with the instrument's three settings put in.
   const fsys::path root = canonicalOrSelf(fsys::absolute(fs::root(), ec));

@@ -37,7 +37,9 @@ void setDisplay(std::string display);
 
 // Starts the program at an instrument path ("\nandflash\SentryC.exe", letter case ignored) with no
 // arguments, in its own folder, detached: this program does not wait for it, and it outlives this
-// program. Returns false when there is no such file or it cannot be run.
+// program. It gets none of this program's open files beyond the standard three. A program file that
+// lacks the host's execute permission (a copied file) is given it first. Returns false when there is
+// no such file or it cannot be run.
 bool startProgram(std::string_view instrumentPath);
 
 struct ProcessEntry {

@@ -109,6 +109,8 @@ TEST_F(ProcessTest, StartsProgramByInstrumentPathAndListsItByRoot) {
   const fsys::path b = makeRoot("b");
   installChild(a, "SentryC.exe");
   installChild(b, "SentryC.exe");
+  // A copied program may come without execute permission; it runs all the same.
+  fsys::permissions(b / "nandflash" / "SentryC.exe", fsys::perms::owner_read | fsys::perms::owner_write);
 
   // Root b: a program started there, on a scaled clock.
   platform::fs::setRoot(b);
