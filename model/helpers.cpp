@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <random>
@@ -67,9 +66,31 @@ std::string FormatSeconds(int seconds) {
 }
 
 float StrToFloat(const std::string& text) {
-  float v = 0.0f;
-  if (std::sscanf(text.c_str(), "%f", &v) != 1) return 0.0f;
-  return v;
+  // Leading blanks, then the longest decimal number: [sign] digits [. digits] [e [sign] digits]. Only
+  // decimal forms count ("inf", "nan" and hexadecimal texts are no numbers here).
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  auto digit = [&](std::size_t k) { return k < n && text[k] >= '0' && text[k] <= '9'; };
+  while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  const std::size_t start = i;
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t mantissa = 0;
+  while (digit(i)) ++i, ++mantissa;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (digit(i)) ++i, ++mantissa;
+  }
+  if (mantissa == 0) return 0.0f;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
+    if (digit(j)) {
+      while (digit(j)) ++j;
+      i = j;
+    }
+  }
+  const std::string number = text.substr(start, i - start);
+  return std::strtof(number.c_str(), nullptr);
 }
 
 bool FileExists(const std::string& path) { return platform::fs::exists(path); }

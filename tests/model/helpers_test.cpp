@@ -76,6 +76,13 @@ TEST(TextConversion, StrToFloatAndIsAllDigits) {
   EXPECT_FLOAT_EQ(StrToFloat("-3"), -3.0f);
   EXPECT_EQ(StrToFloat(""), 0.0f);
   EXPECT_EQ(StrToFloat("abc"), 0.0f);
+  EXPECT_EQ(StrToFloat("-"), 0.0f);
+  EXPECT_FLOAT_EQ(StrToFloat(".5"), 0.5f);
+  EXPECT_FLOAT_EQ(StrToFloat("1e3x"), 1000.0f);
+  EXPECT_FLOAT_EQ(StrToFloat("12,13"), 12.0f);
+  EXPECT_EQ(StrToFloat("inf"), 0.0f);   // only decimal texts are numbers
+  EXPECT_EQ(StrToFloat("nan"), 0.0f);
+  EXPECT_EQ(StrToFloat("0x10"), 0.0f);
   EXPECT_TRUE(IsAllDigits("0123"));
   EXPECT_TRUE(IsAllDigits(""));
   EXPECT_FALSE(IsAllDigits("12a"));
