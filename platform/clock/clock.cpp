@@ -151,6 +151,9 @@ struct Clock {
     return 0;
   }
 
+  // Whether the calling thread is inside advance() (a manual clock's timer callback).
+  bool advancingHere() const { return mode == Mode::Manual && advancer == std::this_thread::get_id(); }
+
   double rateLocked() const { return mode == Mode::Scaled ? scale : 1.0; }
 
   std::int64_t localMsLocked() const {
@@ -517,6 +520,12 @@ void sleepMs(std::uint32_t ms) {
     std::this_thread::yield();
     return;
   }
+  if (c.advancingHere()) {
+    // A timer callback of advance() sleeps: no other thread can move time on, so it moves on here.
+    lk.unlock();
+    advance(ms);
+    return;
+  }
   const std::uint64_t deadline = c.elapsedLocked() + ms;
   c.waitLocked(lk, deadline, nullptr, [] { return false; });
 }
@@ -596,7 +605,13 @@ bool Event::wait(std::uint32_t ms) {
   std::shared_ptr<State> s = s_;  // stays alive for the length of the wait
   std::unique_lock lk(c.m);
   bool got = s->set;
-  if (!got && ms != 0) {
+  if (!got && ms != 0 && ms != kInfinite && c.advancingHere()) {
+    // As in sleepMs: a timer callback of advance() waits; time moves on here.
+    lk.unlock();
+    advance(ms);
+    lk.lock();
+    got = s->set;
+  } else if (!got && ms != 0) {
     const std::uint64_t deadline = ms == kInfinite ? Clock::kNoDeadline : c.elapsedLocked() + ms;
     got = c.waitLocked(lk, deadline, &s->set, [&] { return s->set; });
   }

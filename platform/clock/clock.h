@@ -75,6 +75,8 @@ void sleepMs(std::uint32_t ms);
 
 // Manual mode: moves time forward by ms, firing every timer that falls due in order of its due time
 // (on the calling thread) and waking sleepers and waiters whose time has come. Ignored in other modes.
+// One advance runs at a time: time stands still while a timer callback runs, except that a callback
+// that sleeps or waits with a time-out moves time on by that much itself (nothing else could).
 void advance(std::uint64_t ms);
 // Manual mode: the number of threads currently blocked in sleepMs or Event::wait with a timeout
 // (lets a test wait until a worker thread has gone to sleep before it advances time).

@@ -162,6 +162,25 @@ TEST_F(ClockTest, AdvanceFromAnotherThreadWaitsForARunningCallback) {
   EXPECT_EQ(clk::monotonicMs(), 15u);
 }
 
+TEST_F(ClockTest, CallbackThatSleepsMovesManualTimeOnItself) {
+  clk::configure(clk::Mode::Manual);
+  std::vector<std::pair<std::string, std::uint64_t>> seen;
+  clk::addTimer(100, false, [&] {
+    seen.emplace_back("beep", clk::monotonicMs());
+    clk::sleepMs(50);  // a key click's pause inside a timer
+    seen.emplace_back("slept", clk::monotonicMs());
+    clk::Event never;
+    EXPECT_FALSE(never.wait(20));
+    seen.emplace_back("waited", clk::monotonicMs());
+  });
+  clk::addTimer(120, false, [&] { seen.emplace_back("other", clk::monotonicMs()); });
+  clk::advance(200);
+  const std::vector<std::pair<std::string, std::uint64_t>> expected = {
+      {"beep", 100}, {"other", 120}, {"slept", 150}, {"waited", 170}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(clk::monotonicMs(), 200u);
+}
+
 TEST_F(ClockTest, ManualAdvanceWakesSleeperWhenItsTimeComes) {
   clk::configure(clk::Mode::Manual);
   std::atomic<bool> woke{false};
