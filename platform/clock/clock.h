@@ -37,7 +37,8 @@ enum class Mode { Real, Scaled, Manual };
 // Sets the mode (resets the clock: tick count from 0, no timers). `scale` is used in the Scaled mode.
 // In the Manual mode the local time starts at `manualStart` (default 2026-01-01 08:00:00) unless a state
 // file gives the instrument's time.
-// configure() also stops persisting: attach the state file again after it.
+// configure() also stops persisting (attach the state file again after it) and ends every sleep and
+// wait in progress.
 void configure(Mode mode, double scale = 1.0);
 // The local time a manual clock starts at (2026-01-01 08:00:00).
 const DateTime& manualStart();
