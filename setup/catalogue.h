@@ -15,5 +15,6 @@ const StandardEntry* StandardAt(const Parameter& channel, int position);
 // Whether the standard at a position is offered (its item 130 + position is 1.0).
 bool IsStandardOffered(const Parameter& channel, int position);
 
-// The header texts of a record list (the channel's test-file image), for ApplyStandard.
+// The header texts of a record list (the channel's test-file image), for ApplyStandard. The reader
+// refers to the list: use it while the list lives.
 HeaderTextReader HeaderTextsOf(const std::vector<TestRecord>& records);

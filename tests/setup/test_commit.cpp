@@ -331,6 +331,15 @@ TEST_F(RunningTest, RewritesTheFileHeaderAndSavesTheRotatingValues) {
   EXPECT_FALSE(platform::fs::isFile("\\nandflash\\krv7181.ini"));
   ASSERT_EQ(JDQFile::LoadTestFile(c.p.testFilePath, disk), 1);
   EXPECT_EQ(JDQFile::HeaderText(disk, 7, 2), "300.00");
+
+  // The user-input standard keeps its typed schedule in the parameter file as well.
+  StandardSettings user = Settings(9, 25, 25, 300);
+  user.holdTime = 45;
+  const StandardCommitResult typed = CommitStandardSettings(c.p, user);
+  EXPECT_TRUE(typed.parameterFileSaved);
+  EXPECT_TRUE(platform::fs::isFile("\\nandflash\\krv7181.ini"));
+  EXPECT_EQ(c.p.ParameterList.item(35), 45.0f);
+  EXPECT_EQ(c.p.ParameterList.item(51), 9.0f);
 }
 
 }  // namespace
