@@ -1,0 +1,101 @@
+// The plotting window of the curve pages: the point lists of one test chart, its ranges, and the
+// mapping of data points to pixels. The curve builder of the model fills it through CurveGraph.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/curvegraph.h"
+#include "platform/ui/ui.h"
+
+class C2DGraph : public platform::ui::Window, public CurveGraph {
+ public:
+  using Point = platform::ui::Point;
+  using Rect = platform::ui::Rect;
+  using Color = platform::ui::Color;
+
+  C2DGraph();
+  ~C2DGraph() override;
+
+  // Add-point operations: append at the tail, then invalidate the whole window once.
+  void AddPoint1(int x, int y) override;
+  void AddPoint2(int x, int y) override;
+  void AddPoint3And1(int x3, int y3, int x1, int y1) override;
+  void AddPoint4And2(int x4, int y4, int x2, int y2) override;
+  void AddPoint5(int x, int y) override;
+  void AddPoint6(int x, int y) override;
+  void ClearPointList(int list) override;
+
+  void SetLoadMax(int kn) override { m_nLoadMax = kn; }
+  void SetLevelStep(float kn) override { m_fLevelStep = kn; }
+  void SetSettleMaxRaw(double raw) override { m_dSettleMaxRaw = raw; }
+  void SetTimeMax(int minutes) override { m_nTimeMax = minutes; }
+  void SetTestType(int testType) override { m_nTestType = testType; }
+  void SetStandard(int standard) override { m_nStandard = standard; }
+  void SetStepLoad(int index, int load) override;
+
+  // Data point to pixel in the window's client area. Each returns false, leaving what it cannot compute
+  // unset, when the point has no position: a kind the mapping does not handle, or an x of 0 or below on
+  // a logarithmic axis (such points are skipped when drawn).
+  bool MapPoint(Point& out, const Point& point) const { return MapPoint(getClientRect(), out, point); }
+  bool MapPointUpper(Point& out, const Point& point) const { return MapPointUpper(getClientRect(), out, point); }
+  bool MapPointLower(Point& out, const Point& point) const { return MapPointLower(getClientRect(), out, point); }
+  // The same for a given client rectangle.
+  bool MapPoint(const Rect& client, Point& out, const Point& point) const;
+  bool MapPointUpper(const Rect& client, Point& out, const Point& point) const;
+  bool MapPointLower(const Rect& client, Point& out, const Point& point) const;
+
+  // Rounds m_dSettleMax up to the next step of the axis ladder (a value on a step moves to the next
+  // one; 360 and above give 420).
+  void RoundAxisMax();
+  static double AxisStepAbove(double mm);
+
+  // Full scale (1000, 10000 or 100000) of the logarithmic load and time axes; the axis drawing and
+  // the mapping both use these.
+  int LogLoadFullScale() const;
+  int LogTimeFullScale() const;
+  // Raw settlement unit in mm: 0.001 for the standards kept in thousandths, else 0.01.
+  double SettlementUnit() const;
+
+  // Point lists.
+  std::vector<Point> m_ptList1;  // one-panel Q-s / s-lgQ; upper panel of the two-panel chart
+  std::vector<Point> m_ptList2;  // s-lgt (one-panel) and upper panel of the two-panel s-lgt chart
+  std::vector<Point> m_ptList3;  // lower panel of the two-panel Q-s / s-lgQ chart
+  std::vector<Point> m_ptList4;  // lower panel of the two-panel s-lgt chart
+  std::vector<Point> m_ptList5;  // cyclic lateral chart: one point per loaded reading
+  std::vector<Point> m_ptList6;  // cyclic lateral chart: the parallel point per cycle
+  // Back buffer, created on the first draw.
+  std::unique_ptr<platform::ui::MemoryDC> m_memDC;
+  platform::ui::Bitmap m_bmpBack;
+  // Work state of the drawing.
+  std::string m_strText, m_strNum;
+  Point m_ptCur, m_ptPrev;
+  Point m_ptFrom, m_ptTo;
+  Point m_ptAux;
+  Color m_crBack = 0xFFFFFF;
+  Color m_crAxis = 0x000000;
+  Color m_crCurve = platform::ui::RGB(0, 40, 200);
+  Color m_crText = platform::ui::RGB(0, 0, 100);
+  unsigned char m_bStop = 0, m_bUnload = 0;
+  const char* m_pszXTitle = "Q(kN)";
+  const char* m_pszYTitle = "s(mm)";
+  int m_nPos = 0, m_nLevel = 0;
+  // Ranges.
+  int m_nLoadMax = 1000;
+  int m_nLoadMin = 0;
+  double m_dSettleMax = 10.0;
+  double m_dSettleMaxRaw = 1000.0;
+  double m_dSettleMin = 0.0;
+  int m_nTimeMax = 1000;
+  int m_nCurveKind = 1;  // 1 Q-s, 2 s-lgQ, 3 s-lgt; 4..6 the same with upward displacement
+  int m_nTestType = 1;
+  std::array<int, kStepLoadCount> m_nStepLoad;
+  int m_nStandard = 0;
+  int m_nLevelCount = 0;
+  float m_fLevelStep = 0.0f;
+
+ private:
+  bool MapX(const Rect& client, int kind, int x, int& X) const;
+};
