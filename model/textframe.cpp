@@ -35,13 +35,19 @@ std::string trimmed(float v) {
   return s;
 }
 
+void addField(std::string& frame, const std::string& value) {
+  frame += '|';
+  frame += value;
+}
+
 std::string jsonString(const std::string& s) {
-  std::string out = "\"";
+  std::string out(1, '"');
   for (char c : s) {
     if (c == '"' || c == '\\') out.push_back('\\');
     out.push_back(c);
   }
-  return out + "\"";
+  out.push_back('"');
+  return out;
 }
 
 }  // namespace
@@ -66,9 +72,9 @@ void BuildPlatformText(const Parameter& p, std::string& out, int number) {
   f += HeaderText(p.testRecords, 7, 3) + HeaderText(p.testRecords, 8, 1);
   f += format("|%d", r.counter1);
   f += format("|%d", r.counter2);
-  f += "|" + (p.forceSensorType.load() == 1 ? pressureText(r.valueP) : std::string("0.00"));
-  f += "|" + loadText(r.valueL);
-  f += "|" + trimmed(p.controlLoad.load());
+  addField(f, p.forceSensorType.load() == 1 ? pressureText(r.valueP) : std::string("0.00"));
+  addField(f, loadText(r.valueL));
+  addField(f, trimmed(p.controlLoad.load()));
   f += format("|%04d-%02d-%02d %02d:%02d:%02d", r.time.year, r.time.month, r.time.day, r.time.hour,
               r.time.minute, r.time.second);
   float sum = 0.0f;
@@ -86,11 +92,14 @@ void BuildPlatformText(const Parameter& p, std::string& out, int number) {
   }
   f += "||||";
   const float mean = on > 0 ? sum / static_cast<float>(on) : 0.0f;
-  f += "|" + format(dispFormat, static_cast<double>(RoundHalfEven(mean, fineStandard(standard) ? 3 : 2)));
+  addField(f, format(dispFormat, static_cast<double>(RoundHalfEven(mean, fineStandard(standard) ? 3 : 2))));
   f += "|KRV-718C|A|3";
   f += format("|%d", number);
-  f += "|{\"device_code\":" + jsonString(p.controllerNumber.get()) +
-       ",\"version\":" + jsonString(p.versionText) + ",\"manufactor\":2}|";
+  f += "|{\"device_code\":";
+  f += jsonString(p.controllerNumber.get());
+  f += ",\"version\":";
+  f += jsonString(p.versionText);
+  f += ",\"manufactor\":2}|";
   f += format("*%X", PlatformTextChecksum(platform::text::utf8ToGbk(f)));
   f += "ZREND&";
   out = f;
