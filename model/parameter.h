@@ -27,6 +27,7 @@
 
 #include "platform/clock/clock.h"
 #include "model/link_state.h"
+#include "model/procedure_state.h"
 
 using byte = std::uint8_t;
 
@@ -417,6 +418,7 @@ class Parameter {
   std::atomic<int> rotatingValue1{100};   // item 100
   std::atomic<int> rotatingValue2{200};   // item 101
   LinkState link;                         // front-end link, readings and alarms
+  ProcedureState procedure;               // test procedure of the control tick (user-interface thread)
 
   // Locks (see the top of this file).
   mutable std::mutex loadLock;
