@@ -10,6 +10,12 @@
 
 #include "platform/ui/internal.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig keeps a few allocations of its configuration for the life of the process; the leak
+// checker is told so for every program that draws text.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+#endif
+
 namespace platform::ui {
 
 namespace {

@@ -27,12 +27,10 @@ int borderOf(const Window& w) { return (w.style() & WS_BORDER) ? 1 : 0; }
 
 void push(Queued q) {
   UiState& s = state();
-  {
-    std::lock_guard<std::mutex> lock(s.qm);
-    s.queue.push_back(std::move(q));
-  }
+  std::lock_guard<std::mutex> lock(s.qm);
+  s.queue.push_back(std::move(q));
   s.qcv.notify_all();
-  // The display is replaced only on the UI thread while no other thread posts.
+  // The display is set and reset under the queue's lock, so a worker's wake never meets a dead one.
   if (s.display) s.display->wake();
 }
 
@@ -631,11 +629,9 @@ LRESULT sendMessage(Handle hwnd, std::uint32_t msg, WPARAM wParam, LPARAM lParam
 
 void postQuitMessage(int code) {
   UiState& s = state();
-  {
-    std::lock_guard<std::mutex> lock(s.qm);
-    s.quitPosted = true;
-    s.quitCode = code;
-  }
+  std::lock_guard<std::mutex> lock(s.qm);
+  s.quitPosted = true;
+  s.quitCode = code;
   s.qcv.notify_all();
   if (s.display) s.display->wake();
 }
@@ -982,7 +978,10 @@ bool init(const Options& options) {
   completeSends();
   s.uiThread = std::this_thread::get_id();
   s.screen = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kScreenWidth, kScreenHeight);
-  s.display = std::move(disp);
+  {
+    std::lock_guard<std::mutex> lock(s.qm);
+    s.display = std::move(disp);
+  }
   s.popups.clear();
   s.active = s.focus = s.capture = nullptr;
   s.modals.clear();
@@ -1007,7 +1006,12 @@ void shutdown() {
   for (auto& t : timers) platform::clock::removeTimer(t->clockId);
   s.initialized = false;
   completeSends();
-  s.display.reset();
+  std::unique_ptr<Display> gone;
+  {
+    std::lock_guard<std::mutex> lock(s.qm);
+    gone = std::move(s.display);
+  }
+  gone.reset();
   if (s.screen) cairo_surface_destroy(s.screen);
   s.screen = nullptr;
   s.preHook = nullptr;

@@ -768,3 +768,32 @@ TEST(Display, ChoiceParsesAndAutoFallsBackToHeadless) {
 }
 
 }  // namespace
+
+namespace {
+
+// The SDL display on SDL's off-screen video driver: taps and worker posts reach the windows.
+TEST(Display, SdlDisplayRunsTheSameLoop) {
+  ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+  clk::configure(clk::Mode::Manual);
+  if (!init(Options{DisplayKind::Sdl})) GTEST_SKIP() << "SDL cannot start here";
+  EXPECT_EQ(display(), DisplayKind::Sdl);
+  {
+    TestDlg d;
+    ASSERT_TRUE(d.create());
+    d.showWindow(SW_SHOW);
+    EXPECT_TRUE(drv::tap(d, 1121));
+    EXPECT_EQ(d.clicks, 1);
+    Handle h = d.handle();
+    std::thread worker([h] { postMessage(h, 0x501, 5, 1234); });
+    runUntil([&] { return !d.posted.empty(); });
+    worker.join();
+    EXPECT_EQ(d.posted, (std::vector<LPARAM>{1234}));
+    d.setTimer(1, 900);
+    drv::run(900);
+    EXPECT_EQ(d.timers, (std::vector<unsigned>{1u}));
+  }
+  shutdown();
+  ::unsetenv("SDL_VIDEODRIVER");
+}
+
+}  // namespace
