@@ -1,0 +1,84 @@
+#include "model/record_values.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "model/header_fields.h"
+
+namespace record_values {
+
+namespace {
+
+std::string timeText(const TestRecord& r) { return std::string(r.time, strnlen(r.time, sizeof r.time)); }
+
+}  // namespace
+
+int timeMinutes(const TestRecord& r) {
+  const long v = std::strtol(timeText(r).c_str(), nullptr, 10);  // five characters at most: no overflow
+  return static_cast<int>(v);
+}
+
+double timeNumber(const TestRecord& r) { return std::strtod(timeText(r).c_str(), nullptr); }
+
+bool timeIs(const TestRecord& r, const char* text) { return timeText(r) == text; }
+
+void setTimeMinutes(TestRecord& r, double minutes) {
+  if (std::isnan(minutes)) minutes = 0.0;
+  if (minutes > 99998.0) minutes = 99998.0;
+  if (minutes < -9999.0) minutes = -9999.0;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.0f", minutes);
+  const std::size_t n = std::strlen(buf);
+  std::memset(r.time, 0, sizeof r.time);
+  std::memcpy(r.time, buf, n < sizeof r.time ? n : sizeof r.time);
+}
+
+TestSettings SettingsOf(const Parameter& p, const std::vector<TestRecord>& records) {
+  using namespace header_fields;
+  TestSettings s;
+  s.standard = p.standardCode;
+  s.testType = p.testType;
+  s.maxLoad = p.stepLoad3;
+  s.loadIncrement = p.stepLoad2;
+  for (int k = 0; k < 6; ++k) {
+    s.loadMinutes[k] = p.levelMinutes[k];
+    s.unloadMinutes[k] = p.levelMinutes[7 + k];
+  }
+  s.loadMinutes[6] = p.levelMinutes[6];
+  s.unloadMinutes[6] = p.levelMinutes[13];
+  s.recordCount = p.readingCount;
+  for (int k = 0; k < 8; ++k) s.gaugeOn[k] = p.displacementOn[k];
+  if (p.testRunning) return s;
+
+  // A test opened from its file: its own header records.
+  const int n = static_cast<int>(records.size());
+  auto rec = [&](int i) -> const TestRecord* { return i < n ? &records[i] : nullptr; };
+  if (const TestRecord* r = rec(69)) s.standard = toInt(r->text3);
+  if (const TestRecord* r = rec(36)) {
+    const char c = first(r->text1);
+    if (c == '0' || c == '1' || c == '2' || c == '4' || c == '5') s.testType = c - '0';
+  }
+  if (const TestRecord* r = rec(7)) s.maxLoad = toFloat(r->text2);
+  if (const TestRecord* r = rec(6)) s.loadIncrement = toFloat(r->text2);
+  for (int k = 0; k < 6; ++k) {
+    if (const TestRecord* r = rec(16 + k)) s.loadMinutes[k] = intPart(toFloat(r->text1));
+    if (const TestRecord* r = rec(22 + k)) s.unloadMinutes[k] = intPart(toFloat(r->text1));
+  }
+  if (const TestRecord* r = rec(57)) s.loadMinutes[6] = intPart(toFloat(r->text1));
+  if (const TestRecord* r = rec(58)) s.unloadMinutes[6] = intPart(toFloat(r->text1));
+  for (int k = 0; k < 8; ++k) {
+    const TestRecord* r = rec(k < 4 ? 31 + k : 17 + k);
+    if (r) s.gaugeOn[k] = (k < 4 ? first(r->text1) : first(r->text2)) == '1' ? 1 : 0;
+  }
+  s.recordCount = n;
+  for (int i = 0; i < n; ++i) {
+    if (isEndRecord(records[i])) {
+      s.recordCount = i;
+      break;
+    }
+  }
+  return s;
+}
+
+}  // namespace record_values
