@@ -225,6 +225,7 @@ void Edit::setSel(int start, int end) {
   if (end < 0 || end > n) end = n;
   if (start > n) start = n;
   if (start > end) std::swap(start, end);
+  if (start == selStart_ && end == selEnd_) return;
   selStart_ = start;
   selEnd_ = end;
   invalidate();

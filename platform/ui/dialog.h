@@ -1,6 +1,37 @@
 // Dialogs built from templates. A template is data: the dialog's rectangle and style and a table of
 // controls (id, class, caption, rectangle, style), registered under its template id. Two template sets
 // may carry the same control ids, so a dialog's code does not depend on the set it was made from.
+//
+// A dialog class, in short:
+//
+//   static TemplateRegistration reg175{{175, {0, 0, 1024, 768}, 0, "", 34, 700, {
+//       {1241, ControlClass::Edit, "", {40, 40, 980, 120}, ES_RIGHT, true, true, 60, 700},
+//       {IDOK, ControlClass::Button, "确定", {40, 680, 240, 740}},
+//       {1205, ControlClass::Static, "", {260, 690, 980, 730}, SS_NOTIFY}}}};
+//
+//   class Key : public platform::ui::Dialog {
+//    public:
+//     Key() : Dialog(175) {
+//       onCommand(IDOK, BN_CLICKED, [this] { showWindow(SW_HIDE); });
+//       onCommand(1241, EN_SETFOCUS, [this] { ... });
+//       on(WM_ACTIVATE, [this](Message& m) {
+//         defWindowProc(m);                      // restores the dialog's focus first
+//         if (LOWORD(m.wParam) == WA_ACTIVE) { ... }
+//         return LRESULT{0};
+//       });
+//       on(WM_TIMER, [this](Message& m) { ...; return LRESULT{0}; });
+//       on(WM_CTLCOLOR, [this](Message& m) {
+//         CtlColor& c = CtlColor::of(m);
+//         if (c.control && c.control->id() == 1205) c.dc->setTextColor(alert ? RGB(255, 0, 0) : RGB(0, 0, 255));
+//         return LRESULT{0};
+//       });
+//       bindControl(1307, lampButton);            // a member control of an own class
+//     }
+//     bool onInitDialog() override { setTimer(1, 1000); return true; }
+//   };
+//
+//   key.create(&mainWindow);   // modeless, hidden; key.showWindow(SW_SHOW) shows and activates it
+//   int r = question.doModal(); // modal; ends with endDialog(code)
 #pragma once
 
 #include <memory>

@@ -211,11 +211,17 @@ Font::Impl::~Impl() {
   if (font) cairo_scaled_font_destroy(font);
 }
 
-Font::Font() : p_(makeFont(0, 0)) {}
+// Windows made by static initialisers carry a font; nothing is looked up before it is drawn with.
+Font::Font() = default;
 Font Font::create(int height, int weight, std::string_view) { return Font(makeFont(height, weight)); }
-int Font::height() const { return p_->height; }
-int Font::weight() const { return p_->weight; }
-int Font::ascent() const { return static_cast<int>(p_->ascent); }
+const Font::Impl* Font::impl() const {
+  if (p_) return p_.get();
+  static const std::shared_ptr<const Impl> standard = makeFont(0, 0);
+  return standard.get();
+}
+int Font::height() const { return impl()->height; }
+int Font::weight() const { return impl()->weight; }
+int Font::ascent() const { return static_cast<int>(impl()->ascent); }
 
 // ---- bitmaps ---------------------------------------------------------------------------------------
 

@@ -95,9 +95,9 @@ class Font {
   int height() const;
   int weight() const;
   int ascent() const;
-  bool operator==(const Font& o) const { return p_ == o.p_; }
+  bool operator==(const Font& o) const { return impl() == o.impl(); }
   struct Impl;
-  const Impl* impl() const { return p_.get(); }
+  const Impl* impl() const;  // the default font is resolved on first use
 
  private:
   explicit Font(std::shared_ptr<const Impl> p) : p_(std::move(p)) {}

@@ -914,8 +914,9 @@ void renderTree(Window& w, cairo_surface_t* surface, Point offset, const Rect& c
 void render() {
   UiState& s = state();
   if (!s.initialized || !s.screen) return;
-  s.dirty = false;
   paintScreen(s.screen);
+  // What the paint handlers themselves invalidate is on the picture already.
+  s.dirty = false;
   if (s.display) s.display->present(s.screen);
 }
 
