@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/datafiles.h"
@@ -220,4 +222,35 @@ TEST_F(QueueFile, PowerCutNeverTearsAMarkOrAnEarlierSlot) {
       ASSERT_TRUE(got == op.before || got == op.after);
     }
   }
+}
+
+// The recorder queues records while the uploader acknowledges them: every acknowledged record is marked
+// in its own slot and nothing is lost or marked twice.
+TEST_F(QueueFile, RecorderAndUploaderShareTheQueue) {
+  constexpr int kRecords = 60;
+  std::thread uploader([this] {
+    int acknowledged = 0;
+    while (acknowledged < kRecords) {
+      if (JDQFile::AcknowledgeHead(p_, 0) == 1) {
+        ++acknowledged;
+      } else {
+        std::this_thread::yield();
+      }
+    }
+  });
+  for (int i = 0; i < kRecords; ++i) {
+    {
+      std::lock_guard<std::mutex> lock(p_.queueLock);
+      std::memcpy(p_.queueBuild.data(), slot("GPRS", i).data(), 128);
+    }
+    ASSERT_EQ(JDQFile::EnqueueRecord(p_, 0), 1);
+  }
+  uploader.join();
+  const std::string file = readAll(kGps);
+  ASSERT_EQ(file.size(), kRecords * 128u);
+  for (int i = 0; i < kRecords; ++i) {
+    EXPECT_EQ(file.substr(i * 128, 4), "OVER") << i;
+    EXPECT_EQ(file.substr(i * 128 + 4, 124), slot("GPRS", i).substr(4)) << i;
+  }
+  EXPECT_TRUE(p_.moduleQueue.empty());
 }
