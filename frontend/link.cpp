@@ -71,6 +71,8 @@ int FrontEndLink::OpenFrontEndPortCom6() {
 }
 
 bool FrontEndLink::startThreads() {
+  // The reader's start: nothing old waits in either direction (done before the poll thread can write).
+  port_.purge(serial::Purge::Both);
   stop_.store(false);
   stopEvent_.reset();
   pollThread_ = std::thread([this] { pollLoop(); });
@@ -194,7 +196,6 @@ void FrontEndLink::pollLoop() {
 // Reader thread.
 
 void FrontEndLink::readerLoop() {
-  port_.purge(serial::Purge::Both);
   while (!stop_.load()) {
     serial::Error e = port_.waitReceive(serial::SerialPort::kInfinite);
     if (stop_.load()) break;

@@ -17,7 +17,10 @@ inline void setUpChannel(Parameter& p, const std::string& number, const std::str
   p.sensorCoefficient = 1.0f;
   p.jackSetting = 1;
   p.link.jackK = 1.0f;
-  for (int i = 0; i < 4; ++i) p.link.gaugeOn[static_cast<size_t>(i)] = 1;
+  for (int i = 0; i < 4; ++i) {
+    p.link.gaugeOn[static_cast<size_t>(i)] = 1;
+    p.displacementOn[static_cast<size_t>(i)] = 1;
+  }
   for (auto& d : p.sensorTableC) d = 1;
   p.link.pumpState = 85;
   p.link.replyAlive = 1;

@@ -1,0 +1,111 @@
+// The test procedure of the three channels, run by the main window on the user-interface thread:
+// the control tick (reading schedule, per-second sampling, stable levels, the maximum-load and
+// oil-circuit questions, unloading, the minute upload), the recording of a reading, and the procedure
+// actions (pump stop, end of a test, the end of an unloading level, pause and resume).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "frontend/link.h"
+#include "frontend/mainwindow_port.h"
+#include "model/parameter.h"
+
+namespace frontend {
+
+// The texts "— : — : —" (no reading scheduled) and "— —" (nothing to show).
+inline constexpr const char* kNoReadingText = "— : — : —";
+inline constexpr const char* kNoValueText = "— —";
+
+class ChannelProcedure {
+ public:
+  // The three channel records (channel 1 holds the system-wide values), the main window, and the
+  // front-end link whose alarm texts and alarm output the procedure uses (it may be closed; nullptr
+  // runs the procedure without alarms).
+  ChannelProcedure(Parameter& ch1, Parameter& ch2, Parameter& ch3, MainWindowPort& window,
+                   FrontEndLink* link);
+  virtual ~ChannelProcedure() = default;
+  ChannelProcedure(const ChannelProcedure&) = delete;
+  ChannelProcedure& operator=(const ChannelProcedure&) = delete;
+
+  // One tick of one channel (the main loop calls it every 900 ms for channels 1, 2 and 3 after
+  // storing the local time in the channel's `localTime`). `name` is "1", "2" or "3". Returns 0.
+  int ControlTick(Parameter& p, const std::string& name);
+
+  // Records the channel's current state as the reading at its current record index, writes it to
+  // the test data file, judges stability and queues the upload records. Returns 1 after a reading, 0
+  // (doing nothing) in phase 0.
+  virtual int RecordReading(Parameter& p, const std::string& name);
+
+  // Forced stop of the pump, or its release. Returns 1 when the target load is above 0, else 0.
+  int TogglePumpStop(Parameter& p);
+  // Ends the channel's test and shows the finished test from its file.
+  void FinishTest(Parameter& p, const std::string& name);
+  // After an unloading reading: whether the unloading level is complete, and what follows.
+  void CheckCycleEnd(Parameter& p, const std::string& name);
+  // Pauses a running test, or resumes a paused one (ResumeTest). An idle channel is left alone.
+  void TogglePause(Parameter& p);
+  // Resumes a paused test: clears the pause, every pause request and persistence counter of the
+  // alarms and the stop state, so the test goes on at once; the next reading carries the
+  // schedule-break mark.
+  void ResumeTest(Parameter& p);
+  // "Load the next level" after a stable level that waits for the operator (automatic advance off):
+  // the next level starts on the next tick. False when the channel does not wait.
+  bool RequestNextLevel(Parameter& p);
+
+  // The last question asked (the confirmation dialog's text).
+  const std::string& lastPrompt() const { return prompt_; }
+
+ private:
+  Parameter& channel1() { return *ch_[0]; }
+  int channelNumber(const Parameter& p) const;
+  bool shown(const Parameter& p) const;
+  float route() const;  // upload route, item 56 of channel 1
+  int ask(const std::string& question);
+  void alarmOn();
+  void composeAlarms(const Parameter& p);
+  void signal(Parameter& p);
+
+  // Control tick pieces.
+  void takeNewLevel(Parameter& p);
+  void lateReadingCheck(Parameter& p, const std::string& name);
+  void phaseWork(Parameter& p, const std::string& name);
+  void levelStart(Parameter& p, const std::string& name);
+  void readingClockStart(Parameter& p, const std::string& name);
+  void holdingReadings(Parameter& p, const std::string& name);
+  void stableLevel(Parameter& p, const std::string& name);
+  void unloadingStep(Parameter& p);
+  void unloadingReadings(Parameter& p, const std::string& name);
+  void minuteUpload(Parameter& p);
+  // Per-second sampling; true when a sample was taken. *minute tells that it completed a minute.
+  bool sampleSecond(Parameter& p, bool lateCheck, bool* minute);
+  bool due(const Parameter& p) const;
+  void scheduleIn(Parameter& p, int seconds);
+  void scheduleHolding(Parameter& p);
+  // Unloading rules of a due reading; `lateRules` keeps to rules 3 and 4. Returns false for the rule
+  // that takes its reading without a follow-up.
+  bool scheduleUnloading(Parameter& p, bool lateRules);
+  void maximumLoadPrompt(Parameter& p, const std::string& name, int kind);
+  void unloadingPrompt(Parameter& p, const std::string& name);
+  void reloadingPrompt(Parameter& p, const std::string& name, bool late);
+  void setPhase(Parameter& p, int phase);
+  void setTarget(Parameter& p, float load);
+  float levelLoad(const Parameter& p, int index) const;
+
+  // Recording pieces.
+  void fillHeaderExtraTexts(Parameter& p);
+  void queueUpload(Parameter& p, bool minuteRecord);
+  void clearPumpControl(Parameter& p);
+
+  std::array<Parameter*, 3> ch_;
+  MainWindowPort& window_;
+  FrontEndLink* link_;
+  std::string prompt_ = "您确定?";
+};
+
+// The oil pressure that a target load gives on the channel's sensor (0 for a load cell and for
+// settings that give no divisor).
+float TargetPressure(const Parameter& p, float target);
+
+}  // namespace frontend

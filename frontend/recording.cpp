@@ -1,0 +1,286 @@
+// Recording a reading: the record at the channel's current record index, written to the test data
+// file and its backup, the rebuild of the readings and the stability judgement, and the upload records.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "frontend/procedure.h"
+#include "model/computations.h"
+#include "model/datafiles.h"
+#include "platform/text/text.h"
+#include "upload/queue_record.h"
+
+namespace frontend {
+
+namespace clk = platform::clock;
+using platform::text::format;
+
+namespace {
+
+bool isCyclic(int code) { return code == 62 || code == 76 || code == 144; }
+
+// The first trailing text of a header record, as UTF-8 / written as GBK cut to its field.
+std::string tail1Text(const std::vector<TestRecord>& r, int k) {
+  if (k < 0 || static_cast<std::size_t>(k) >= r.size()) return {};
+  const TestRecord& t = r[static_cast<std::size_t>(k)];
+  return platform::text::gbkToUtf8(std::string(t.tail1, strnlen(t.tail1, sizeof t.tail1)));
+}
+void setTail1(std::vector<TestRecord>& r, int k, const std::string& utf8) {
+  if (k < 0 || static_cast<std::size_t>(k) >= r.size()) return;
+  TestRecord& t = r[static_cast<std::size_t>(k)];
+  const std::string gbk = platform::text::gbkFit(utf8, sizeof t.tail1);
+  std::memset(t.tail1, 0, sizeof t.tail1);
+  std::memcpy(t.tail1, gbk.data(), gbk.size());
+}
+
+template <std::size_t N>
+void putText(char (&field)[N], const std::string& text) {
+  std::memset(field, 0, N);
+  std::memcpy(field, text.data(), std::min(N, text.size()));
+}
+
+}  // namespace
+
+float TargetPressure(const Parameter& p, float target) {
+  const int type = p.forceSensorType.load();
+  if (type == 0) return 0.0f;
+  const float k = p.link.jackK.load();
+  const int setting = p.sensorSetting.load();
+  float pressure = 0.0f;
+  if (type == 2) {
+    if (setting < 1 || setting > 3200) return 0.0f;
+    const float f = static_cast<float>(3200 / setting);
+    pressure = k * target / f;
+  } else {
+    const float coefficient = p.sensorCoefficient.load();
+    if (setting < 1 || setting > 1200 || !(coefficient > 0.0f)) return 0.0f;
+    const float f = static_cast<float>(1200 / setting);
+    pressure = k * target / (f * coefficient);
+  }
+  if (p.testType.load() == 0) pressure *= p.setupValue;
+  if (p.pressureMethod.load() == 3) pressure += p.jackCoefficientC.load();
+  return std::isfinite(pressure) ? pressure : 0.0f;
+}
+
+void ChannelProcedure::fillHeaderExtraTexts(Parameter& p) {
+  std::vector<TestRecord>& r = p.testRecords;
+  using JDQFile::HeaderText;
+  setTail1(r, 0, HeaderText(r, 0, 2));
+  setTail1(r, 1, HeaderText(r, 9, 1));
+  setTail1(r, 2, HeaderText(r, 8, 1));
+  setTail1(r, 3, HeaderText(r, 12, 1));
+  setTail1(r, 8, "");
+  setTail1(r, 9, platform::text::truncateChars(HeaderText(r, 12, 3), 1));
+  if (p.testType.load() == 0) setTail1(r, 11, HeaderText(r, 3, 2));
+  if (tail1Text(r, 9).rfind('1', 0) == 0) {
+    setTail1(r, 4, HeaderText(r, 15, 1));
+    setTail1(r, 5, HeaderText(r, 14, 1));
+    setTail1(r, 6, HeaderText(r, 9, 3));
+    setTail1(r, 7, HeaderText(r, 10, 3));
+    setTail1(r, 8, HeaderText(r, 11, 3));
+  } else {
+    setTail1(r, 4, "");
+    setTail1(r, 5, "");
+    setTail1(r, 6, HeaderText(r, 17, 3));
+    setTail1(r, 7, HeaderText(r, 18, 3));
+  }
+  setTail1(r, 10, HeaderText(r, 6, 1));
+  setTail1(r, 12, "KRV718C-" + p.versionText);
+  setTail1(r, 13, "0");
+  JDQFile::UpdateHeaderExtraTexts(p.testFilePath, 0, r, p);
+}
+
+int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
+  (void)name;
+  ProcedureState& s = p.procedure;
+  if (p.loadingPhase.load() == 0) return 0;
+  Parameter& c1 = channel1();
+  if (p.ParameterList.item(88) == 0.0f && c1.alarmOn.load() == 0) {
+    p.link.auxCountdown.store(3);
+    alarmOn();
+  }
+
+  const clk::DateTime now = p.localTime;
+  const int code = p.standardCode.load();
+  const float target = p.controlLoad.load();
+  const int index = std::max(0, p.readingCount);
+  std::vector<TestRecord>& records = p.testRecords;
+  while (records.size() <= static_cast<std::size_t>(index)) records.push_back(JDQFile::BlankTestRecord());
+  TestRecord& r = records[static_cast<std::size_t>(index)];
+
+  // 3. Load and pressure, marker.
+  std::string marker;
+  float load;
+  float pressure;
+  if (s.levelStart != 0) {
+    s.levelStartMark = 1;
+    load = target;
+    pressure = TargetPressure(p, target);
+    marker = "--:--";
+    s.settingsChanged = 0;
+    s.levelStart = 0;
+    s.levelReadings = 0;
+  } else {
+    s.readingClock = 0;
+    marker = format("%02d:%02d", now.hour, now.minute);
+    load = p.link.measuredLoad.load();
+    pressure = p.link.measuredPressure.load();
+    if (s.useTarget != 0) {
+      s.useTargetMark = 1;
+      s.useTarget = 0;
+      load = target;
+      pressure = TargetPressure(p, target);
+    }
+    ++s.levelReadings;
+  }
+  std::memcpy(r.marker, marker.data(), std::min(marker.size(), sizeof r.marker));
+  r.valuesA[0] = load;
+  r.valuesA[1] = pressure;
+
+  // 4, 5. Header texts.
+  JDQFile::SetHeaderText(records, 62, 3, "");
+  if (index == 1) fillHeaderExtraTexts(p);
+
+  // 6. Displacements and the copies.
+  for (std::size_t g = 0; g < 8; ++g) {
+    r.valuesA[2 + g] = p.link.displacement[g].load();
+    s.lastRecorded[2 + g] = r.valuesA[2 + g];
+  }
+  std::memcpy(r.stepMark, r.marker, sizeof r.stepMark);
+  for (std::size_t v = 0; v < 10; ++v) r.valuesB[v] = r.valuesA[v];
+
+  // 7. Status bytes.
+  int a = 0;
+  int b = 0;
+  if (p.uploadEventMark.load() == 1) {
+    b = 16;
+    p.uploadEventMark.store(0);
+  } else {
+    for (std::size_t z = 0; z < 4; ++z)
+      if (s.zeroingMarks[z] != 0) a += 1 << z;
+  }
+  s.zeroingMarks.fill(0);
+  if (s.settingsChanged != 0) a += 16;
+  if (s.scheduleBreak != 0) a += 32;
+  if (p.procedureChanged.load() != 0) a += 64;
+  if (s.pumpStopMark != 0) b += 1;
+  if (s.alarmMarks[0] != 0) b += 2;
+  if (s.alarmMarks[1] != 0) b += 4;
+  if (s.pausedMark != 0) b += 8;
+  s.settingsChanged = 0;
+  s.scheduleBreak = 0;
+  p.procedureChanged.store(0);
+  s.alarmMarks.fill(0);
+  s.pausedMark = 0;
+  const int routeCode = static_cast<int>(route() + 0.5f);
+  std::memset(r.tail2, 0, sizeof r.tail2);
+  r.tail2[0] = static_cast<char>(p.testType.load() == 2 ? 0 : a);
+  r.tail2[1] = static_cast<char>(a);
+  r.tail2[2] = static_cast<char>(routeCode);
+  r.tail2[3] = static_cast<char>(b);
+  r.tail2[4] = static_cast<char>(b);
+  r.tail2[5] = static_cast<char>(s.lateReading != 0 ? 1 : 0);
+  s.lateReading = 0;
+
+  // 8. Running state into the header texts.
+  p.runCounters[0] = s.readingIndex;
+  p.runCounters[1] = s.levelCounter;
+  p.runCounters[2] = p.link.levelNumber.load();
+  p.runCounter4 = s.reloadCounter;
+  p.runCounter5 = s.levelEndCounter;
+  p.runSwitch1 = s.catchUpTaken;
+  p.runSwitch2 = s.waitingAfterStable;
+  p.runValue = p.previousLoad.load();
+  UpdateStateRecords(p);
+  JDQFile::UpdateHeaderTexts(p.testFilePath, index, records, p);
+
+  // 9, 10. Last values, the record to the file.
+  s.lastRecorded[0] = load;
+  s.lastRecorded[1] = pressure;
+  if (isCyclic(code)) {
+    r.valuesA[13] = static_cast<float>(s.reloadCounter);
+    r.valuesA[17] = target;
+  }
+  JDQFile::WriteRecord(p.testFilePath, index, records, p);
+
+  // 11, 12. Upload.
+  s.lastReadingTime = format("%02d:%02d", now.hour, now.minute);
+  p.minuteUpload.store(0);
+  queueUpload(p, false);
+
+  // 13, 14. Marks, the next record.
+  s.levelStartMark = 0;
+  s.useTargetMark = 0;
+  const int next = index + 1;
+  p.readingCount = next;
+  ++p.readingCount2;
+  while (records.size() <= static_cast<std::size_t>(next)) records.push_back(JDQFile::BlankTestRecord());
+  TestRecord& n = records[static_cast<std::size_t>(next)];
+  std::memcpy(n.marker, "11111", 5);
+  std::memcpy(n.stepMark, "11111", 5);
+  std::memcpy(n.time, "99999", 5);
+  if (next > kHeaderRecordCount - 1) JDQFile::WriteRecord(p.testFilePath, next, records, p);
+
+  // 15. Derived values and the stability judgement.
+  if (!isCyclic(code)) {
+    JDQFile::RebuildReadings(p, records);
+    const int phase = p.loadingPhase.load();
+    if (phase == 2 || phase == 3) {
+      std::lock_guard<std::mutex> lock(p.loadLock);
+      if (p.loadingPhase.load() == phase) JDQFile::JudgeStable(p);
+    }
+  }
+
+  // 16. The per-second sampling starts again from this reading.
+  s.previousSample = now;
+  s.thisTick = now;
+  s.clockJump = 0;
+  s.sampleCounter = 0;
+  p.exportRecords.clear();
+
+  // 17. The report page on screen redraws.
+  p.pageRedraw.store(window_.shownReportPage());
+  return 1;
+}
+
+void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
+  const int routeCode = static_cast<int>(route() + 0.5f);
+  if (routeCode != 0 && routeCode != 2 && routeCode != 3) return;
+  const ProcedureState& s = p.procedure;
+  UploadRecordInput in = UploadInputFromChannel(p);
+  in.timeText = s.lastReadingTime;
+  in.readingMark = s.levelStartMark != 0;
+  in.liveValues = minuteRecord;
+  in.recorded.load = s.lastRecorded[0];
+  in.recorded.oilPressure = s.lastRecorded[1];
+  for (std::size_t g = 0; g < 8; ++g) in.recorded.gauges[g] = s.lastRecorded[2 + g];
+  in.derivedValue = p.link.rawForceValue.load();
+  in.cycleCounter = s.reloadCounter;
+  const std::size_t last = static_cast<std::size_t>(std::max(0, p.readingCount - (minuteRecord ? 1 : 0)));
+  if (last < p.testRecords.size()) {
+    const TestRecord& r = p.testRecords[last];
+    in.status1 = static_cast<std::uint8_t>(r.tail2[1]);
+    in.status2 = static_cast<std::uint8_t>(r.tail2[3]);
+    in.status3 = static_cast<std::uint8_t>(r.tail2[4]);
+  }
+  in.protectedValue = p.link.meanDisplacement.load();
+  in.commandOption = p.link.levelNumber.load() == 1 ? 1 : 0;
+  in.controllerLongitude = 0.0f;
+  in.controllerLatitude = 0.0f;
+
+  if (routeCode == 0 || routeCode == 3) {
+    p.boxFlag.store(0);
+    in.identifierFromRecord8 = false;
+    BuildIntoChannel(p, in, UploadRecordKind::Reading);
+    JDQFile::EnqueueRecord(p, 0);
+  }
+  if (routeCode == 2 || routeCode == 3) {
+    const bool box = !p.externalSerialNumber.empty() && routeCode == 3;
+    p.boxFlag.store(box ? 1 : 0);
+    in.identifierFromRecord8 = box;
+    BuildIntoChannel(p, in, UploadRecordKind::Reading);
+    JDQFile::EnqueueRecord(p, 1);
+  }
+}
+
+}  // namespace frontend
