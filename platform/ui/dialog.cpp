@@ -156,17 +156,14 @@ bool Dialog::preTranslateMessage(Message& msg) {
   if (msg.message != WM_KEYDOWN) return false;
   Window* target = fromHandle(msg.hwnd);
   if (!target || !isWithin(target, this)) return false;
-  if (msg.wParam == VK_RETURN) {
-    if (Window* ok = getDlgItem(IDOK); ok && !ok->isEnabled()) return true;
-    sendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return true;
-  }
-  if (msg.wParam == VK_ESCAPE) {
-    if (Window* cancel = getDlgItem(IDCANCEL); cancel && !cancel->isEnabled()) return true;
-    sendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    return true;
-  }
-  return false;
+  // Return and Escape press the dialog's OK and cancel buttons; a dialog without them (the main
+  // window) is not ended by a stray key.
+  int id = msg.wParam == VK_RETURN ? IDOK : msg.wParam == VK_ESCAPE ? IDCANCEL : 0;
+  if (!id) return false;
+  Window* button = getDlgItem(id);
+  if (!button || !button->isWindowVisible() || !button->isEnabled()) return false;
+  sendMessage(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED), static_cast<LPARAM>(button->handle()));
+  return true;
 }
 
 LRESULT Dialog::defWindowProc(Message& msg) {

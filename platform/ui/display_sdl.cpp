@@ -164,10 +164,14 @@ class SdlDisplay : public Display {
 
 }  // namespace
 
+// A display is there under X or Wayland, or when SDL's video driver is named (a framebuffer or KMS
+// console on an instrument).
 bool sdlDisplayAvailable() {
-  const char* x = std::getenv("DISPLAY");
-  const char* w = std::getenv("WAYLAND_DISPLAY");
-  return (x && *x) || (w && *w);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return true;
+  }
+  return false;
 }
 
 std::unique_ptr<Display> makeSdlDisplay(const Options& options) {

@@ -223,6 +223,7 @@ class Window {
   unsigned setTimer(unsigned id, unsigned ms);
   bool killTimer(unsigned id);
 
+  // On the UI thread. Worker threads keep the window's handle() and call ui::postMessage(handle, ...).
   LRESULT sendMessage(std::uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
   bool postMessage(std::uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
@@ -301,8 +302,8 @@ struct Options {
 };
 
 // Starts the layer on the calling thread (the UI thread): the screen of 1024 x 768 pixels on the chosen
-// display. Auto takes SDL when a display is there (DISPLAY or WAYLAND_DISPLAY set and SDL starts), else
-// headless. Any windows of an earlier run must be gone. Returns false when SDL was asked for and cannot
+// display. Auto takes SDL when a display is there (DISPLAY, WAYLAND_DISPLAY or SDL_VIDEODRIVER set, and
+// SDL starts), else headless. Any windows of an earlier run must be gone. Returns false when SDL was asked for and cannot
 // start.
 bool init(const Options& options = {});
 void shutdown();

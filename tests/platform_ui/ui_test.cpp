@@ -194,8 +194,11 @@ TEST_F(UiTest, TapReachesOnlyVisibleEnabledControls) {
   releaseCapture();
   EXPECT_FALSE(d.item<Button>(1121)->pressed());
 
-  // Return presses OK through the dialog's pre-translation.
+  // Return presses OK through the dialog's pre-translation, while there is an OK button to press.
   d.getDlgItem(1121)->setFocus();
+  drv::press(VK_RETURN);
+  EXPECT_EQ(d.oks, 1);
+  d.getDlgItem(IDOK)->enableWindow(false);
   drv::press(VK_RETURN);
   EXPECT_EQ(d.oks, 1);
 }
@@ -406,6 +409,17 @@ TEST_F(UiTest, TimersFireOnTheManualClockAsWmTimer) {
   d.destroyWindow();
   drv::run(500);
   EXPECT_TRUE(d.timers.empty());
+}
+
+TEST_F(UiTest, TimersOnTheRealClockWakeTheWaitingLoop) {
+  clk::configure(clk::Mode::Real);
+  TestDlg d;
+  ASSERT_TRUE(d.create());
+  d.setTimer(7, 15);
+  EXPECT_TRUE(runUntil([&] { return d.timers.size() >= 3; }));
+  d.killTimer(7);
+  EXPECT_EQ(d.timers, (std::vector<unsigned>{7u, 7u, 7u}));
+  clk::configure(clk::Mode::Manual);
 }
 
 TEST_F(UiTest, PostMessageFromWorkerThreadsKeepsEachThreadsOrder) {
@@ -761,6 +775,7 @@ TEST(Display, ChoiceParsesAndAutoFallsBackToHeadless) {
   std::string saved = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
+  ::unsetenv("SDL_VIDEODRIVER");
   ASSERT_TRUE(init(Options{DisplayKind::Auto}));
   EXPECT_EQ(display(), DisplayKind::Headless);
   shutdown();
