@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -402,5 +403,37 @@ TEST_F(TestFile, PowerCutWhileRewritingATextLeavesOldOrNew) {
     ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
     ASSERT_TRUE(sameRecord(loaded[51], list[51]) || sameRecord(loaded[51], changed[51]));
     EXPECT_FALSE(fs::exists(kPath + ".jnl"));  // the load finished or dropped the journal
+  }
+}
+
+// A write that fails after the file was opened is reported as a failure, not only a failed open.
+TEST_F(TestFile, FailedWritesAreReportedAsFailure) {
+  std::vector<TestRecord> list = headerList();
+  ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
+  for (int k = 74; k < 76; ++k) list.push_back(distinct(k));
+  p_.testFilePath = kPath;
+  p_.moduleQueuePath = "\\Storage Card\\T1.gps";
+  p_.testRunning = 1;
+  p_.exportRecords = {distinct(1)};
+  struct Case {
+    const char* name;
+    std::function<int()> write;
+  };
+  const Case cases[] = {
+      {"create", [&] { return JDQFile::CreateTestFile(kPath, list, p_); }},
+      {"reading over a record", [&] { return JDQFile::WriteRecord(kPath, 3, list, p_); }},
+      {"reading at the end", [&] { return JDQFile::WriteRecord(kPath, 75, list, p_); }},
+      {"header texts", [&] { return JDQFile::UpdateAllHeaderTexts(kPath, 0, list, p_); }},
+      {"queue append", [&] { return JDQFile::WriteQueueFile("", 0, 0, p_); }},
+      {"jack data", [&] { return JDQFile::SaveJackData({}, p_); }},
+      {"text export", [&] { return AppendTextExport(p_); }},
+  };
+  fs::FaultBackend fault;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::ScopedBackend use(fault);
+    fault.restorePower();
+    fault.failCall(fs::FaultBackend::Call::Write, 0);
+    EXPECT_EQ(c.write(), 0);
   }
 }
