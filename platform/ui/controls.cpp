@@ -69,8 +69,17 @@ void Static::draw(DC& dc) {
 }
 
 LRESULT Static::defWindowProc(Message& m) {
-  if (m.message == WM_LBUTTONUP && (style() & SS_NOTIFY)) {
-    notifyParent(STN_CLICKED);
+  if (!(style() & SS_NOTIFY)) return Window::defWindowProc(m);
+  // A click is a press and a release on the control (a release alone, left by a tap that made another
+  // window appear under the finger, is none).
+  if (m.message == WM_LBUTTONDOWN) {
+    setCapture();
+    return 0;
+  }
+  if (m.message == WM_LBUTTONUP && captureWindow() == this) {
+    Handle h = handle();
+    releaseCapture();
+    if (fromHandle(h) == this && getClientRect().contains(pointOf(m))) notifyParent(STN_CLICKED);
     return 0;
   }
   return Window::defWindowProc(m);

@@ -187,6 +187,14 @@ TEST_F(UiTest, TapReachesOnlyVisibleEnabledControls) {
   EXPECT_EQ(d.clicks, 1);
   EXPECT_EQ(captureWindow(), nullptr);
 
+  // A release alone, left by a tap that brought another window under the finger, clicks nothing.
+  Point status = d.getDlgItem(1205)->getWindowRect().center();
+  injectMouse(WM_LBUTTONUP, status);
+  injectMouse(WM_LBUTTONUP, r.center());
+  drv::pump();
+  EXPECT_EQ(d.statusTaps, 1);
+  EXPECT_EQ(d.clicks, 1);
+
   // Losing the capture unpresses a held button.
   injectMouse(WM_LBUTTONDOWN, r.center());
   drv::pump();
@@ -350,6 +358,27 @@ TEST_F(UiTest, ModalDialogEndsFromAHandlerWithItsCode) {
     ASSERT_GT(static_cast<int>(owner.activations.size()), before);
     EXPECT_EQ(owner.activations.back(), WA_ACTIVE);
   }
+}
+
+TEST_F(UiTest, ModalQuestionAskedFromAButtonHandler) {
+  TestDlg owner;
+  ASSERT_TRUE(owner.create());
+  owner.showWindow(SW_SHOW);
+  struct Question : Dialog {
+    Question() : Dialog(kModal) { onCommand(1122, BN_CLICKED, [this] { endDialog(IDCANCEL); }); }
+  };
+  std::vector<int> answers;
+  owner.onCommand(1121, BN_CLICKED, [&] {
+    Question q;
+    answers.push_back(q.doModal());
+  });
+  drv::IdleScript script([&] {
+    if (auto* q = activeWindow(); q && q != &owner) drv::tap(*q, 1122);
+  });
+  EXPECT_TRUE(drv::tap(owner, 1121));
+  EXPECT_TRUE(drv::tap(owner, 1121));
+  EXPECT_EQ(answers, (std::vector<int>{IDCANCEL, IDCANCEL}));
+  EXPECT_EQ(activeWindow(), &owner);
 }
 
 TEST_F(UiTest, ModalDialogCanEndItselfFromItsTimer) {
