@@ -54,9 +54,12 @@ void JDQFile::RestoreFromHeader(Parameter& p, std::vector<TestRecord>& records) 
   if (const TestRecord* r = rec(56)) p.elapsedCounter = static_cast<std::int64_t>(toInt(r->text1));
   if (const TestRecord* r = rec(51)) p.clockShift = static_cast<std::int64_t>(toInt(r->text1));
 
+  // The cyclic lateral standards have neither a rebuild nor a judgement (as when a reading is
+  // recorded): judging them would end their level at once.
+  const bool cyclic = standard == 62 || standard == 76 || standard == 144;
   const int phase = p.loadingPhase;
   if ((phase == 2 || phase == 3 || phase > 5) && !p.runSwitch2) {
-    if (phase < 4) JudgeStable(p);
+    if (phase < 4 && !cyclic) JudgeStable(p);
     p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
   }
   LoadQueueFile(p.channelName, 1, 0, p);
