@@ -138,6 +138,7 @@ struct UiState {
   std::unique_ptr<Display> display;
   std::vector<PaintTarget> painting;
   int loopDepth = 0;
+  bool charSuppressed = false;  // the last key-down was swallowed; drop its characters
 };
 
 UiState& state();

@@ -656,10 +656,11 @@ bool preTranslate(Message& m, Window* target) {
   return false;
 }
 
-void deliver(Message& m, Window* target) {
-  if (!preTranslate(m, target)) {
-    if (Window* w = fromHandle(m.hwnd)) w->windowProc(m);
-  }
+// Returns false when the pre-translate chain swallowed the message.
+bool deliver(Message& m, Window* target) {
+  if (preTranslate(m, target)) return false;
+  if (Window* w = fromHandle(m.hwnd)) w->windowProc(m);
+  return true;
 }
 
 Window* childAt(Window* w, Point screen) {
@@ -696,12 +697,20 @@ void routeMouse(std::uint32_t msg, Point screen) {
   deliver(m, target);
 }
 
+// A character typed with a key belongs to its key-down: when pre-translation swallowed the key-down,
+// its characters go nowhere either (until the key is released).
 void routeKey(std::uint32_t msg, WPARAM w, LPARAM l) {
   UiState& s = state();
+  if (msg == WM_CHAR && s.charSuppressed) return;
+  if (msg == WM_KEYUP) s.charSuppressed = false;
   Window* target = (s.focus && s.focus->exists()) ? s.focus : s.active;
-  if (!target) return;
+  if (!target) {
+    if (msg == WM_KEYDOWN) s.charSuppressed = true;
+    return;
+  }
   Message m{target->handle(), msg, w, l};
-  deliver(m, target);
+  bool delivered = deliver(m, target);
+  if (msg == WM_KEYDOWN) s.charSuppressed = !delivered;
 }
 
 }  // namespace

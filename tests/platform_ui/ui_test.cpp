@@ -322,6 +322,14 @@ TEST_F(UiTest, PreTranslationSeesKeysBeforeTheWindows) {
   drv::press(VK_OEM_PERIOD);
   EXPECT_EQ(beeps, 4);
   EXPECT_EQ(keys, 3);
+  // The swallowed letter typed nothing; the digits and the period reached the edit.
+  digits.getDlgItem(1241)->on(WM_KEYDOWN, [&](Message& m) { return digits.getDlgItem(1241)->defWindowProc(m); });
+  digits.setDlgItemText(1241, "");
+  drv::press('3');
+  drv::press('Q');
+  drv::press(VK_OEM_PERIOD);
+  drv::press('5');
+  EXPECT_EQ(digits.getDlgItemText(1241), "3.5");
   setPreTranslateHook(nullptr);
 }
 
@@ -561,6 +569,18 @@ TEST_F(ListTest, TapsSelectNotifyAndToggleCheckBoxesOnce) {
     drv::tapWindow(*list, {4, cell(5, 0).y});
     EXPECT_EQ(list->getCheck(5), !before) << handlerFlips;
   }
+  // A vertical drag scrolls and is no tap.
+  std::size_t clicks = d.listClicks.size();
+  int rh = list->rowHeight();
+  Point from = list->clientToScreen(cell(8, 1));
+  injectMouse(WM_LBUTTONDOWN, from);
+  injectMouse(WM_MOUSEMOVE, {from.x, from.y - 2 * rh});
+  injectMouse(WM_MOUSEMOVE, {from.x, from.y - 4 * rh});
+  injectMouse(WM_LBUTTONUP, {from.x, from.y - 4 * rh});
+  drv::pump();
+  EXPECT_EQ(list->getTopIndex(), 4);
+  EXPECT_EQ(d.listClicks.size(), clicks);
+
   // Tapping below the last row selects nothing.
   list->deleteAllItems();
   drv::run(600);
