@@ -263,8 +263,10 @@ bool ChannelProcedure::sampleSecond(Parameter& p, bool lateCheck, bool* minute) 
   if (s.clockJump != 0) {
     p.exportRecords.clear();
     s.sampleCounter = 0;
+    // Sampling starts again in step with the next reading, or at once when that reading is already
+    // overdue (there is nothing to align to, and the catch-up needs the samples).
     const std::int64_t ahead = s.nextReadingAt - clk::toSeconds(s.thisTick);
-    if (ahead > 59 && s.thisTick.second == p.nextReadingSeconds % 60) {
+    if ((ahead > 59 && s.thisTick.second == p.nextReadingSeconds % 60) || ahead < 0) {
       s.clockJump = 0;
       s.previousSample = s.thisTick;
     }
@@ -405,6 +407,7 @@ void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) 
   const int phase = p.loadingPhase.load();
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();
+  s.levelClockAt = clk::toSeconds(p.localTime);
   if (phase == 2 || phase == 3) {
     if (isCyclic(code)) {
       s.readingClock = 0;
@@ -412,6 +415,14 @@ void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) 
       s.readingIndex = 0;
       scheduleIn(p, loadingMinutes(p, 1) * 60);
       p.timeText = p.nextReadingText;
+      return;
+    }
+    // Sampling stood still since the level start: it starts here, and the first reading of the
+    // level is taken on the next tick that samples.
+    const std::int64_t since = clk::toSeconds(p.localTime) - clk::toSeconds(s.previousSample);
+    if (s.clockJump != 0 || since > 1 || since < -1) {
+      s.clockJump = 0;
+      s.previousSample = p.localTime;
       return;
     }
     if (!sampleSecond(p, false, nullptr)) return;

@@ -134,6 +134,9 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
     ++s.levelReadings;
   }
   std::memcpy(r.marker, marker.data(), std::min(marker.size(), sizeof r.marker));
+  // Minutes since the level's schedule started (the rebuild replaces them by the schedule's own).
+  const std::int64_t elapsed = marker == "--:--" ? 0 : (clk::toSeconds(now) - s.levelClockAt + 30) / 60;
+  putText(r.time, format("%d", static_cast<int>(std::clamp<std::int64_t>(elapsed, 0, 99998))));
   r.valuesA[0] = load;
   r.valuesA[1] = pressure;
 

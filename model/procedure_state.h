@@ -22,6 +22,7 @@ struct ProcedureState {
   // Reading schedule of the current level.
   int readingIndex = 0;               // readings taken in this level by the schedule, 0..6
   std::int64_t nextReadingAt = 0;     // absolute instrument time (seconds) of the next reading
+  std::int64_t levelClockAt = 0;      // absolute time at which the level's reading schedule started
   byte catchUpTaken = 0;              // a late re-loading reading was already taken in this level
   int overdue = 0;                    // ticks spent with an overdue reading
   byte scheduleBreak = 1;             // schedule-break mark (event bit 32 of the next reading)
