@@ -26,14 +26,14 @@ inline void setUpChannel(Parameter& p, const std::string& number, const std::str
   p.link.replyAlive = 1;
 }
 
-struct ReplySpec {
+struct ReplyFields {
   std::string number = "000001";
   int force = 0;
   std::array<int, 8> gauges{};
   std::uint8_t pump = 85, valve = 17, faults = 0, status27 = 0, status28 = 0, battery = 0x58;
 };
 
-inline frontend::ReplyFrame makeReply(const ReplySpec& s) {
+inline frontend::ReplyFrame makeReply(const ReplyFields& s) {
   frontend::ReplyFrame r{};
   r[0] = 0xAA;
   frontend::encodeValue16(s.force, &r[1]);

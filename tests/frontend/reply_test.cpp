@@ -5,7 +5,7 @@
 
 using namespace frontend;
 using testing_frontend::makeReply;
-using testing_frontend::ReplySpec;
+using testing_frontend::ReplyFields;
 using testing_frontend::setUpChannel;
 
 namespace {
@@ -17,14 +17,14 @@ struct ReplyFixture : ::testing::Test {
     p.link.goodCount = 3;  // the next good reply carries readings
   }
   void feed(const ReplyFrame& r) { parseReply(p, r.data()); }
-  void feed(const ReplySpec& s) { feed(makeReply(s)); }
+  void feed(const ReplyFields& s) { feed(makeReply(s)); }
 };
 
 }  // namespace
 
 TEST_F(ReplyFixture, FirstThreeGoodRepliesCarryNoReadings) {
   p.link.goodCount = 0;
-  ReplySpec s;
+  ReplyFields s;
   s.force = 500;
   for (int i = 1; i <= 3; ++i) {
     feed(s);
@@ -44,7 +44,7 @@ TEST_F(ReplyFixture, FirstThreeGoodRepliesCarryNoReadings) {
 }
 
 TEST_F(ReplyFixture, BadRepliesOnlyCountAndFlag) {
-  ReplySpec s;
+  ReplyFields s;
   s.force = 500;
   ReplyFrame r = makeReply(s);
   r[31] ^= 1;
@@ -89,7 +89,7 @@ TEST_F(ReplyFixture, ForceConversions) {
     p.jackCoefficientD = c.d;
     p.sensorTableA[0] = c.zero;
     p.jackSetting = c.jacks;
-    ReplySpec s;
+    ReplyFields s;
     s.force = c.raw;
     feed(s);
     EXPECT_NEAR(p.link.measuredLoad.load(), c.load, 1e-3);
@@ -100,7 +100,7 @@ TEST_F(ReplyFixture, ForceConversions) {
 }
 
 TEST_F(ReplyFixture, UnusableSensorSettingsKeepTheLoad) {
-  ReplySpec s;
+  ReplyFields s;
   s.force = 700;
   feed(s);
   ASSERT_FLOAT_EQ(p.link.measuredLoad.load(), 700.0f);
@@ -129,7 +129,7 @@ TEST_F(ReplyFixture, UnusableSensorSettingsKeepTheLoad) {
 }
 
 TEST_F(ReplyFixture, ForceRawOfHighByte0x80IsZero) {
-  ReplySpec s;
+  ReplyFields s;
   ReplyFrame r = makeReply(s);
   r[1] = 0x00;
   r[2] = 0x80;
@@ -139,7 +139,7 @@ TEST_F(ReplyFixture, ForceRawOfHighByte0x80IsZero) {
 }
 
 TEST_F(ReplyFixture, DisplacementsScaleDirectionZeroAndOffChannels) {
-  ReplySpec s;
+  ReplyFields s;
   s.gauges = {1008, 2016, 100, 0, 500, 600, 700, 800};
   p.sensorTableC[2] = -1;
   p.sensorTableA[3] = 0.5f;
@@ -168,7 +168,7 @@ TEST_F(ReplyFixture, DisplacementsScaleDirectionZeroAndOffChannels) {
 }
 
 TEST_F(ReplyFixture, GroupsExchangedByItem98) {
-  ReplySpec s;
+  ReplyFields s;
   s.gauges = {100, 200, 300, 400, 1000, 2000, 3000, 4000};
   s.faults = 0x10;  // the fifth bit is gauge 1 once the nibbles are exchanged
   p.ParameterList.set(85, 2.0f);
@@ -184,7 +184,7 @@ TEST_F(ReplyFixture, GroupsExchangedByItem98) {
 
 TEST_F(ReplyFixture, SpikeRejectedThreeTimesThenTaken) {
   p.ParameterList.set(85, 2.0f);
-  ReplySpec s;
+  ReplyFields s;
   s.gauges[0] = 1000;
   feed(s);
   s.gauges[0] = 6000;  // 60 mm
@@ -201,7 +201,7 @@ TEST_F(ReplyFixture, SpikeRejectedThreeTimesThenTaken) {
 TEST_F(ReplyFixture, HistoryFilterHoldsAJumpAndMarksAGaugeThatKeepsJumping) {
   p.ParameterList.set(85, 2.0f);
   p.testRunning = 1;
-  ReplySpec s;
+  ReplyFields s;
   for (int i = 0; i < 16; ++i) {
     s.gauges[0] = 1000 + i / 4;
     feed(s);
@@ -221,7 +221,7 @@ TEST_F(ReplyFixture, HistoryFilterHoldsAJumpAndMarksAGaugeThatKeepsJumping) {
 }
 
 TEST_F(ReplyFixture, ControllerStateBytes) {
-  ReplySpec s;
+  ReplyFields s;
   s.pump = 0xF3;
   s.valve = 17;
   s.faults = 0x05;
