@@ -34,10 +34,7 @@ float reloadLimit(const Parameter& p) {
 float mapThroughRatingTable(const Parameter& p, float value) {
   // Block: entry 0 = 0, entries 1..10 the standard forces of points 1..10, entry 11 the reading of
   // point 0, entries 12..21 the readings of points 1..10.
-  int points = 11;
-  int g = p.selectedJackGroup.load();
-  if (g >= 0 && g < static_cast<int>(p.jackGroups.size()))
-    points = std::clamp(p.jackGroups[static_cast<size_t>(g)].pointCount + 1, 2, 11);
+  int points = std::clamp(p.link.ratingPoints.load(), 2, 11);
   float force[11], reading[11];
   int n = 0;
   for (int i = 0; i < points; ++i) {
@@ -121,7 +118,7 @@ CommandOutcome buildCommand(Parameter& p) {
       if (mode != 3) R = v;
     }
     if (p.testType.load() == 0) {
-      float area = p.setupValue;
+      float area = s.plateArea.load();
       if (area <= 0) area = 1.0f;
       T *= area; R *= area; W *= area;
     }

@@ -103,7 +103,7 @@ void parseForce(Parameter& p, const std::uint8_t* r) {
       } else {
         k = type == 2 ? slope * 40.0 : slope * coef * 15.0;
         load = (pressure - intercept) / slope;
-        if (p.jackText.find(',') == std::string::npos) {
+        if (!s.jacksInParallel.load()) {
           load *= jacks;
           k /= jacks;
         }
@@ -113,7 +113,7 @@ void parseForce(Parameter& p, const std::uint8_t* r) {
     return;  // other methods leave load and pressure as they were
   }
   if (ok && p.testType.load() == 0) {
-    double area = p.setupValue;
+    double area = s.plateArea.load();
     if (area <= 0) area = 1.0;
     load /= area;
   }
@@ -327,6 +327,13 @@ void refreshLinkInputs(Parameter& p) {
     }
     s.gaugeOn[static_cast<size_t>(k)].store(on ? 1 : 0);
   }
+  s.plateArea.store(p.setupValue);
+  s.jacksInParallel.store(p.jackText.find(',') != std::string::npos ? 1 : 0);
+  int points = 11;
+  int g = p.selectedJackGroup.load();
+  if (g >= 0 && g < static_cast<int>(p.jackGroups.size()))
+    points = std::clamp(p.jackGroups[static_cast<size_t>(g)].pointCount + 1, 2, 11);
+  s.ratingPoints.store(points);
   if (!rec.empty() && p.forceSensorType.load() != 0) {
     std::string text = platform::text::format("%.6f", static_cast<double>(s.jackK.load()));
     platform::text::putGbkField(reinterpret_cast<std::uint8_t*>(p.testRecords[0].text2), sizeof(TestRecord::text2),

@@ -33,8 +33,13 @@ struct LinkState {
   std::atomic<float> meanDisplacement{0.0f};
   std::atomic<float> meanGroup1{0.0f};
   std::atomic<float> meanGroup2{0.0f};
-  // Whether each gauge is on, refreshed from the header records on the user-interface thread.
+  // Copies of user-interface settings the link threads read, refreshed by the user-interface tick:
+  // whether each gauge is on (from the header records), the plate area, whether the jack text names
+  // jacks in parallel, and the number of points of the selected jack's rating table.
   std::array<std::atomic<byte>, 8> gaugeOn{};
+  std::atomic<float> plateArea{0.0f};
+  std::atomic<byte> jacksInParallel{0};
+  std::atomic<int> ratingPoints{11};
 
   // Plausibility filter of the displacements (under filterLock).
   struct Filter {
