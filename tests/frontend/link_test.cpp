@@ -329,3 +329,22 @@ TEST_F(LinkFixture, ReopenStopsAndRestartsTheThreadsAndTheDirectionDeviceStaysOp
   link->Close();
   EXPECT_FALSE(link->portOpen());
 }
+
+TEST_F(LinkFixture, UnroutableRepliesLengthenThePollPauseInStepsOf60ms) {
+  P(1).testRunning = 1;
+  open();
+  sim->controller(0).editFaults([](sim::ControllerFaults& f) { f.wrongNumber = -1; });
+  run(15000);
+  auto iv = intervals();
+  ASSERT_GE(iv.size(), 8u);
+  bool longer = false;
+  for (std::size_t i = 1; i < iv.size(); ++i) {  // from the second pause on, channel 1's flag is set
+    EXPECT_GE(iv[i], 1030u);
+    EXPECT_LE(iv[i], 1030u + 600u);
+    EXPECT_EQ((iv[i] - 1030) % 60, 0u) << iv[i];
+    longer = longer || iv[i] > 1030;
+  }
+  EXPECT_TRUE(longer);
+  EXPECT_EQ(P(1).badFrame.load(), 1);
+  EXPECT_EQ(P(1).link.goodReplies1.load(), 0);
+}
