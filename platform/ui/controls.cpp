@@ -788,6 +788,7 @@ void ListCtrl::draw(DC& dc) {
   }
   dc.restoreDC();
   if (scroll) {
+    if (hh > 0) dc.fillSolidRect({client.right - kScrollBarWidth, 0, client.right, hh}, kColorFace);
     Rect track{client.right - kScrollBarWidth, hh, client.right, client.bottom};
     dc.fillSolidRect(track, RGB(225, 225, 225));
     int n = getItemCount();
