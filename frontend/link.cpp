@@ -218,14 +218,20 @@ void FrontEndLink::OnFrontEndFrame(const std::uint8_t* b) {
     return;
   if (b[0] != kFrameStart || byteSum(b, 31) != b[31]) c1.badFrame.store(1);
   std::string number = unpackControllerNumber(&b[23]);
-  for (Parameter* p : ch_) {
-    auto own = normalizeControllerNumber(p->controllerNumber.get());
-    if (own && *own == number && p->replyTaken.load() == 0) {
-      parseReply(*p, b);
+  bool matched = false;
+  for (int n = 1; n <= 3; ++n) {
+    Parameter& p = channel(n);
+    auto own = normalizeControllerNumber(p.controllerNumber.get());
+    if (!own || *own != number) continue;
+    if (p.replyTaken.load() == 0) {
+      parseReply(p, b);
       return;
     }
+    // A reply for channel 1 or 2 that has already taken one is dropped quietly; one that only
+    // channel 3 could have taken counts as unroutable.
+    if (n < 3) matched = true;
   }
-  c1.badFrame.store(1);
+  if (!matched) c1.badFrame.store(1);
 }
 
 }  // namespace frontend

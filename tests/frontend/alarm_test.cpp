@@ -253,3 +253,47 @@ TEST_F(AlarmFixture, BuzzerOnTheBoardOfEachKind) {
   EXPECT_FALSE(platform::device::board().buzzerOn);
   EXPECT_GE(platform::device::board().buzzerLog.size(), 4u);
 }
+
+using Routing = AlarmFixture;
+
+TEST_F(Routing, ReplyGoesToTheFirstMatchingChannelThatAwaitsOne) {
+  using testing_frontend::makeReply;
+  using testing_frontend::ReplyFields;
+  auto reply = [](const char* number) {
+    ReplyFields f;
+    f.number = number;
+    return makeReply(f);
+  };
+  for (Parameter* p : {&c1, &c2, &c3}) p->link.goodCount = 3;
+  struct Case {
+    const char* number;
+    std::array<int, 3> taken;  // reply-taken flags before
+    int parsedBy;              // 0 none
+    int badFrame;              // channel 1's flag after
+  } cases[] = {
+      {"000002", {0, 0, 0}, 2, 0}, {"000002", {1, 1, 0}, 0, 0}, {"000003", {0, 0, 1}, 0, 1},
+      {"000001", {1, 0, 0}, 0, 0}, {"000009", {0, 0, 0}, 0, 1}, {"000009", {1, 1, 1}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.number << " " << c.taken[0] << c.taken[1] << c.taken[2]);
+    Parameter* chans[3] = {&c1, &c2, &c3};
+    int before[3];
+    for (int i = 0; i < 3; ++i) {
+      chans[i]->replyTaken = static_cast<byte>(c.taken[static_cast<size_t>(i)]);
+      before[i] = chans[i]->link.goodReplies1.load();
+    }
+    c1.badFrame = 0;
+    auto r = reply(c.number);
+    link->OnFrontEndFrame(r.data());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(chans[i]->link.goodReplies1.load() - before[i], c.parsedBy == i + 1 ? 1 : 0) << i;
+    EXPECT_EQ(c1.badFrame.load(), c.badFrame);
+  }
+  // Two channels with one number: the first that awaits a reply takes it.
+  c2.controllerNumber = "1";
+  c1.replyTaken = 1;
+  c2.replyTaken = 0;
+  auto r = reply("000001");
+  const int good2 = c2.link.goodReplies1.load();
+  link->OnFrontEndFrame(r.data());
+  EXPECT_EQ(c2.link.goodReplies1.load(), good2 + 1);
+}

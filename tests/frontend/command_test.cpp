@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "frontend/command.h"
+#include "frontend/reply.h"
 #include "helpers.h"
 
 using namespace frontend;
@@ -150,8 +151,10 @@ TEST_F(CommandFixture, IdleChannelClearsBytes2To12) {
 TEST_F(CommandFixture, PlateAreaSaturationAndJackCoefficient) {
   p.testType = 0;
   p.setupValue = 2.0f;
+  refreshLinkInputs(p);  // the user-interface tick hands the plate area to the poll thread
   EXPECT_EQ(at(build(0, 1), 4), 2001);
   p.setupValue = 0.0f;  // an area of 0 counts as 1
+  refreshLinkInputs(p);
   EXPECT_EQ(at(build(0, 1), 4), 1001);
   p.testType = 1;
   p.controlLoad = 4000.0f;
