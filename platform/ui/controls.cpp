@@ -63,6 +63,7 @@ void Static::draw(DC& dc) {
     sunkenFrame(dc, r);
     r = r.deflate(2, 1);
   }
+  if (image_.valid()) dc.drawBitmap(image_, (r.width() - image_.width()) / 2, (r.height() - image_.height()) / 2);
   unsigned fmt = alignFormat(style());
   fmt |= (style() & SS_CENTERIMAGE) ? (DT_VCENTER | DT_SINGLELINE) : DT_WORDBREAK;
   dc.drawText(getWindowText(), r, fmt);

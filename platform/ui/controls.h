@@ -19,11 +19,17 @@ inline constexpr std::uint32_t SS_NOTIFY = 0x100;       // taps send STN_CLICKED
 inline constexpr std::uint32_t SS_CENTERIMAGE = 0x200;  // text centred vertically
 inline constexpr std::uint32_t SS_SUNKEN = 0x1000;
 
+// A text, or a picture (an icon of the status area) drawn centred with the text over it.
 class Static : public Window {
  public:
+  void setImage(const Bitmap& image) { image_ = image; invalidate(); }
+  const Bitmap& image() const { return image_; }
   bool hitTransparent() const override;
   void draw(DC& dc) override;
   LRESULT defWindowProc(Message& m) override;
+
+ private:
+  Bitmap image_;
 };
 
 // Button styles.

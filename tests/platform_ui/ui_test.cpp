@@ -654,6 +654,11 @@ TEST_F(UiTest, CtlColorAnswersGiveTheControlsColours) {
   EXPECT_EQ(drv::textColor(d, 1205), RGB(255, 0, 0));
   EXPECT_EQ(drv::backColor(d, 1010), RGB(255, 255, 0));
   EXPECT_EQ(drv::dominantColor(d, 1010), RGB(255, 255, 0));
+  // A picture static shows its image centred on its background.
+  d.item<Static>(1010)->setImage(Bitmap(20, 20, RGB(255, 0, 0)));
+  Point mid = d.getDlgItem(1010)->getWindowRect().center();
+  EXPECT_EQ(renderScreen().pixel(mid.x, mid.y), RGB(255, 0, 0));
+  EXPECT_EQ(drv::dominantColor(d, 1010), RGB(255, 255, 0));
   EXPECT_EQ(drv::textColor(d, 1124), kColorText);
 
   // A coloured plain button.
