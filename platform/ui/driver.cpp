@@ -29,6 +29,23 @@ bool tap(const Window& w, int id) {
   return tapWindow(*c, c->getClientRect().center());
 }
 
+bool touchDown(const Window& w, int id) {
+  Window* c = control(w, id);
+  if (!c || !c->exists()) return false;
+  Point p = c->clientToScreen(c->getClientRect().center());
+  bool reached = windowFromPoint(p) == c;
+  injectMouse(WM_LBUTTONDOWN, p);
+  pump();
+  return reached;
+}
+
+void touchUp(const Window& w, int id) {
+  Window* c = control(w, id);
+  if (!c || !c->exists()) return;
+  injectMouse(WM_LBUTTONUP, c->clientToScreen(c->getClientRect().center()));
+  pump();
+}
+
 void press(unsigned vk, bool repeat) {
   injectKey(WM_KEYDOWN, vk, repeat);
   char32_t ch = 0;

@@ -20,6 +20,9 @@ Window* control(const Window& w, int id);
 bool tap(const Window& w, int id);
 bool tapWindow(Window& target, Point client);  // at a client point of a window
 void tapAt(Point screen);
+// A finger held on the control's centre, and lifted again (the loop runs after each).
+bool touchDown(const Window& w, int id);
+void touchUp(const Window& w, int id);
 void press(unsigned vk, bool repeat = false);  // key down (and WM_CHAR for printable keys), key up
 void type(std::string_view utf8);              // WM_CHAR per character
 

@@ -195,6 +195,28 @@ TEST_F(UiTest, TapReachesOnlyVisibleEnabledControls) {
   EXPECT_EQ(d.statusTaps, 1);
   EXPECT_EQ(d.clicks, 1);
 
+  // A held button is pressed until the finger lifts; the window filter sees both ends.
+  std::vector<std::uint32_t> seen;
+  struct Filter : TestDlg {
+    std::vector<std::uint32_t>* seen = nullptr;
+    bool preTranslateMessage(Message& m) override {
+      if ((m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP) && m.hwnd == getDlgItem(1121)->handle())
+        seen->push_back(m.message);
+      return TestDlg::preTranslateMessage(m);
+    }
+  } held;
+  held.seen = &seen;
+  ASSERT_TRUE(held.create());
+  held.showWindow(SW_SHOW);
+  EXPECT_TRUE(drv::touchDown(held, 1121));
+  EXPECT_TRUE(held.item<Button>(1121)->pressed());
+  EXPECT_EQ(held.clicks, 0);
+  drv::touchUp(held, 1121);
+  EXPECT_FALSE(held.item<Button>(1121)->pressed());
+  EXPECT_EQ(held.clicks, 1);
+  EXPECT_EQ(seen, (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+  held.showWindow(SW_HIDE);
+
   // Losing the capture unpresses a held button.
   injectMouse(WM_LBUTTONDOWN, r.center());
   drv::pump();
