@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/fs/fs.h"
 
@@ -90,6 +91,14 @@ bool applyPatches(std::string_view path, const std::vector<Patch>& patches) {
   return f.close();
 }
 
+// Makes the journal's own folder entry durable before the file is touched.
+bool syncFolderOf(const std::string& path) {
+  const std::filesystem::path host = fs::hostPath(path);
+  if (host.empty()) return false;
+  fs::Error err = fs::Error::None;
+  return fs::backend().syncFolder(host.parent_path(), err);
+}
+
 }  // namespace
 
 std::string JournalPath(std::string_view path) { return std::string(path) + ".jnl"; }
@@ -116,7 +125,7 @@ bool PatchFile(std::string_view path, const std::vector<Patch>& patches) {
   if (!fs::isFile(path)) return false;
   if (patches.empty()) return true;
   const std::string j = JournalPath(path);
-  if (!fs::writeFile(j, encode(patches))) {
+  if (!fs::writeFile(j, encode(patches)) || !syncFolderOf(j)) {
     fs::deleteFile(j);
     return false;
   }
