@@ -14,12 +14,32 @@ std::string timeText(const TestRecord& r) { return std::string(r.time, strnlen(r
 
 }  // namespace
 
-int timeMinutes(const TestRecord& r) {
-  const long v = std::strtol(timeText(r).c_str(), nullptr, 10);  // five characters at most: no overflow
-  return static_cast<int>(v);
+// A time text of plain digits (the rebuild writes nothing else) read without the C library; false for
+// any other text.
+bool plainDigits(const TestRecord& r, int& value) {
+  int v = 0;
+  std::size_t i = 0;
+  for (; i < sizeof r.time && r.time[i] != '\0'; ++i) {
+    const char c = r.time[i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (i == 0) return false;
+  value = v;
+  return true;
 }
 
-double timeNumber(const TestRecord& r) { return std::strtod(timeText(r).c_str(), nullptr); }
+int timeMinutes(const TestRecord& r) {
+  int v = 0;
+  if (plainDigits(r, v)) return v;
+  return static_cast<int>(std::strtol(timeText(r).c_str(), nullptr, 10));  // five characters: no overflow
+}
+
+double timeNumber(const TestRecord& r) {
+  int v = 0;
+  if (plainDigits(r, v)) return v;
+  return std::strtod(timeText(r).c_str(), nullptr);
+}
 
 bool timeIs(const TestRecord& r, const char* text) { return timeText(r) == text; }
 
@@ -28,7 +48,20 @@ void setTimeMinutes(TestRecord& r, double minutes) {
   if (minutes > 99998.0) minutes = 99998.0;
   if (minutes < -9999.0) minutes = -9999.0;
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%.0f", minutes);
+  if (minutes >= 0.0 && minutes == std::floor(minutes)) {
+    // A whole number of minutes, as "%.0f" writes it.
+    int v = static_cast<int>(minutes);
+    char digits[8];
+    int k = 0;
+    do {
+      digits[k++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v > 0);
+    for (int j = 0; j < k; ++j) buf[j] = digits[k - 1 - j];
+    buf[k] = '\0';
+  } else {
+    std::snprintf(buf, sizeof buf, "%.0f", minutes);
+  }
   const std::size_t n = std::strlen(buf);
   std::memset(r.time, 0, sizeof r.time);
   std::memcpy(r.time, buf, n < sizeof r.time ? n : sizeof r.time);
