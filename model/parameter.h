@@ -420,6 +420,15 @@ class Parameter {
   LinkState link;                         // front-end link, readings and alarms
   ProcedureState procedure;               // test procedure of the control tick (user-interface thread)
 
+  // Main loop of the main window (user-interface thread unless atomic).
+  std::atomic<byte> linkReopenRequest{0};  // channel 1: close and reopen the front-end link
+  byte sdCheckRequest = 0;                 // channel 1: check the storage card after 12 ticks
+  int sdCheckTicks = 0;
+  int silenceTicks = 0;                    // ticks since the last silence check of the controller
+  int previousReplyCount = 0;              // good-reply count at the last silence check
+  std::atomic<byte> gauge8Marker{0};       // point marker of gauge 8, toggled on the main window
+  platform::clock::DateTime testClock;     // local time plus clockShift, milliseconds 0
+
   // Locks (see the top of this file).
   mutable std::mutex loadLock;
   mutable std::mutex queueLock;
