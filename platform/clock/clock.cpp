@@ -330,7 +330,9 @@ bool writeState(const std::filesystem::path& p, const StateLine& s) {
                 static_cast<long long>(s.host), static_cast<long long>(s.local), s.rate);
   // The temporary name carries the process id: the programs of one instrument share the file.
   std::filesystem::path tmp = p;
-  tmp += "." + std::to_string(::getpid()) + ".tmp";
+  tmp += ".";
+  tmp += std::to_string(::getpid());
+  tmp += ".tmp";
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool ok = writeAll(fd, body) && ::fsync(fd) == 0;
