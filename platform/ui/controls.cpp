@@ -478,6 +478,8 @@ void ListCtrl::setItemColor(int row, Color c) {
   invalidate();
 }
 
+std::optional<Color> ListCtrl::itemTextColor(int, int) const { return std::nullopt; }
+
 std::optional<Color> ListCtrl::itemColor(int row) const {
   auto it = rowColors_.find(row);
   if (it == rowColors_.end()) return std::nullopt;
@@ -763,7 +765,8 @@ void ListCtrl::draw(DC& dc) {
         }
       }
       if (highlight) dc.fillSolidRect({col == 0 ? textLeft - 2 : cell.left, y, cell.right, y + rh}, kColorHighlight);
-      dc.setTextColor(highlight ? kColorHighlightText : text_.value_or(kColorText));
+      dc.setTextColor(highlight ? kColorHighlightText
+                                : itemTextColor(row, col).value_or(text_.value_or(kColorText)));
       std::string t = col < static_cast<int>(rw.texts.size()) ? rw.texts[static_cast<std::size_t>(col)] : std::string();
       unsigned f = c.format == LVCFMT_CENTER ? DT_CENTER : c.format == LVCFMT_RIGHT ? DT_RIGHT : DT_LEFT;
       Rect tr{textLeft, y, cell.right - 6, y + rh};

@@ -150,6 +150,9 @@ class ListCtrl : public Window {
   // Row background colours; rows without one use the list's background. Kept by row index.
   void setItemColor(int row, Color c);
   std::optional<Color> itemColor(int row) const;
+  // Text colour of a cell as the list draws it; none gives the list's text colour. A subclass answers
+  // for its own rows (as an owner answers a custom-draw notification).
+  virtual std::optional<Color> itemTextColor(int row, int col) const;
 
   // Selection (single), focus and selection mark.
   bool setItemState(int row, unsigned state, unsigned mask);  // LVNI_SELECTED, LVNI_FOCUSED
