@@ -323,6 +323,9 @@ void ChannelProcedure::lateReadingCheck(Parameter& p, const std::string& name) {
     s.scheduleBreak = 1;
     s.lateReading = 1;
     s.catchUpTaken = 1;
+    // The schedule goes on from the caught-up reading, so a re-loading that lasts does not stop the
+    // level's readings (and its stability judgement) for good.
+    scheduleHolding(p);
     RecordReading(p, name);
     s.overdue = 0;
     s.scheduleBreak = 1;
