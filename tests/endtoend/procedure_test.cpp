@@ -1,0 +1,259 @@
+// The procedure's decisions one at a time, on a channel whose test runs against a simulated pile.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/endtoend/instrument.h"
+
+using namespace endtoend;
+
+namespace {
+
+// Runs channel 1 until its first level holds with a reading scheduled.
+void untilHolding(Instrument& inst) {
+  Parameter& p = inst.ch(1);
+  ASSERT_TRUE(inst.runUntil(
+      [&] { return p.loadingPhase.load() >= 2 && p.loadingPhase.load() <= 3 && p.procedure.readingIndex >= 1; },
+      2));
+}
+
+}  // namespace
+
+TEST(TargetPressure, BySensorAndSettings) {
+  struct Case {
+    int sensor, setting;
+    float coefficient, k, target;
+    int testType, method;
+    float expect;
+  } cases[] = {
+      {0, 60, 1.0f, 1.0f, 1000.0f, 1, 1, 0.0f},              // load cell
+      {2, 60, 1.0f, 1.0f, 1000.0f, 1, 1, 1000.0f / 53.0f},   // 3200 / 60 is 53
+      {2, 0, 1.0f, 1.0f, 1000.0f, 1, 1, 0.0f},               // no divisor
+      {2, 3201, 1.0f, 1.0f, 1000.0f, 1, 1, 0.0f},            // 3200 / 3201 is 0
+      {1, 60, 2.0f, 1.0f, 1000.0f, 1, 1, 25.0f},             // 1000 / (20 x 2)
+      {1, 60, 0.0f, 1.0f, 1000.0f, 1, 1, 0.0f},              // no sensor coefficient
+      {1, 1201, 2.0f, 1.0f, 1000.0f, 1, 1, 0.0f},
+      {2, 60, 1.0f, 1.0f, 1000.0f, 0, 1, 2.0f * 1000.0f / 53.0f},  // plate: times item 23
+      {2, 60, 1.0f, 1.0f, 1000.0f, 1, 3, 1000.0f / 53.0f + 0.5f},  // regression: plus item 62
+  };
+  for (const Case& c : cases) {
+    Parameter p;
+    p.forceSensorType = c.sensor;
+    p.sensorSetting = c.setting;
+    p.sensorCoefficient = c.coefficient;
+    p.link.jackK = c.k;
+    p.testType = c.testType;
+    p.setupValue = 2.0f;
+    p.pressureMethod = c.method;
+    p.jackCoefficientC = 0.5f;
+    EXPECT_NEAR(frontend::TargetPressure(p, c.target), c.expect, 1e-3)
+        << "sensor " << c.sensor << " setting " << c.setting << " type " << c.testType;
+  }
+}
+
+// With three good replies or fewer nothing is recorded, even at the due time.
+TEST(ControlTick, NoReadingBeforeFourGoodReplies) {
+  Instrument inst;
+  inst.start(1, TestSetup{});
+  untilHolding(inst);
+  Parameter& p = inst.ch(1);
+  const int before = p.readingCount;
+  p.localTime = clk::fromSeconds(p.procedure.nextReadingAt + 2);
+  p.link.goodCount = 3;
+  inst.procedure->ControlTick(p, "1");
+  EXPECT_EQ(p.readingCount, before);
+  p.link.goodCount = 4;
+  inst.procedure->ControlTick(p, "1");
+  EXPECT_EQ(p.readingCount, before + 1);
+}
+
+// The due window is [next, next + 10 s] of the instrument's absolute time, also across midnight.
+TEST(ControlTick, ScheduleAcrossMidnight) {
+  Instrument inst;
+  clk::DateTime late{2026, 3, 1, 23, 20, 0};
+  ASSERT_TRUE(clk::setLocalTime(late));
+  inst.start(1, TestSetup{});
+  Parameter& p = inst.ch(1);
+  ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 2; }, 6));
+  const auto levels = levelsOf(readingsOf(inst.loadFile("\\Storage Card\\2026001-P1.krv")));
+  ASSERT_GE(levels.size(), 1u);
+  std::vector<int> minutes;
+  for (const Reading& r : levels[0].readings) minutes.push_back(r.minutes);
+  EXPECT_EQ(minutes, (std::vector<int>{0, 5, 15, 30, 45, 60, 90}));
+  // The readings after midnight carry the new day's times.
+  EXPECT_EQ(levels[0].readings.back().marker.substr(0, 2), "00");
+}
+
+// Automatic advance off: a stable level signals for 30 ticks, then waits in phase 0; "load the next
+// level" starts the next level.
+TEST(ControlTick, WaitsAfterStableWithoutAutomaticAdvance) {
+  Instrument inst;
+  inst.start(1, TestSetup{});
+  Parameter& p = inst.ch(1);
+  p.procedure.autoAdvance = 0;
+  ASSERT_TRUE(inst.runUntil([&] { return p.loadingPhase.load() == 4; }, 4));
+  inst.step();
+  EXPECT_EQ(p.link.auxOutput.load(), 0);  // 400 + 200 does not pass the maximum: no signal
+  ASSERT_TRUE(inst.runUntil([&] { return p.loadingPhase.load() == 0; }, 1));
+  EXPECT_EQ(p.procedure.waitingAfterStable, 1);
+  EXPECT_FLOAT_EQ(p.controlLoad.load(), 400.0f);
+  const int readings = p.readingCount;
+  inst.runFor(20);
+  EXPECT_EQ(p.loadingPhase.load(), 0);
+  EXPECT_EQ(p.readingCount, readings);
+  EXPECT_FALSE(inst.procedure->RequestNextLevel(inst.ch(2)));
+  ASSERT_TRUE(inst.procedure->RequestNextLevel(p));
+  inst.runFor(1);
+  EXPECT_FLOAT_EQ(p.controlLoad.load(), 600.0f);
+  EXPECT_EQ(p.link.levelNumber.load(), 2);
+  ASSERT_GT(p.readingCount, readings);
+  const TestRecord& start = p.testRecords[static_cast<std::size_t>(readings)];
+  EXPECT_EQ(std::string(start.marker, 5), "--:--");  // the level start of 600 kN
+  EXPECT_FLOAT_EQ(start.valuesA[0], 600.0f);
+}
+
+// At the maximum load the controller signals; a refused unloading question leaves the test waiting in
+// phase 0 with its file open.
+TEST(ControlTick, RefusedMaximumLoadQuestion) {
+  Instrument inst;
+  TestSetup t;
+  t.maxLoad = 400.0f;
+  inst.start(1, t);
+  Parameter& p = inst.ch(1);
+  inst.window.answers = {2};
+  ASSERT_TRUE(inst.runUntil([&] { return p.loadingPhase.load() == 4; }, 4));
+  inst.step();
+  EXPECT_EQ(p.link.auxOutput.load(), 255);
+  ASSERT_TRUE(inst.runUntil([&] { return !inst.window.questions.empty(); }, 1));
+  EXPECT_EQ(p.loadingPhase.load(), 0);
+  EXPECT_EQ(p.testRunning.load(), 1);
+  EXPECT_FALSE(p.testFilePath.empty());
+  EXPECT_FLOAT_EQ(p.controlLoad.load(), 400.0f);
+  inst.runFor(10);
+  EXPECT_EQ(inst.window.questions.size(), 1u);
+  EXPECT_EQ(p.loadingPhase.load(), 0);
+}
+
+// The end of an unloading level by standard and reading count, and the zero-load end.
+TEST(CheckCycleEnd, UnloadingLevels) {
+  struct Case {
+    int code;
+    int readings;
+    float target;
+    float expectTarget;  // < 0: the test ended
+    int expectPhase;
+  } cases[] = {
+      {89, 5, 800.0f, 800.0f, 6},   // six readings needed
+      {89, 6, 800.0f, 400.0f, 6},
+      {5, 2, 800.0f, 800.0f, 6},
+      {5, 3, 800.0f, 400.0f, 6},    // two steps of 200
+      {5, 3, 400.0f, 0.0f, 5},      // the last level goes on to zero load
+      {6, 1, 800.0f, 400.0f, 6},
+      {7, 2, 800.0f, 400.0f, 6},
+      {999, 6, 800.0f, 800.0f, 6},  // never by count
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "standard " << c.code << ", " << c.readings << " readings");
+    Instrument inst;
+    inst.start(1, TestSetup{});
+    Parameter& p = inst.ch(1);
+    p.standardCode = c.code;
+    p.levelMinutes[14] = 2;
+    p.controlLoad = c.target;
+    p.loadingPhase = 6;
+    p.procedure.readingIndex = c.readings;
+    inst.procedure->CheckCycleEnd(p, "1");
+    EXPECT_FLOAT_EQ(p.controlLoad.load(), c.expectTarget);
+    EXPECT_EQ(p.loadingPhase.load(), c.expectPhase);
+    EXPECT_EQ(p.testRunning.load(), 1);
+  }
+  // Standard 0 ends when its level counter passes 8.
+  Instrument inst;
+  inst.start(1, TestSetup{});
+  Parameter& p = inst.ch(1);
+  p.standardCode = 0;
+  p.controlLoad = 200.0f;
+  p.loadingPhase = 6;
+  p.procedure.levelCounter = 8;
+  p.procedure.readingIndex = 4;
+  inst.procedure->CheckCycleEnd(p, "1");
+  EXPECT_EQ(p.testRunning.load(), 0);
+  EXPECT_TRUE(p.testFilePath.empty());
+}
+
+// The stop button twice at zero target: released, and the tick does not stop the pump again.
+TEST(ProcedureActions, PumpStopReleasedAtZeroTarget) {
+  Instrument inst;
+  TestSetup t;
+  t.loadingMode = 0;
+  inst.start(1, t);
+  untilHolding(inst);
+  Parameter& p = inst.ch(1);
+  p.controlLoad = 0.0f;
+  p.previousLoad = 0.0f;
+  p.loadingPhase = 6;
+  EXPECT_EQ(inst.procedure->TogglePumpStop(p), 0);
+  EXPECT_EQ(p.pumpForcedStop.load(), 64);
+  EXPECT_EQ(inst.window.controls[1038], "强停");
+  EXPECT_EQ(inst.procedure->TogglePumpStop(p), 0);
+  EXPECT_EQ(p.pumpForcedStop.load(), 0);
+  EXPECT_EQ(p.procedure.stopRelease, 1);
+  p.localTime = clk::localTime();
+  inst.procedure->ControlTick(p, "1");
+  EXPECT_EQ(p.pumpForcedStop.load(), 0);
+  // Without the release the tick stops the single-circuit pump at zero load.
+  p.procedure.stopRelease = 0;
+  inst.procedure->ControlTick(p, "1");
+  EXPECT_EQ(p.pumpForcedStop.load(), 64);
+}
+
+// Pausing an idle channel does nothing; a resume clears the alarm's pause requests.
+TEST(ProcedureActions, PauseOnlyForARunningTest) {
+  Instrument inst;
+  Parameter& idle = inst.ch(2);
+  inst.procedure->TogglePause(idle);
+  EXPECT_EQ(idle.paused.load(), 0);
+  EXPECT_TRUE(inst.window.controls.empty());
+
+  inst.start(1, TestSetup{});
+  Parameter& p = inst.ch(1);
+  inst.procedure->TogglePause(p);
+  p.link.pauseRequest[LinkState::Settlement] = 1;
+  p.link.persistence[LinkState::Settlement] = 12;
+  p.link.stopState = 2;
+  p.link.pauseRequested = 1;
+  inst.procedure->ResumeTest(p);
+  EXPECT_EQ(p.paused.load(), 0);
+  EXPECT_EQ(p.link.pauseRequest[LinkState::Settlement], 0);
+  EXPECT_EQ(p.link.persistence[LinkState::Settlement], 0);
+  EXPECT_EQ(p.link.stopState.load(), 0);
+  EXPECT_EQ(p.link.pauseRequested.load(), 0);
+}
+
+// Upload route 1 queues nothing; a reading in phase 0 records nothing; a cyclic standard is never
+// judged stable by the recorder and keeps its reload counter and target in values 13 and 17.
+TEST(RecordReading, RouteIdleAndCyclicStandards) {
+  Instrument inst;
+  TestSetup t;
+  t.route = 1.0f;
+  inst.start(1, t);
+  untilHolding(inst);
+  Parameter& p = inst.ch(1);
+  EXPECT_TRUE(p.moduleQueue.empty());
+  EXPECT_TRUE(p.boxQueue.empty());
+  EXPECT_TRUE(queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps")).empty());
+
+  const int before = p.readingCount;
+  p.loadingPhase = 0;
+  EXPECT_EQ(inst.procedure->RecordReading(p, "1"), 0);
+  EXPECT_EQ(p.readingCount, before);
+
+  p.loadingPhase = 2;
+  p.standardCode = 62;
+  p.procedure.reloadCounter = 3;
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(inst.procedure->RecordReading(p, "1"), 1);
+  EXPECT_EQ(p.loadingPhase.load(), 2);
+  const TestRecord& r = p.testRecords[static_cast<std::size_t>(p.readingCount - 1)];
+  EXPECT_FLOAT_EQ(r.valuesA[13], 3.0f);
+  EXPECT_FLOAT_EQ(r.valuesA[17], p.controlLoad.load());
+}
