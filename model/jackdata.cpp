@@ -109,8 +109,11 @@ int LoadJackData(std::vector<JackCalibrationGroup>& list, const Parameter& p) {
 
 int SelectJackGroup(int sensorType, int option, const std::string& sensorText, const std::string& jackText,
                     Parameter& p) {
+  // A fresh list on each call (twelve default groups with the file read over them); it becomes the
+  // channel's `jackGroups`, where the rating-table code looks up the selected group.
   std::vector<JackCalibrationGroup> groups(12, DefaultJackGroup());
   const int read = loadGroups(groups, p);
+  p.jackGroups = groups;
   if (read < 0) return 0;
   int chosen = -1;
   for (int i = 0; i < read; ++i) {
@@ -127,7 +130,7 @@ int SelectJackGroup(int sensorType, int option, const std::string& sensorText, c
     if (fits) chosen = i;
   }
   if (chosen < 0) return 0;
-  const JackCalibrationGroup& g = groups[static_cast<std::size_t>(chosen)];
+  const JackCalibrationGroup& g = p.jackGroups[static_cast<std::size_t>(chosen)];
   std::vector<float> block;
   block.push_back(0.0f);
   for (float v : g.values4to11) block.push_back(v);

@@ -161,7 +161,14 @@ TEST_F(JackData, SelectionFollowsTheRulesAndTheLastFitWins) {
   const float want[22] = {0,   304, 305, 306, 307, 308, 309, 310, 311, 313, 314,
                           323, 315, 316, 317, 318, 319, 320, 321, 322, 324, 325};
   for (int i = 0; i < 22; ++i) EXPECT_EQ(p_.jackCalibration[i].load(), want[i]) << i;
-  EXPECT_TRUE(p_.jackGroups.empty());  // the selection works on a list of its own
+  // The channel's groups become the fresh list of the selection: twelve, whatever they held before,
+  // with the file's groups first (the rating table looks up the selected group there).
+  p_.jackGroups.assign(3, JDQFile::DefaultJackGroup());
+  ASSERT_EQ(JDQFile::SelectJackGroup(1, 0, "", "J1", p_), 1);
+  ASSERT_EQ(p_.jackGroups.size(), 12u);
+  EXPECT_EQ(p_.jackGroups[2].name1, "J1");
+  EXPECT_EQ(p_.jackGroups[2].values4to11[0], 304.0f);
+  EXPECT_EQ(p_.jackGroups[5].name1, "");
 
   fs::deleteFile(kDat);
   EXPECT_EQ(JDQFile::SelectJackGroup(1, 0, "", "J1", p_), 0);
