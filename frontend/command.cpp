@@ -193,33 +193,8 @@ CommandOutcome buildCommand(Parameter& p) {
       for (auto& flt : s.filters) flt = LinkState::Filter{};
     }
 
-    // 6. Protection value.
-    encodeValue16(p.protectionSetting.load(), &f[10]);
-
-    // 7. State code.
-    int b12 = s.stateCode.load();
-    bool keep = false;
-    int high = 0;
-    if (mode == 2 || mode == 3) {
-      if (phase == 5) high = 0x00;
-      else if (phase == 1) high = 0xF0;
-      else if (phase >= 2 && phase <= 4) high = 0x50;
-      else if (phase > 5) high = 0xA0;
-      else if (phase == 0 && preload) high = 0xF0;
-      else keep = true;
-    } else {
-      if (phase > 4) high = 0x00;
-      else if (phase < 4) high = 0xF0;
-      else keep = true;
-    }
-    if (!keep) {
-      int low = mode == 0 ? 15 : mode == 2 ? 5 : mode == 3 ? 6 : 0;
-      b12 = high + low;
-    }
-    f[12] = static_cast<std::uint8_t>(b12);
-    s.stateCode.store(static_cast<std::uint8_t>(b12));
   } else {
-    // Idle: bytes 2..12 stay 0; only the manual keys reach the controller.
+    // Idle: bytes 2..9 stay 0; only the manual keys reach the controller.
     if (s.manualOverride.load() && !forcedStop) {
       f[2] = 255;
       pump = 255;
@@ -231,6 +206,32 @@ CommandOutcome buildCommand(Parameter& p) {
       pump = std::clamp(pump, 0, 255);
     }
   }
+
+  // 6. Protection value.
+  encodeValue16(p.protectionSetting.load(), &f[10]);
+
+  // 7. State code. An idle channel's frame was cleared, so a phase that gives no code sends 0.
+  int b12 = (running || preload) ? s.stateCode.load() : 0;
+  bool keep = false;
+  int high = 0;
+  if (mode == 2 || mode == 3) {
+    if (phase == 5) high = 0x00;
+    else if (phase == 1) high = 0xF0;
+    else if (phase >= 2 && phase <= 4) high = 0x50;
+    else if (phase > 5) high = 0xA0;
+    else if (phase == 0 && preload) high = 0xF0;
+    else keep = true;
+  } else {
+    if (phase > 4) high = 0x00;
+    else if (phase < 4) high = 0xF0;
+    else keep = true;
+  }
+  if (!keep) {
+    int low = mode == 0 ? 15 : mode == 2 ? 5 : mode == 3 ? 6 : 0;
+    b12 = high + low;
+  }
+  f[12] = static_cast<std::uint8_t>(b12);
+  s.stateCode.store(static_cast<std::uint8_t>(b12));
 
   // 8. Controller number.
   auto number = normalizeControllerNumber(p.controllerNumber.get());

@@ -140,12 +140,22 @@ TEST_F(CommandFixture, PumpCommandAndValveByte) {
   EXPECT_EQ(p.pumpCommand.load(), 0);
 }
 
-TEST_F(CommandFixture, IdleChannelClearsBytes2To12) {
+TEST_F(CommandFixture, IdleChannelClearsBytes2To9AndStillSendsProtectionAndStateCode) {
+  p.protectionSetting = 300;
+  build(2, 3);  // while running this channel sent 0x55
   p.testRunning = 0;
   p.link.auxOutput = 255;
-  CommandFrame f = build(0, 2);
-  for (int i = 2; i <= 12; ++i) EXPECT_EQ(f[static_cast<size_t>(i)], 0) << i;
-  EXPECT_EQ(f[21], byteSum(f.data(), 21));
+  struct Case {
+    int mode, phase, stateCode;
+  } cases[] = {{0, 2, 0xFF}, {1, -1, 0xF0}, {0, 5, 0x0F}, {2, 0, 0x00}, {3, 1, 0xF6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << " phase " << c.phase);
+    CommandFrame f = build(c.mode, c.phase);
+    for (int i = 2; i <= 9; ++i) EXPECT_EQ(f[static_cast<size_t>(i)], 0) << i;
+    EXPECT_EQ(at(f, 10), 300);
+    EXPECT_EQ(f[12], c.stateCode);
+    EXPECT_EQ(f[21], byteSum(f.data(), 21));
+  }
 }
 
 TEST_F(CommandFixture, PlateAreaSaturationAndJackCoefficient) {
