@@ -247,12 +247,16 @@ CommandOutcome buildCommand(Parameter& p) {
   if (p.ParameterList.item(85) == 2.0f) b18 += 2;
   if (isThousandthsStandard(code)) b18 += 4;
   if (type == 2) b18 += 8;
-  int counter = s.rotatingCounter.load() + 1;
+  int counter = s.rotatingCounter.load();
   int kind;
   if (mode == 2 || mode == 3) {
-    if (counter >= 5) counter = 1;
+    // The kind follows the counter as it stands (0 or 4: 16, 1: 32, 2: 48, 3: 64), then the counter
+    // moves on, 5 going back to 1: a fresh channel sends 16, 32, 48, 64, 16, ...
+    if (counter < 0 || counter > 4) counter = 0;
     kind = (counter == 1) ? 32 : (counter == 2) ? 48 : (counter == 3) ? 64 : 16;
+    if (++counter == 5) counter = 1;
   } else {
+    ++counter;
     if (counter > 1000) counter = 0;
     kind = (counter % 2 != 0) ? 32 : 16;
   }

@@ -193,11 +193,12 @@ TEST_F(CommandFixture, Byte18FlagsAndRotatingValues) {
     kinds.push_back(f[18] & 0x70);
     values.push_back(at(f, 19));
   }
-  EXPECT_EQ(kinds, (std::vector<int>{32, 48, 64, 16, 32}));
-  EXPECT_EQ(values[0], 321);
-  EXPECT_EQ(values[1], 7);
-  EXPECT_EQ(values[2], 9);
-  EXPECT_EQ(values[3], 1500);
+  EXPECT_EQ(kinds, (std::vector<int>{16, 32, 48, 64, 16}));
+  EXPECT_EQ(values[0], 1500);
+  EXPECT_EQ(values[1], 321);
+  EXPECT_EQ(values[2], 7);
+  EXPECT_EQ(values[3], 9);
+  EXPECT_EQ(values[4], 1500);
   p.link.rotatingCounter = 0;
   kinds.clear();
   for (int i = 0; i < 3; ++i) kinds.push_back(build(0, 2)[18] & 0x70);
