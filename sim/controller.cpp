@@ -83,7 +83,7 @@ std::string Controller::handle(const std::array<std::uint8_t, 22>& cmd, std::uin
   double target = toKn(decodeValue16(&cmd[4]) - 1);
   double reload = toKn(decodeValue16(&cmd[6]) - 1);
   double lower = (mode <= 1) ? toKn(decodeValue16(&cmd[8]) - 1) : 0.0;
-  if (mode >= 2) reload = target - std::max(0.0, (decodeValue16(&cmd[6]) - 1 - zero_) / coefficient_);
+  if (mode >= 2) reload = target - std::max(0.0, toKn(decodeValue16(&cmd[6]) - 1));  // bytes 6-7: the margin
   std::uint8_t valve = cmd[2];
   if (valve == 17 || valve == 18) valve_ = valve;
 

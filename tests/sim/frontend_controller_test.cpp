@@ -80,6 +80,17 @@ TEST_F(ControllerFixture, HoldReloadsOnlyBelowTheReloadThreshold) {
   EXPECT_NEAR(c.forceKn(), 490.0, 0.5);
 }
 
+TEST_F(ControllerFixture, ProportionalModesReloadBelowTheTargetLessTheMargin) {
+  p.forceSensorType = 2;  // an oil-pressure sensor: its raw counts carry 800 more
+  p.loadingMode = 2;
+  p.loadingPhase = 2;  // T = C = 500 and the margin R = L = 20: re-load below 480
+  c.setForceKn(490.0);
+  for (int i = 0; i < 4; ++i) poll(10);  // the zero offset arrives with the rotating value
+  EXPECT_EQ(at(poll(10), 21), 85);
+  c.setForceKn(470.0);
+  EXPECT_EQ(at(poll(10), 21), 255);
+}
+
 TEST_F(ControllerFixture, UnloadingReleasesToTheLowerLevel) {
   c.setForceKn(500.0);
   p.controlLoad = 300.0f;
