@@ -48,6 +48,7 @@ bool FrontEndSimulator::start(const std::string& portName, std::string* error) {
     tcsetattr(slave_, TCSANOW, &t);
   }
   if (pipe(wake_) != 0) return fail("cannot make a pipe");
+  stopEvent_.reset();
   int flags = fcntl(master_, F_GETFL);
   fcntl(master_, F_SETFL, flags | O_NONBLOCK);
   if (platform::serial::registerPort(portName, slavePath_) != platform::serial::Error::None)
@@ -57,6 +58,7 @@ bool FrontEndSimulator::start(const std::string& portName, std::string* error) {
 }
 
 void FrontEndSimulator::stop() {
+  stopEvent_.set();
   if (thread_.joinable()) {
     char c = 1;
     if (::write(wake_[1], &c, 1) < 0) { /* the thread also ends when the terminal closes */ }
@@ -127,6 +129,7 @@ void FrontEndSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
     for (auto& c : controllers_) {
       std::string reply = c->handle(cmd, now);
       if (reply.empty()) continue;
+      if (std::uint32_t delay = replyDelayMs_.load(); delay > 0 && stopEvent_.wait(delay)) return;
       std::size_t off = 0;
       while (off < reply.size()) {
         ssize_t w = ::write(master_, reply.data() + off, reply.size() - off);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock/clock.h"
 #include "sim/controller.h"
 
 namespace sim {
@@ -35,6 +36,11 @@ class FrontEndSimulator {
   bool start(const std::string& portName, std::string* error = nullptr);
   void stop();
   const std::string& devicePath() const { return slavePath_; }
+
+  // Time (instrument ms) between a command frame's arrival and the start of its reply. A wired
+  // controller answers only after the instrument has switched its line back to receive (30 ms after
+  // the frame); 0 answers at once.
+  void setReplyDelayMs(std::uint32_t ms) { replyDelayMs_.store(ms); }
 
   std::size_t size() const { return controllers_.size(); }
   Controller& controller(std::size_t i) { return *controllers_.at(i); }
@@ -59,6 +65,8 @@ class FrontEndSimulator {
   std::vector<std::uint8_t> pending_;
   mutable std::mutex logLock_;
   std::vector<Received> log_;
+  std::atomic<std::uint32_t> replyDelayMs_{0};
+  platform::clock::Event stopEvent_{true, false};
   std::atomic<int> garbled_{0};
   std::atomic<std::uint64_t> taken_{0};
   std::atomic<std::uint64_t> sent_{0};

@@ -1,6 +1,9 @@
 // FrontendSim: one to three front-end controllers with their piles on a pseudo-terminal.
 //
-//   FrontendSim --root DIR [--port NAME] [--controllers 1,2,3] [--clock-scale N] [fault options]
+//   FrontendSim --root DIR [--port NAME] [--controllers 1,2,3] [--clock-scale N] [--reply-delay MS]
+//               [fault options]
+//
+// A reply starts --reply-delay ms of instrument time (default 40) after its command frame arrived.
 //
 // Fault options (COUNT: the next COUNT replies, -1 every reply):
 //   --no-reply COUNT  --bad-checksum COUNT  --stray-bytes COUNT  --short-frame COUNT
@@ -25,7 +28,7 @@ void onSignal(int) { g_stop = 1; }
 int usage(const char* why) {
   std::fprintf(stderr, "FrontendSim: %s\n", why);
   std::fprintf(stderr,
-               "usage: FrontendSim --root DIR [--port NAME] [--controllers 1,2,3] [--clock-scale N]\n"
+               "usage: FrontendSim --root DIR [--port NAME] [--controllers 1,2,3] [--clock-scale N] [--reply-delay MS]\n"
                "       [--no-reply N] [--bad-checksum N] [--stray-bytes N] [--short-frame N] [--wrong-number N]\n"
                "       [--low-battery LEVEL] [--charging] [--lost-gauge N] [--sensor-fault CODE] [--pump-stop]\n");
   return 2;
@@ -49,6 +52,7 @@ int main(int argc, char** argv) {
   double scale = 1.0;
   if (const char* env = std::getenv("INSTRUMENT_CLOCK_SCALE")) scale = std::atof(env);
   sim::ControllerFaults faults;
+  int replyDelay = 40;
 
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -84,6 +88,8 @@ int main(int argc, char** argv) {
       const char* v = value();
       if (!v || std::atof(v) <= 0) return usage("--clock-scale needs a positive number");
       scale = std::atof(v);
+    } else if (a == "--reply-delay") {
+      if (!count(replyDelay) || replyDelay < 0 || replyDelay > 400) return usage("--reply-delay needs 0..400 ms");
     } else if (a == "--no-reply") {
       if (!count(faults.noReply)) return usage("--no-reply needs a count");
     } else if (a == "--bad-checksum") {
@@ -121,6 +127,7 @@ int main(int argc, char** argv) {
   if (port.empty()) port = sim::defaultPortName();
 
   sim::FrontEndSimulator simulator(numbers);
+  simulator.setReplyDelayMs(static_cast<std::uint32_t>(replyDelay));
   for (std::size_t i = 0; i < simulator.size(); ++i) simulator.controller(i).setFaults(faults);
   std::string error;
   if (!simulator.start(port, &error)) {
