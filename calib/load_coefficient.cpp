@@ -207,10 +207,11 @@ PreviewResult PreviewCoefficient(int sensorType, const SensorJackEntry& entry, P
       e.fullRange = Trimmed(format("%.2f", static_cast<double>(v[0])));
       if (sensorType != 2) e.sensitivity = Trimmed(format("%.3f", static_cast<double>(v[1])));
     } else if (focus == PreviewFocus::JackNumber) {
-      if (shown == Kind::Computed) {
+      // The jack's fields follow the mode shown, whatever the sensor.
+      if (entry.mode == kModeComputed) {
         e.ratedOutput = Trimmed(format("%.2f", static_cast<double>(v[0])));
         e.ratedPressure = Trimmed(format("%.2f", static_cast<double>(v[1])));
-      } else if (shown == Kind::Regression) {
+      } else {
         e.constantA = Trimmed(format("%f", static_cast<double>(v[2])));
         e.coefficientB = Trimmed(format("%f", static_cast<double>(v[3])));
       }

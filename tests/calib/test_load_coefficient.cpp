@@ -256,6 +256,15 @@ TEST(PreviewCoefficient, FillsFromTheFoundDatabaseRecord) {
   v = PreviewCoefficient(2, Entry("回归方程", "80", "", "2", "", ""), PreviewFocus::JackNumber, jack, "J1,J2");
   EXPECT_EQ(v.coefficientText, "2.000");
 
+  // A load cell's dialog fills the jack fields of its mode too.
+  v = PreviewCoefficient(0, Entry("计算", "80", "2", "1", "", ""), PreviewFocus::JackNumber, jack, "");
+  EXPECT_EQ(v.entry.ratedOutput, "1500");
+  EXPECT_EQ(v.entry.ratedPressure, "63.5");
+  EXPECT_EQ(v.coefficientText, "2.000");
+  v = PreviewCoefficient(0, Entry("回归方程", "80", "2", "1", "", ""), PreviewFocus::JackNumber, jack, "");
+  EXPECT_EQ(v.entry.constantA, "-0.5");
+  EXPECT_EQ(v.entry.coefficientB, "0.05");
+
   // Nothing found, nothing filled.
   v = PreviewCoefficient(2, Entry("计算", "80", "", "1", "", ""), PreviewFocus::JackNumber, std::nullopt, "");
   EXPECT_EQ(v.entry.ratedOutput, "");
