@@ -147,22 +147,22 @@ bool C2DGraph::MapPoint(const Rect& c, Point& out, const Point& p) const {
 
 bool C2DGraph::MapPointUpper(const Rect& c, Point& out, const Point& p) const {
   const int kind = m_nCurveKind;
-  if (kind < 1 || kind > 3) return false;
-  const bool xOk = MapX(c, kind, p.x, out.x);
   const int h = (c.bottom - c.top) / 2;
   const int middle = c.bottom - h;
   out.y = middle - scaled(h - 15, p.y, m_dSettleMax - m_dSettleMin, -0.01);
-  return xOk;
+  // The panels map loads and times of kinds 1 to 3 only; X stays unset for any other kind.
+  if (kind < 1 || kind > 3) return false;
+  return MapX(c, kind, p.x, out.x);
 }
 
 bool C2DGraph::MapPointLower(const Rect& c, Point& out, const Point& p) const {
   const int kind = m_nCurveKind;
-  if (kind < 1 || kind > 3) return false;
-  const bool xOk = MapX(c, kind, p.x, out.x);
   const int h = (c.bottom - c.top) / 2;
   const int middle = c.bottom - h;
   out.y = middle - scaled((c.bottom - c.top) - h - 15, p.y, m_dSettleMax - m_dSettleMin, 0.01);
-  return xOk;
+  // The panels map loads and times of kinds 1 to 3 only; X stays unset for any other kind.
+  if (kind < 1 || kind > 3) return false;
+  return MapX(c, kind, p.x, out.x);
 }
 
 double C2DGraph::AxisStepAbove(double v) {

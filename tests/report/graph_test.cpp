@@ -167,12 +167,14 @@ TEST(C2DGraphData, TwoPanelMappingsAroundTheMiddleLine) {
   const Rect odd{0, 0, 870, 661};
   ASSERT_TRUE(g.MapPointLower(odd, down, {0, 1000}));
   EXPECT_EQ(down, (Point{40, 331 - 316}));
-  // Only kinds 1..3 have two panels.
+  // The panels map x for kinds 1..3 only: another kind leaves X unset but still places Y.
   g.m_nCurveKind = 4;
   Point out{-1, -1};
-  EXPECT_FALSE(g.MapPointUpper(kClient, out, {1, 1}));
-  EXPECT_FALSE(g.MapPointLower(kClient, out, {1, 1}));
-  EXPECT_EQ(out, (Point{-1, -1}));
+  EXPECT_FALSE(g.MapPointUpper(kClient, out, {1, 1000}));
+  EXPECT_EQ(out, (Point{-1, 645}));
+  out = {-1, -1};
+  EXPECT_FALSE(g.MapPointLower(kClient, out, {1, 1000}));
+  EXPECT_EQ(out, (Point{-1, 15}));
 }
 
 TEST(C2DGraphData, ZeroSettlementRangeKeepsPointsOnTheAxis) {
