@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "frontend/link.h"
@@ -62,11 +63,14 @@ struct LinkFixture : ::testing::Test {
   }
 
   // Starts the simulator on the wired port of the board (or the radio port) and opens the link.
-  void open(bool board1 = true, bool radio = false, std::vector<std::string> numbers = {"1", "2", "3"}) {
+  // `prepare` runs on the simulator before the link opens (faults that must hit the first reply).
+  void open(bool board1 = true, bool radio = false, std::vector<std::string> numbers = {"1", "2", "3"},
+            const std::function<void(sim::FrontEndSimulator&)>& prepare = {}) {
     if (board1) std::filesystem::create_directories(root / "nandflash");
     P(1).boardFlag = board1 ? 1 : 0;
     P(1).ParameterList.set(57, radio ? 0.0f : 1.0f);
     sim = std::make_unique<sim::FrontEndSimulator>(numbers);
+    if (prepare) prepare(*sim);
     std::string err;
     ASSERT_TRUE(sim->start(radio ? "COM6" : sim::defaultPortName(), &err)) << err;
     link = std::make_unique<FrontEndLink>(P(1), P(2), P(3), window);
@@ -332,8 +336,8 @@ TEST_F(LinkFixture, ReopenStopsAndRestartsTheThreadsAndTheDirectionDeviceStaysOp
 
 TEST_F(LinkFixture, UnroutableRepliesLengthenThePollPauseInStepsOf60ms) {
   P(1).testRunning = 1;
-  open();
-  sim->controller(0).editFaults([](sim::ControllerFaults& f) { f.wrongNumber = -1; });
+  open(true, false, {"1", "2", "3"},
+       [](sim::FrontEndSimulator& s) { s.controller(0).editFaults([](sim::ControllerFaults& f) { f.wrongNumber = -1; }); });
   run(15000);
   auto iv = intervals();
   ASSERT_GE(iv.size(), 8u);
