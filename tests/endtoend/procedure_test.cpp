@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "platform/text/text.h"
 
 #include "tests/endtoend/instrument.h"
 
@@ -256,4 +260,48 @@ TEST(RecordReading, RouteIdleAndCyclicStandards) {
   const TestRecord& r = p.testRecords[static_cast<std::size_t>(p.readingCount - 1)];
   EXPECT_FLOAT_EQ(r.valuesA[13], 3.0f);
   EXPECT_FLOAT_EQ(r.valuesA[17], p.controlLoad.load());
+}
+
+// With the minute upload (item 74) and the text export on, every full minute of a hold leaves 60
+// samples in each export file and a live-value record in each queue; readings keep their own kind.
+TEST(ControlTick, MinuteUploadAndTextExport) {
+  Instrument inst;
+  TestSetup t;
+  t.minuteUpload = 1.0f;
+  inst.start(1, t);
+  Parameter& p = inst.ch(1);
+  p.procedure.textExport = 1;
+  untilHolding(inst);  // the readings at 0 and 5 minutes of the level are taken
+  inst.runFor(8);      // to minute 13: no reading is due
+  const auto slots = queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps"));
+  const auto box = queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gpsw"));
+  ASSERT_EQ(slots.size(), box.size());
+  // Reading kind (logical byte 36, sent at 81): 0xFF level start, 2 live minute values, 0 a reading.
+  int starts = 0, minutes = 0, readings = 0;
+  for (const std::string& s : slots) {
+    const auto kind = static_cast<unsigned char>(s[81]);
+    starts += kind == 0xFF;
+    minutes += kind == 2;
+    readings += kind == 0;
+  }
+  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(readings, p.readingCount - 1);
+  EXPECT_GE(minutes, 11);  // 4 full minutes before the reading at 5, 8 after it (one may fall on a reading)
+  EXPECT_LE(minutes, 12);
+  auto lines = [&](const std::string& name) {
+    const std::string bytes = [&] {
+      std::ifstream f(inst.hostPath(name), std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }();
+    const std::string text = platform::text::utf16leToUtf8(bytes);
+    int n = 0;
+    for (std::size_t k = 0; k + 1 < text.size(); ++k) n += text[k] == '\r' && text[k + 1] == '\n';
+    return n;
+  };
+  const int even = lines("\\Storage Card\\2026001-P1.txt");
+  EXPECT_EQ(even, lines("\\Storage Card\\2026001-P1BL.txt"));
+  EXPECT_EQ(even % 60, 0);
+  // A minute that completes on a reading's tick is exported, but the reading takes its upload.
+  EXPECT_GE(even / 60, minutes);
+  EXPECT_LE(even / 60, minutes + 1);
 }

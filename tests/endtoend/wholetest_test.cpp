@@ -181,6 +181,9 @@ TEST(WholeTest, SlowMaintainedCompressionToZero) {
   // Status bytes: the first reading carries the schedule-break mark of a fresh channel; the upload
   // route is 3 in every reading.
   EXPECT_EQ(o.readings[0].status[1], 32);
+  // The second reading filled the trailing header texts.
+  EXPECT_EQ(std::string(o.records[12].tail1), "KRV718C-3.3.8");
+  EXPECT_EQ(std::string(o.records[13].tail1), "0");
   for (const Reading& r : o.readings) EXPECT_EQ(r.status[2], 3);
   checkQueues(inst, "\\Storage Card\\2026001-P1", o.readings.size(), t);
 
