@@ -28,9 +28,13 @@ bool FrontEndLink::waitOrStop(std::uint32_t ms) {
 
 bool FrontEndLink::openMsc() {
   std::lock_guard<std::mutex> lk(deviceLock_);
-  if (msc_ == dev::kInvalidHandle) msc_ = dev::open("MSC1:");
-  if (msc_ == dev::kInvalidHandle) return false;
-  dev::control(msc_, dev::kMscDirection, 1u);
+  // The device is opened once and kept (it also drives the buzzer); a reopen of the link only sends
+  // the opening code again.
+  if (msc_ == dev::kInvalidHandle) {
+    msc_ = dev::open("MSC1:");
+    if (msc_ == dev::kInvalidHandle) return false;
+    dev::control(msc_, dev::kMscDirection, 1u);
+  }
   dev::control(msc_, dev::kMscDirection, 3u);
   return true;
 }

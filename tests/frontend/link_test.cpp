@@ -324,9 +324,12 @@ TEST_F(LinkFixture, ReopenStopsAndRestartsTheThreadsAndTheDirectionDeviceStaysOp
   EXPECT_EQ(dirs[2].direction, 1);  // transmit around each frame...
   EXPECT_EQ(dirs[3].direction, 0);  // ...then receive
   int handles = platform::device::board().openHandles;
+  const std::size_t logged = platform::device::board().directionLog.size();
   ASSERT_EQ(link->Reopen(), 1);
   EXPECT_EQ(platform::device::board().openHandles, handles);
   dirs = platform::device::board().directionLog;
+  ASSERT_GT(dirs.size(), logged);
+  EXPECT_EQ(dirs[logged].direction, 3);  // the kept device gets the opening code again
   const int good = P(1).link.goodReplies1.load();
   run(2100);
   EXPECT_GE(P(1).link.goodReplies1.load(), good + 2);
