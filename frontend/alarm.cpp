@@ -214,7 +214,7 @@ void FrontEndLink::ComposeAlarmText(int n) {
 
   // Battery of the controller.
   s.batteryText.clear();
-  if (p.batteryValid.load() != 0 && p.onBattery.load() == 1) {
+  if (p.onBattery.load() == 1) {
     if (p.batteryLevel.load() == 1) s.batteryText = "前端电量低,请充电！";
     else if (p.batteryLevel.load() == 0) s.batteryText = "前端电量过低，停止工作！";
   }

@@ -142,7 +142,7 @@ TEST_F(AlarmFixture, GaugeBatteryCommunicationAndSettingsTexts) {
     const char* text;
   } batteries[] = {
       {1, 1, 1, "前端电量低,请充电！"}, {1, 1, 0, "前端电量过低，停止工作！"}, {1, 1, 5, ""},
-      {1, 0, 0, ""}, {0, 1, 0, ""},
+      {1, 0, 0, ""}, {0, 1, 1, "前端电量低,请充电！"},  // the information bits do not matter
   };
   for (const auto& b : batteries) {
     p.batteryValid = b.valid;
