@@ -345,7 +345,7 @@ int takeLevelChange(Parameter& p, int* levelIndex) {
     } else if (code == 4 && (p.uploadOption.load() == 1 || p.secondOption.load() == 1)) {
       p.judgeIntervalMinutes.store(60);
       p.stableSettlement.store(0.1f);
-      p.criterionMode1.store(1);
+      p.criterionMode3.store(1);  // the judgement's comparison mode (item 58 is the refill-unit mode)
       if (std::fabs(p.stepLoad3.load() - C) < 0.00001f) {
         p.holdMinutes.store(120);
         p.judgeCount.store(2);
@@ -355,7 +355,7 @@ int takeLevelChange(Parameter& p, int* levelIndex) {
       }
     } else if (code == 53) {
       p.stableSettlement.store(0.1f);
-      p.criterionMode1.store(0);
+      p.criterionMode3.store(0);
       p.judgeIntervalMinutes.store(60);
       p.holdMinutes.store(60);
       p.judgeCount.store(1);
