@@ -305,3 +305,22 @@ TEST(ControlTick, MinuteUploadAndTextExport) {
   EXPECT_GE(even / 60, minutes);
   EXPECT_LE(even / 60, minutes + 1);
 }
+
+// A new level of standard 53 resets the judgement's comparison mode (item 59) and leaves the
+// refill-unit mode (item 58, the re-load limit as a percentage) alone.
+TEST(ControlTick, NewLevelCriteriaOfStandard53) {
+  Instrument inst;
+  TestSetup t;
+  t.code = 53;
+  inst.start(1, t);
+  Parameter& p = inst.ch(1);
+  p.criterionMode1 = 1;
+  p.link.reloadPercent = 1;
+  p.criterionMode3 = 1;
+  p.holdMinutes = 15;
+  ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() >= 1 && p.loadingPhase.load() >= 2; }, 1));
+  EXPECT_EQ(p.criterionMode3.load(), 0);
+  EXPECT_EQ(p.holdMinutes.load(), 60);
+  EXPECT_EQ(p.criterionMode1.load(), 1);
+  EXPECT_EQ(p.link.reloadPercent.load(), 1);
+}
