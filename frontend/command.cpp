@@ -56,8 +56,10 @@ int loadToCounts(const Parameter& p, float value) {
   int type = p.forceSensorType.load();
   if (type == 0 && p.pressureMethod.load() == 2) value = mapThroughRatingTable(p, value);
   float k = p.link.jackK.load();
-  double v = static_cast<double>(value) * k;
-  if (type == 2) v += 800.0;
+  // Single precision, as the settings are kept: a coefficient entered as 0.29 times 1000 gives 290,
+  // not the 289.99999 of the widened product.
+  float v = value * k;
+  if (type == 2) v += 800.0f;
   double zero = p.sensorTableA[0].load();
   double n = static_cast<double>(static_cast<float>(toIntSaturated(v))) + zero + 1.0;
   return toIntSaturated(n);
@@ -268,7 +270,7 @@ CommandOutcome buildCommand(Parameter& p) {
   switch (kind) {
     case 16:
       if (type != 0)
-        rotating = (mode == 2 || mode == 3) ? toIntSaturated(coef * 1000.0 + 0.5) : toIntSaturated(coef * 1000.0);
+        rotating = (mode == 2 || mode == 3) ? toIntSaturated(coef * 1000.0f + 0.5f) : toIntSaturated(coef * 1000.0f);
       break;
     case 32: rotating = toIntSaturated(p.sensorTableA[0].load()); break;
     case 48: rotating = toIntSaturated(p.ParameterList.item(100)); break;

@@ -177,6 +177,19 @@ TEST_F(CommandFixture, PlateAreaSaturationAndJackCoefficient) {
   EXPECT_EQ(at(build(0, 1), 16), 32767);
 }
 
+TEST_F(CommandFixture, CountsAndCoefficientTruncateTheSinglePrecisionProduct) {
+  // 0.29f is 0.28999999...: its product with 1000 must still count as 290.
+  p.link.jackK = 0.29f;
+  p.forceSensorType = 1;
+  p.sensorCoefficient = 0.29f;
+  p.link.rotatingCounter = 1;  // the next kind is 16 (sensor coefficient)
+  CommandFrame f = build(0, 1);
+  EXPECT_EQ(at(f, 4), 291);  // int(1000 x 0.29) + 1
+  EXPECT_EQ(f[18] & 0x70, 16);
+  EXPECT_EQ(at(f, 19), 290);
+  EXPECT_EQ(at(f, 16), 290);
+}
+
 TEST_F(CommandFixture, Byte18FlagsAndRotatingValues) {
   p.ParameterList.set(85, 2.0f);
   p.forceSensorType = 2;
