@@ -90,6 +90,8 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
     p.testRunning.store(0);
   }
   s.unloadLevelComplete = 0;
+  // The test is no longer one to resume: the restore below must not start it again.
+  p.resumeMarker = 0;
   p.fileLoaded.store(1);
   p.paused.store(0);
   p.testFilePath.clear();
@@ -255,6 +257,21 @@ void ChannelProcedure::CheckCycleEnd(Parameter& p, const std::string& name) {
     ends = minutes >= p.levelMinutes[16];
   }
   if (ends) FinishTest(p, name);
+}
+
+void ChannelProcedure::ResumeFromRunningState(Parameter& p) {
+  ProcedureState& s = p.procedure;
+  s.readingIndex = std::clamp(p.runCounters[0], 0, 6);
+  s.levelCounter = std::clamp(p.runCounters[1], 0, 19);
+  p.link.levelNumber.store(std::max(0, p.runCounters[2]));
+  s.reloadCounter = std::max(1, p.runCounter4);
+  s.levelEndCounter = std::clamp(p.runCounter5, 0, 6500);
+  s.catchUpTaken = p.runSwitch1 != 0 ? 1 : 0;
+  s.waitingAfterStable = p.runSwitch2 != 0 ? 1 : 0;
+  s.nextReadingAt = p.elapsedCounter;
+  p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+  std::lock_guard<std::mutex> lock(p.loadLock);
+  p.previousLoad.store(p.runValue);
 }
 
 void ChannelProcedure::TogglePause(Parameter& p) {

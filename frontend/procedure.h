@@ -54,6 +54,12 @@ class ChannelProcedure {
   // the next level starts on the next tick. False when the channel does not wait.
   bool RequestNextLevel(Parameter& p);
 
+  // Takes the procedure's own state back from the running state that the recording keeps in the
+  // header records (after the restore of an interrupted test): the level's reading index and counters,
+  // the level number, the reload counter, the absolute time of the next reading and the previous
+  // control load (so the command step does not see the current level as a new one).
+  void ResumeFromRunningState(Parameter& p);
+
   // The last question asked (the confirmation dialog's text).
   const std::string& lastPrompt() const { return prompt_; }
 
