@@ -324,3 +324,42 @@ TEST(ControlTick, NewLevelCriteriaOfStandard53) {
   EXPECT_EQ(p.criterionMode1.load(), 1);
   EXPECT_EQ(p.link.reloadPercent.load(), 1);
 }
+
+// A program restarted in the third level (power loss): the running state comes back from the test
+// file's header records, the procedure takes its own state from it, and the test goes on to its end
+// without a spurious level.
+TEST(ControlTick, GoesOnAfterARestartFromTheHeaderRecords) {
+  Instrument inst;
+  TestSetup t;
+  t.maxLoad = 1000.0f;
+  inst.start(1, t);
+  Parameter& p = inst.ch(1);
+  ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 3 && p.procedure.readingIndex >= 3; }, 10));
+  const int readings = p.readingCount;
+  const int index = p.procedure.readingIndex;
+  const std::int64_t next = p.procedure.nextReadingAt;
+
+  // What a restarted program has: the file, and nothing of the tick's state.
+  std::vector<TestRecord> records = inst.loadFile(p.testFilePath);
+  p.procedure = ProcedureState{};
+  p.link.levelNumber = 0;
+  p.previousLoad = 0.0f;
+  p.runCounters = {};
+  p.elapsedCounter = 0;
+  p.resumeMarker = 1;
+  p.testRecords = records;
+  JDQFile::RestoreFromHeader(p, p.testRecords);
+  EXPECT_EQ(p.readingCount, readings);
+  inst.procedure->ResumeFromRunningState(p);
+  EXPECT_EQ(p.procedure.readingIndex, index);
+  EXPECT_EQ(p.procedure.nextReadingAt, next);
+  EXPECT_EQ(p.link.levelNumber.load(), 3);
+
+  ASSERT_TRUE(inst.runUntil([&] { return p.testRunning.load() == 0; }, 30));
+  inst.runFor(1);
+  EXPECT_EQ(p.testRunning.load(), 0);  // ending a resumed test does not resume it again
+  const auto levels = levelsOf(readingsOf(inst.loadFile("\\Storage Card\\2026001-P1.krv")));
+  std::vector<float> loads;
+  for (const Level& l : levels) loads.push_back(l.load);
+  EXPECT_EQ(loads, (std::vector<float>{400, 600, 800, 1000, 600, 200, 0}));
+}
