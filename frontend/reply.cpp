@@ -173,6 +173,12 @@ void parseDisplacements(Parameter& p, const std::uint8_t* r) {
       f.rejects = 0;
     }
     s.valid[c].store(accept ? 1 : 0);
+    const double zero = p.sensorTableA[c + 1].load();
+    const double off = p.sensorTableB[c + 1].load();
+    int dir = p.sensorTableC[c + 1].load();
+    if (dir == 0) dir = 1;
+    // Gauges 1-4 also keep the reading of this reply, whatever the filters decide.
+    if (ch < 4) s.unfiltered[c].store(static_cast<float>((d - zero + off) * dir));
     if (!accept) continue;
 
     double accepted = d;
@@ -202,12 +208,7 @@ void parseDisplacements(Parameter& p, const std::uint8_t* r) {
       }
       s.stuck[c].store(f.filterCount >= 60 ? 1 : 0);
     }
-    const double zero = p.sensorTableA[c + 1].load();
-    const double off = p.sensorTableB[c + 1].load();
-    int dir = p.sensorTableC[c + 1].load();
-    if (dir == 0) dir = 1;
     s.displacement[c].store(static_cast<float>((accepted - zero + off) * dir));
-    if (ch < 4) s.unfiltered[c].store(static_cast<float>((d - zero + off) * dir));
     s.nearRange[c].store(rangeLimit > 0 && static_cast<double>(n) * dir > rangeLimit * 100.0 ? 1 : 0);
   }
 

@@ -192,6 +192,7 @@ TEST_F(ReplyFixture, SpikeRejectedThreeTimesThenTaken) {
     feed(s);
     EXPECT_EQ(p.link.valid[0].load(), 0) << i;
     EXPECT_NEAR(p.link.displacement[0].load(), 10.0, 1e-4) << i;
+    EXPECT_NEAR(p.link.unfiltered[0].load(), 60.0, 1e-4) << i;  // the unfiltered reading follows
   }
   feed(s);
   EXPECT_EQ(p.link.valid[0].load(), 1);
