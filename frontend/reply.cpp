@@ -329,6 +329,8 @@ void refreshLinkInputs(Parameter& p) {
     s.gaugeOn[static_cast<size_t>(k)].store(on ? 1 : 0);
   }
   s.plateArea.store(p.setupValue);
+  // The refill-unit mode (item 58) says whether the re-load limit is a percentage of the step load.
+  s.reloadPercent.store(p.criterionMode1.load() != 0 ? 1 : 0);
   s.jacksInParallel.store(p.jackText.find(',') != std::string::npos ? 1 : 0);
   int points = 11;
   int g = p.selectedJackGroup.load();

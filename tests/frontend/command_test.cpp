@@ -158,6 +158,18 @@ TEST_F(CommandFixture, IdleChannelClearsBytes2To9AndStillSendsProtectionAndState
   }
 }
 
+TEST_F(CommandFixture, RefillUnitModeReachesThePollThreadAfterARestart) {
+  // A restored channel has item 58 set but the link copy still at its default: the user-interface
+  // tick hands it over, so the re-load limit is read as a percentage again.
+  p.criterionMode1 = 1;
+  p.link.reloadPercent = 0;
+  refreshLinkInputs(p);
+  EXPECT_EQ(p.link.reloadPercent.load(), 1);
+  p.criterionMode1 = 0;
+  refreshLinkInputs(p);
+  EXPECT_EQ(p.link.reloadPercent.load(), 0);
+}
+
 TEST_F(CommandFixture, PlateAreaSaturationAndJackCoefficient) {
   p.testType = 0;
   p.setupValue = 2.0f;
