@@ -1,0 +1,180 @@
+#include "app/channel_init.h"
+
+#include <cstdio>
+
+#include "frontend/procedure.h"
+#include "model/datafiles.h"
+#include "model/helpers.h"
+#include "platform/clock/clock.h"
+#include "setup/catalogue.h"
+
+namespace {
+
+// The part of a path after its last backslash (the whole path when it has none).
+std::string fileNamePart(const std::string& path) {
+  const std::size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A path without its last four characters (the extension with its point).
+std::string withoutExtension(const std::string& path) {
+  return path.size() >= 4 ? path.substr(0, path.size() - 4) : std::string();
+}
+
+void resetRunTimeState(Parameter& p) {
+  p.selectedChannelText = "0";
+  p.pollPeriodMs = 1000;
+  p.tickLimit = 5;
+  p.channelMask = 15;
+  p.link.valveByte = 18;
+  p.testType = 1;
+  p.testRunning = 0;
+  p.paused = 0;
+  p.pumpCommand = 0;
+  p.pumpForcedStop = 0;
+  p.clockChanged = 1;
+  p.rotatingValue1 = 100;
+  p.rotatingValue2 = 200;
+  {
+    std::lock_guard<std::mutex> g(p.queueLock);
+    p.queueBuild.fill(0xFF);
+    p.moduleQueue.clear();
+    p.boxQueue.clear();
+    p.platformTexts.clear();
+    p.platformTexts2.clear();
+  }
+  const platform::clock::DateTime now = platform::clock::localTime();
+  p.stampTime = now;
+  p.localTime = now;
+  p.testClock = now;
+  p.procedure.previousSample = now;
+  p.procedure.thisTick = now;
+  for (auto& c : p.sensorTableC) c = 1;
+  p.sdCheckRequest = 1;
+  p.sdCheckTicks = 0;
+  p.silenceTicks = 0;
+  p.previousReplyCount = 0;
+  p.gauge8Marker = 0;
+  p.procedure.scheduleBreak = 1;
+  p.procedure.reloadCounter = 1;
+  p.procedure.skipTick = 1;
+  p.replyTaken = 1;
+  p.link.refreshCounter = 67;
+  p.openedTestRecords.clear();
+  p.exportRecords.clear();
+  p.curvePoints1.clear();
+  p.curvePoints2.clear();
+  p.curvePoints3.clear();
+  p.curvePoints4.clear();
+}
+
+}  // namespace
+
+std::string FirstDisplayLevelText(const Parameter& p) {
+  const int phase = p.loadingPhase.load();
+  const bool shown = IsCyclicStandard(p.standardCode.load()) ? phase > 0 : phase >= 1 && phase <= 5;
+  if (!shown) return frontend::kNoValueText;
+  char text[32];
+  std::snprintf(text, sizeof text, "第%d级", p.link.levelNumber.load());
+  return text;
+}
+
+std::string TrimmedLoad(float value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(value));
+  std::string s = text;
+  if (s.find('.') != std::string::npos) {
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+  }
+  return s;
+}
+
+ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, const Parameter& channel1) {
+  // 1. Fixed settings of this build; the board.
+  p.fullFrameOnModule = 1;
+  p.fullFrameOnBox = 1;
+  p.uploadOption = 0;
+  p.secondOption = 0;
+  p.platformTextSwitch = 0;
+  p.versionText = kVersionText;
+  p.boardFlag = FileExists("\\nandflash\\") ? 1 : 0;
+  const int board = p.boardFlag.load();
+  p.channelName = name;
+  const int number = static_cast<int>(StrToFloat(name));
+  p.ParameterList.setChannelNumber(number);
+
+  // 2. Run-time state.
+  resetRunTimeState(p);
+
+  // 3. Standards list (the catalogue also offers every standard; the items are set again below).
+  BuildStandardCatalogue(p);
+  p.ParameterList.clear();
+
+  // 4. Parameter file; it names the test that was running.
+  p.testFilePath.clear();
+  JDQFile::LoadParameterFile(p.testFilePath, name, p);
+  const std::string path = p.testFilePath;
+
+  // 5. Names derived from the test file path.
+  {
+    std::lock_guard<std::mutex> g(p.queueLock);
+    p.moduleQueuePath = withoutExtension(path) + ".gps";
+    p.boxQueuePath = withoutExtension(path) + ".gpsw";
+  }
+  p.sdCopyPath = GetSdCardDir(board) + fileNamePart(path);
+  p.procedure.lastTestFileName = fileNamePart(path);
+
+  // 6. Defaults when nothing usable was loaded.
+  if (p.ParameterList.empty()) p.ParameterList.extendWithDefaults();
+
+  // 7. The parameter file exists from the first start on.
+  const std::string fileName = "krv718" + name + ".ini";
+  const std::string sd = GetSdCardDir(board);
+  std::vector<std::string> places = {GetDataRoot(board) + fileName};
+  if (FileExists(sd)) places.push_back(sd + fileName);
+  for (const std::string& place : places)
+    if (!FileExists(place)) JDQFile::SaveParameterFile(p.testFilePath, name, p);
+
+  // 8. Every standard of the list is offered.
+  for (int k = 0; k < static_cast<int>(p.standards.size()); ++k) p.ParameterList.set(130 + k, 1.0f);
+
+  // 9. Rotating frame values.
+  p.rotatingValue1 = static_cast<int>(p.ParameterList.item(100) + 0.5f);
+  p.rotatingValue2 = static_cast<int>(p.ParameterList.item(101) + 0.5f);
+
+  // 10. The test file of the running test, or header records from the settings.
+  bool loaded = false;
+  if (!path.empty()) {
+    p.fileLoaded = 0;
+    p.testRecords.clear();
+    loaded = JDQFile::LoadTestFile(path, p.testRecords) == 1;
+  }
+  if (!loaded) JDQFile::BuildHeaderRecords(p);
+
+  // 12. Under upload route 3 the box queue file is named by the serial and pile numbers. This comes
+  // before the restore, so that the restore reloads the queue from the file the test writes.
+  if (!path.empty() && !p.externalSerialNumber.empty() && channel1.ParameterList.item(56) == 3.0f) {
+    std::lock_guard<std::mutex> g(p.queueLock);
+    p.boxQueuePath = GetDataRoot(board) + FileNameFromText(p.externalSerialNumber) + "-" +
+                     FileNameFromText(p.pileLabel) + ".gpsw";
+  }
+
+  // 11. Settings from the header records; a test whose file was read is taken up again.
+  p.resumeMarker = loaded ? 1 : 0;
+  JDQFile::RestoreFromHeader(p, p.testRecords);
+  p.resumeMarker = 0;
+
+  // 13. First display.
+  ChannelFirstDisplay shown;
+  shown.nextReading = p.timeText;
+  shown.level = FirstDisplayLevelText(p);
+  shown.controlLoad = TrimmedLoad(p.controlLoad.load());
+  shown.serial = JDQFile::HeaderText(p.testRecords, 7, 3);
+  shown.pile = JDQFile::HeaderText(p.testRecords, 8, 1);
+
+  // 14. A test that was paused stays paused; the link opens on the first tick.
+  p.paused = p.ParameterList.item(66) == 1.0f ? 1 : 0;
+  p.linkReopenRequest = 1;
+  return shown;
+}

@@ -1,0 +1,41 @@
+// Start-up of one test channel: fixed settings and start values of its run-time state, its standards
+// list, its parameter file (written with the defaults when there is none), the names of its queue files
+// and SD-card copy, and the test that was running when the program stopped, taken up again.
+#pragma once
+
+#include <string>
+
+#include "model/parameter.h"
+
+// What the main window shows of a channel right after its initialisation.
+struct ChannelFirstDisplay {
+  std::string nextReading;  // 1030
+  std::string level;        // 1026
+  std::string controlLoad;  // 1012
+  std::string serial;       // 1034
+  std::string pile;         // 1036
+};
+
+// The software version text and the option value of this build.
+inline constexpr const char* kVersionText = "3.3.8";
+inline constexpr int kOptionValue = 9;
+
+// Brings a just-constructed channel record to its working state. `name` is "1", "2" or "3";
+// `channel1` is the record of channel 1 (initialised first; it may be `p` itself), whose upload route
+// names the queue files. Nothing is reported to the operator: a missing or damaged parameter file gives
+// the default list (written at once), a missing test file header records built from the settings.
+ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, const Parameter& channel1);
+
+// The level text of the first display: "第%d级" while a level runs (for the cyclic standards in every
+// phase above 0, for the others in phases 1 to 5), else "— —".
+std::string FirstDisplayLevelText(const Parameter& p);
+
+// A load as "%.2f" without trailing zeros and point ("12.50" -> "12.5", "3.00" -> "3").
+std::string TrimmedLoad(float value);
+
+// Whether a standard counts its levels in cycles (the cyclic lateral standards 62, 76, 144).
+inline bool IsCyclicStandard(int code) { return code == 62 || code == 76 || code == 144; }
+// Whether a standard works in thousandths of a millimetre.
+inline bool IsThousandthsStandard(int code) {
+  return code == 3 || code == 58 || code == 88 || code == 90 || code == 102 || code == 119;
+}
