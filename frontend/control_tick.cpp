@@ -34,14 +34,15 @@ bool atMaximum(const Parameter& p) {
          9.255e-6;
 }
 
-// Loading interval k (1..7) and unloading interval k (1..7), minutes.
+// Loading interval k (1..7) and unloading interval k (1..7), minutes. An interval below one minute
+// (a schedule typed as 0) counts as one minute, so readings never follow each other tick by tick.
 int loadingMinutes(const Parameter& p, int k) {
   k = std::clamp(k, 1, 7);
-  return p.levelMinutes[static_cast<std::size_t>(k - 1)];
+  return std::max(1, p.levelMinutes[static_cast<std::size_t>(k - 1)]);
 }
 int unloadingMinutes(const Parameter& p, int k) {
   k = std::clamp(k, 1, 7);
-  return p.levelMinutes[static_cast<std::size_t>(6 + k)];
+  return std::max(1, p.levelMinutes[static_cast<std::size_t>(6 + k)]);
 }
 
 // A load as the main window shows it: "%.2f" without trailing zeros and point.

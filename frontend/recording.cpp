@@ -103,9 +103,11 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   const clk::DateTime now = p.localTime;
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();
-  const int index = std::max(0, p.readingCount);
   std::vector<TestRecord>& records = p.testRecords;
-  while (records.size() <= static_cast<std::size_t>(index)) records.push_back(JDQFile::BlankTestRecord());
+  // The reading goes to the current record index; an index beyond the records in memory (a damaged
+  // count) takes the place after the last record instead of filling a gap.
+  const int index = std::clamp(p.readingCount, 0, static_cast<int>(records.size()));
+  if (records.size() <= static_cast<std::size_t>(index)) records.push_back(JDQFile::BlankTestRecord());
   TestRecord& r = records[static_cast<std::size_t>(index)];
 
   // 3. Load and pressure, marker.
