@@ -260,6 +260,13 @@ TEST(RecordReading, RouteIdleAndCyclicStandards) {
   const TestRecord& r = p.testRecords[static_cast<std::size_t>(p.readingCount - 1)];
   EXPECT_FLOAT_EQ(r.valuesA[13], 3.0f);
   EXPECT_FLOAT_EQ(r.valuesA[17], p.controlLoad.load());
+
+  // A damaged record index does not make a gap: the reading follows the last record in memory.
+  const std::size_t size = p.testRecords.size();
+  p.readingCount = 1000000000;
+  EXPECT_EQ(inst.procedure->RecordReading(p, "1"), 1);
+  EXPECT_EQ(p.readingCount, static_cast<int>(size) + 1);
+  EXPECT_EQ(p.testRecords.size(), size + 2);
 }
 
 // With the minute upload (item 74) and the text export on, every full minute of a hold leaves 60
