@@ -268,7 +268,12 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
     in.status2 = static_cast<std::uint8_t>(r.tail2[3]);
     in.status3 = static_cast<std::uint8_t>(r.tail2[4]);
   }
+  // Alarm flags of the record: the pressure deviation, the uneven-settlement alarm (item 29), the
+  // settlement (item 28 is compared with it) and the gauges near the end of their range.
+  in.pressureAlarm = p.link.pressureDeviation.load() != 0;
+  in.protectionAlarm = !p.link.alarmText[LinkState::Uneven].empty();
   in.protectedValue = p.link.meanDisplacement.load();
+  for (std::size_t g = 0; g < 4; ++g) in.gaugeAlarm[g] = p.link.nearRange[g].load() != 0;
   in.commandOption = p.link.levelNumber.load() == 1 ? 1 : 0;
   in.controllerLongitude = 0.0f;
   in.controllerLatitude = 0.0f;
