@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "frontend/procedure.h"
 #include "model/computations.h"
@@ -283,6 +284,23 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
     in.identifierFromRecord8 = false;
     BuildIntoChannel(p, in, UploadRecordKind::Reading);
     JDQFile::EnqueueRecord(p, 0);
+  }
+  if ((routeCode == 2 || routeCode == 3) && !minuteRecord && s.levelStartMark == 0 &&
+      p.platformTextSwitch.load() == 1) {
+    // The external box gets the platform's text frame of the reading instead of the binary record.
+    PlatformReading& r = p.platformReading;
+    r.counter1 = p.link.levelNumber.load();
+    r.counter2 = s.levelReadings;
+    r.valueL = s.lastRecorded[0];
+    r.valueP = s.lastRecorded[1];
+    r.time = p.localTime;
+    for (std::size_t g = 0; g < 8; ++g) r.displacements[g] = s.lastRecorded[2 + g];
+    std::string text;
+    JDQFile::BuildPlatformText(p, text, p.platformTextNumber);
+    p.platformTextNumber = p.readingCount + 1;
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    p.platformTexts.push_back(std::move(text));
+    return;
   }
   if (routeCode == 2 || routeCode == 3) {
     const bool box = !p.externalSerialNumber.empty() && routeCode == 3;
