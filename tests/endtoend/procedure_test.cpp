@@ -370,3 +370,24 @@ TEST(ControlTick, GoesOnAfterARestartFromTheHeaderRecords) {
   for (const Level& l : levels) loads.push_back(l.load);
   EXPECT_EQ(loads, (std::vector<float>{400, 600, 800, 1000, 600, 200, 0}));
 }
+
+// With the platform-text switch on, the external box gets a text frame for each reading that is not a
+// level start, and the binary record only for level starts; the module keeps its binary records.
+TEST(RecordReading, PlatformTextsForTheBox) {
+  Instrument inst;
+  inst.start(1, TestSetup{});
+  Parameter& p = inst.ch(1);
+  p.platformTextSwitch = 1;
+  ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 2 && p.procedure.readingIndex >= 1; }, 4));
+  const int readings = p.readingCount;
+  std::size_t texts;
+  {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    texts = p.platformTexts.size();
+    ASSERT_GT(texts, 0u);
+    EXPECT_EQ(p.platformTexts.front().rfind("$ZRV1.2|", 0), 0u);
+  }
+  EXPECT_EQ(queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps")).size(), static_cast<std::size_t>(readings));
+  EXPECT_EQ(queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gpsw")).size(), 2u);  // two level starts
+  EXPECT_EQ(texts, static_cast<std::size_t>(readings) - 2);
+}
