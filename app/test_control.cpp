@@ -403,7 +403,7 @@ void UnloadNext(Parameter& p) {
   const int code = p.standardCode.load();
   if (code == 0 || code == 149 || code == 72) {
     const int limit = code == 0 ? 8 : code == 149 ? 7 : 19;
-    const int counter = std::clamp(s.levelCounter + 1, 0, 19);
+    const int counter = std::max(0, s.levelCounter + 1);  // the table index stays within 0..19
     if (counter <= limit) {
       s.levelCounter = counter;
       p.controlLoad.store(p.levelLoads[static_cast<std::size_t>(counter)]);
