@@ -1,0 +1,99 @@
+// Templates of the dialogs of pending_dialogs.h: a full-screen window with its exit button, and for the
+// report pages a child window that the main window places inside its tab.
+#include "app/pending_dialogs.h"
+
+#include "app/keypads.h"
+#include "app/queren.h"
+
+namespace {
+
+using namespace platform::ui;
+
+DialogTemplate Screen(int id) {
+  DialogTemplate t;
+  t.id = id;
+  t.rect = {0, 0, kScreenWidth, kScreenHeight};
+  t.controls = {{IDCANCEL, ControlClass::Button, "退出", {844, 678, 1014, 758}, 0, true, true, 34, 700}};
+  return t;
+}
+
+DialogTemplate Page(int id) {
+  DialogTemplate t;
+  t.id = id;
+  t.rect = {0, 0, 500, 500};
+  t.style = WS_CHILD;
+  return t;
+}
+
+struct Registration {
+  Registration() {
+    registerTemplate(Screen(103));  // ShiZhuangShuJu
+    registerTemplate(Screen(104));  // ShiZhuangMuLu
+    registerTemplate(Screen(204));  // ShiZhuangMuLu
+    registerTemplate(Screen(153));  // ShiZhuangBuFa
+    registerTemplate(Screen(174));  // CDaiFaShuJu
+    registerTemplate(Screen(207));  // CDaiFaShuJu
+    registerTemplate(Screen(180));  // GuiFanSheZhi
+    registerTemplate(Screen(205));  // GuiFanSheZhi
+    registerTemplate(Screen(101));  // GongChengXinXi
+    registerTemplate(Screen(196));  // GongChengXinXi
+    registerTemplate(Screen(105));  // ChuanGanQi
+    registerTemplate(Screen(197));  // ChuanGanQi
+    registerTemplate(Screen(106));  // ShiYanGuiFan
+    registerTemplate(Screen(198));  // ShiYanGuiFan
+    registerTemplate(Screen(107));  // XiTongBaoHu
+    registerTemplate(Screen(201));  // XiTongBaoHu
+    registerTemplate(Screen(108));  // ShuJuQingLing
+    registerTemplate(Screen(200));  // ShuJuQingLing
+    registerTemplate(Screen(109));  // ShiZhuangKongZhi
+    registerTemplate(Screen(199));  // ShiZhuangKongZhi
+    registerTemplate(Screen(110));  // QianJinDingLvDing
+    registerTemplate(Screen(111));  // XiTongBiaoDing
+    registerTemplate(Screen(202));  // XiTongBiaoDing
+    registerTemplate(Screen(142));  // XiTongshijian
+    registerTemplate(Screen(146));  // ShiZhuangYuYa
+    registerTemplate(Page(169));  // CPageHuiZongBiao
+    registerTemplate(Page(168));  // CPageChenJiangBiao
+    registerTemplate(Page(167));  // CPageJiLuBiao
+    registerTemplate(Page(170));  // CPageQ_s
+    registerTemplate(Page(171));  // CPages_lgQ
+    registerTemplate(Page(172));  // CPages_lgt
+    registerTemplate(Screen(177));  // SelCgq
+    registerTemplate(Screen(206));  // SelCgq
+    registerTemplate(Screen(173));  // CCeKongQi
+  }
+} registration;
+
+}  // namespace
+
+std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot) {
+  switch (slot) {
+    case MonitorSlot::ShiZhuangShuJu: return std::make_unique<ShiZhuangShuJu>();
+    case MonitorSlot::ShiZhuangMuLu: return std::make_unique<ShiZhuangMuLu>();
+    case MonitorSlot::ShiZhuangBuFa: return std::make_unique<ShiZhuangBuFa>();
+    case MonitorSlot::CDaiFaShuJu: return std::make_unique<CDaiFaShuJu>();
+    case MonitorSlot::GuiFanSheZhi: return std::make_unique<GuiFanSheZhi>();
+    case MonitorSlot::GongChengXinXi: return std::make_unique<GongChengXinXi>();
+    case MonitorSlot::ChuanGanQi: return std::make_unique<ChuanGanQi>();
+    case MonitorSlot::ShiYanGuiFan: return std::make_unique<ShiYanGuiFan>();
+    case MonitorSlot::XiTongBaoHu: return std::make_unique<XiTongBaoHu>();
+    case MonitorSlot::ShuJuQingLing: return std::make_unique<ShuJuQingLing>();
+    case MonitorSlot::ShiZhuangKongZhi: return std::make_unique<ShiZhuangKongZhi>();
+    case MonitorSlot::QianJinDingLvDing: return std::make_unique<QianJinDingLvDing>();
+    case MonitorSlot::XiTongBiaoDing: return std::make_unique<XiTongBiaoDing>();
+    case MonitorSlot::XiTongshijian: return std::make_unique<XiTongshijian>();
+    case MonitorSlot::QuXian: return std::make_unique<QuXian>();
+    case MonitorSlot::ShiZhuangYuYa: return std::make_unique<ShiZhuangYuYa>();
+    case MonitorSlot::CPageHuiZongBiao: return std::make_unique<CPageHuiZongBiao>();
+    case MonitorSlot::CPageChenJiangBiao: return std::make_unique<CPageChenJiangBiao>();
+    case MonitorSlot::CPageJiLuBiao: return std::make_unique<CPageJiLuBiao>();
+    case MonitorSlot::CPageQ_s: return std::make_unique<CPageQ_s>();
+    case MonitorSlot::CPages_lgQ: return std::make_unique<CPages_lgQ>();
+    case MonitorSlot::CPages_lgt: return std::make_unique<CPages_lgt>();
+    case MonitorSlot::Key: return std::make_unique<Key>();
+    case MonitorSlot::KeyABC: return std::make_unique<KeyABC>();
+    case MonitorSlot::SelCgq: return std::make_unique<SelCgq>();
+    case MonitorSlot::CCeKongQi: return std::make_unique<CCeKongQi>();
+  }
+  return nullptr;
+}

@@ -1,0 +1,172 @@
+// Dialogs of the registry whose own work is done elsewhere: each is its class with its template, a
+// window that the main window creates, links, shows and hides. A dialog's own subsystem replaces its
+// entry here (class and templates) with the dialog itself.
+#pragma once
+
+#include <memory>
+
+#include "app/monitor_dialogs.h"
+
+// The object a registry place holds unless a factory was set for it.
+std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
+
+// Test data view.
+class ShiZhuangShuJu : public MonitorDialog {
+ public:
+  ShiZhuangShuJu() : MonitorDialog(103) {}
+  const char* ClassName() const override { return "ShiZhuangShuJu"; }
+};
+
+// Test-file manager.
+class ShiZhuangMuLu : public MonitorDialog {
+ public:
+  ShiZhuangMuLu() : MonitorDialog(104) {}
+  const char* ClassName() const override { return "ShiZhuangMuLu"; }
+};
+
+// Re-send dialog.
+class ShiZhuangBuFa : public MonitorDialog {
+ public:
+  ShiZhuangBuFa() : MonitorDialog(153) {}
+  const char* ClassName() const override { return "ShiZhuangBuFa"; }
+};
+
+// Pending-data dialog.
+class CDaiFaShuJu : public MonitorDialog {
+ public:
+  CDaiFaShuJu() : MonitorDialog(174) {}
+  const char* ClassName() const override { return "CDaiFaShuJu"; }
+};
+
+// Standards check-list.
+class GuiFanSheZhi : public MonitorDialog {
+ public:
+  GuiFanSheZhi() : MonitorDialog(180) {}
+  const char* ClassName() const override { return "GuiFanSheZhi"; }
+};
+
+// Test information.
+class GongChengXinXi : public MonitorDialog {
+ public:
+  GongChengXinXi() : MonitorDialog(101) {}
+  const char* ClassName() const override { return "GongChengXinXi"; }
+};
+
+// Sensor and jack parameters.
+class ChuanGanQi : public MonitorDialog {
+ public:
+  ChuanGanQi() : MonitorDialog(105) {}
+  const char* ClassName() const override { return "ChuanGanQi"; }
+};
+
+// Standard and load-control parameters.
+class ShiYanGuiFan : public MonitorDialog {
+ public:
+  ShiYanGuiFan() : MonitorDialog(106) {}
+  const char* ClassName() const override { return "ShiYanGuiFan"; }
+};
+
+// System settings.
+class XiTongBaoHu : public MonitorDialog {
+ public:
+  XiTongBaoHu() : MonitorDialog(107) {}
+  const char* ClassName() const override { return "XiTongBaoHu"; }
+};
+
+// Sensor zeroing.
+class ShuJuQingLing : public MonitorDialog {
+ public:
+  ShuJuQingLing() : MonitorDialog(108) {}
+  const char* ClassName() const override { return "ShuJuQingLing"; }
+};
+
+// Test control.
+class ShiZhuangKongZhi : public MonitorDialog {
+ public:
+  ShiZhuangKongZhi() : MonitorDialog(109) {}
+  const char* ClassName() const override { return "ShiZhuangKongZhi"; }
+};
+
+// Jack calibration.
+class QianJinDingLvDing : public MonitorDialog {
+ public:
+  QianJinDingLvDing() : MonitorDialog(110) {}
+  const char* ClassName() const override { return "QianJinDingLvDing"; }
+};
+
+// System calibration.
+class XiTongBiaoDing : public MonitorDialog {
+ public:
+  XiTongBiaoDing() : MonitorDialog(111) {}
+  const char* ClassName() const override { return "XiTongBiaoDing"; }
+};
+
+// Date and time.
+class XiTongshijian : public MonitorDialog {
+ public:
+  XiTongshijian() : MonitorDialog(142) {}
+  const char* ClassName() const override { return "XiTongshijian"; }
+};
+
+// Preload entry.
+class ShiZhuangYuYa : public MonitorDialog {
+ public:
+  ShiZhuangYuYa() : MonitorDialog(146) {}
+  const char* ClassName() const override { return "ShiZhuangYuYa"; }
+};
+
+// Summary table page.
+class CPageHuiZongBiao : public MonitorDialog {
+ public:
+  CPageHuiZongBiao() : MonitorDialog(169) {}
+  const char* ClassName() const override { return "CPageHuiZongBiao"; }
+};
+
+// Load-settlement table page.
+class CPageChenJiangBiao : public MonitorDialog {
+ public:
+  CPageChenJiangBiao() : MonitorDialog(168) {}
+  const char* ClassName() const override { return "CPageChenJiangBiao"; }
+};
+
+// Record table page.
+class CPageJiLuBiao : public MonitorDialog {
+ public:
+  CPageJiLuBiao() : MonitorDialog(167) {}
+  const char* ClassName() const override { return "CPageJiLuBiao"; }
+};
+
+// Q-s curve page.
+class CPageQ_s : public MonitorDialog {
+ public:
+  CPageQ_s() : MonitorDialog(170) {}
+  const char* ClassName() const override { return "CPageQ_s"; }
+};
+
+// S-lgQ curve page.
+class CPages_lgQ : public MonitorDialog {
+ public:
+  CPages_lgQ() : MonitorDialog(171) {}
+  const char* ClassName() const override { return "CPages_lgQ"; }
+};
+
+// S-lgt curve page.
+class CPages_lgt : public MonitorDialog {
+ public:
+  CPages_lgt() : MonitorDialog(172) {}
+  const char* ClassName() const override { return "CPages_lgt"; }
+};
+
+// Sensor and jack selection.
+class SelCgq : public MonitorDialog {
+ public:
+  SelCgq() : MonitorDialog(177) {}
+  const char* ClassName() const override { return "SelCgq"; }
+};
+
+// Front-end controller selection.
+class CCeKongQi : public MonitorDialog {
+ public:
+  CCeKongQi() : MonitorDialog(173) {}
+  const char* ClassName() const override { return "CCeKongQi"; }
+};
