@@ -382,6 +382,8 @@ void CMonitorDlg::InitChannels() {
     p.ParameterList.setChannelNumber(n);
     p.pollWhenIdle = 0;
   }
+  // 2. Each channel from its files; a test that was running goes on.
+  InitChannelsOfLoop();
   // 4. The demonstration sync event (auto-reset, initially set); nothing waits on it.
   syncEvent_ = platform::process::createEvent("EVENT_FOR_DEMO_SYNC", false, true);
   // 5. Progress bar.
@@ -413,6 +415,9 @@ void CMonitorDlg::OnTimer(unsigned id) {
   switch (id) {
     case kGpsTimer:
       channel(1).gpsQueryRequest = 1;
+      break;
+    case kMainTimer:
+      OnMainTimer();
       break;
     case kPowerTimer:
       OnPowerTimer();

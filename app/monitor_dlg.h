@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "app/monitor_dialogs.h"
 #include "app/widgets.h"
 #include "frontend/link.h"
@@ -63,6 +64,33 @@ class CMonitorDlg : public platform::ui::Dialog, public frontend::MainWindowPort
   void showWiredState(int state) override;
   void setLinkLabel(const std::string& text) override;
   void messageBox(const std::string& text) override;
+  int confirm(const std::string& question) override;
+  void setControlText(int id, const std::string& text) override;
+  void showControl(int id, bool visible) override;
+  void hideSecondaryDialogs() override;
+  int shownReportPage() const override;
+
+  // Channel start-up, main loop, display of the selected channel, supervisor, upgrade and manual keys.
+  void InitChannel(Parameter& p, const std::string& name);
+  void OnMainTimer();
+  void SuperviseChannels();
+  void RefreshChannelView(Parameter& p);
+  int ComputeHourSettlement(Parameter& p);
+  void OnBnClickedChannel(int n);
+  void OnTcnSelchangeTab();
+  void OnStnClickedGauge8();
+  void OnBnClickedUpgrade();
+  void OnBnClickedPause();
+  void OnPumpStopClicked();
+  bool preTranslateMessage(platform::ui::Message& msg) override;
+  // Stops the pump of a held manual key (its release was lost: a prompt, a deactivation).
+  void ReleaseManualKeys();
+  // A deliberate setting of the time: the clock-jump guard takes the new time.
+  void ClockWasSet();
+  // The selected channel (1..3), 0 when none is shown.
+  int SelectedChannel();
+  std::string VersionText();
+  MainLoopState& loop() { return loop_; }
 
  private:
   void InitChannels();
@@ -72,6 +100,11 @@ class CMonitorDlg : public platform::ui::Dialog, public frontend::MainWindowPort
   void OnTimer(unsigned id);
   void OnPowerTimer();
   void ApplyFonts();
+  void InitChannelsOfLoop();
+  void InstallMainLoopHandlers();
+  void ControlColor(platform::ui::CtlColor& c);
+  void PressManualKey(int id);
+  void SetStatusAlert(bool alert);
 
   std::array<Parameter, 3> channels_;
   std::array<CColorButton, 3> channelButtons_;
@@ -91,4 +124,5 @@ class CMonitorDlg : public platform::ui::Dialog, public frontend::MainWindowPort
   std::thread::id uiThread_;
   std::mutex messagesLock_;
   std::deque<std::string> pendingMessages_;
+  MainLoopState loop_;
 };

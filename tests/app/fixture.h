@@ -11,6 +11,7 @@
 
 #include "app/monitor_dialogs.h"
 #include "app/monitor_dlg.h"
+#include "loop_fixture.h"
 #include "platform/clock/clock.h"
 #include "platform/device/device.h"
 #include "platform/fs/fs.h"
@@ -56,7 +57,9 @@ class AppTest : public ::testing::Test {
   CMonitorDlg& startMain(int board, int runningChannel = 0) {
     main_ = std::make_unique<CMonitorDlg>(board == 1 ? CMonitorDlg::kTemplateBoard1 : CMonitorDlg::kTemplateBoard0);
     for (int n = 1; n <= 3; ++n) main_->channel(n).boardFlag = board;
-    if (runningChannel) main_->channel(runningChannel).testRunning = 1;
+    // The channels take their board and tests from the files of the device root.
+    if (board == 1) fsys::create_directories(root_ / "nandflash");
+    if (runningChannel) writeRunningTest(std::to_string(runningChannel), board, StoredTest{});
     EXPECT_TRUE(main_->create());
     main_->showWindow(ui::SW_SHOW);
     drv::pump();

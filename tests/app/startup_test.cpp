@@ -159,7 +159,8 @@ TEST_F(AppTest, RegistryDialogsGetTheChannelsAndDialogsOfTheirRow) {
 
 TEST_F(AppTest, FirstScreenShowsDashesDisabledTestButtonsAndTheRecordTablePage) {
   CMonitorDlg& w = startMain(1);
-  for (int id : {1010, 1012, 1024, 1038, 1046, 1049, 1051, 1053, 1056, 1058}) EXPECT_EQ(drv::text(w, id), "— —") << id;
+  for (int id : {1010, 1024, 1038, 1046, 1049, 1051, 1053, 1056, 1058}) EXPECT_EQ(drv::text(w, id), "— —") << id;
+  EXPECT_EQ(drv::text(w, 1012), "0");  // the control load of the last channel initialised
   EXPECT_EQ(drv::text(w, 1030), "— : — : —");
   EXPECT_EQ(drv::text(w, 1032), "— : — : —");
   for (int n = 1; n <= 3; ++n) {
