@@ -45,8 +45,6 @@ struct Registration {
     registerTemplate(Screen(201));  // XiTongBaoHu
     registerTemplate(Screen(108));  // ShuJuQingLing
     registerTemplate(Screen(200));  // ShuJuQingLing
-    registerTemplate(Screen(109));  // ShiZhuangKongZhi
-    registerTemplate(Screen(199));  // ShiZhuangKongZhi
     registerTemplate(Screen(110));  // QianJinDingLvDing
     registerTemplate(Screen(111));  // XiTongBiaoDing
     registerTemplate(Screen(202));  // XiTongBiaoDing

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/monitor_dialogs.h"
+#include "app/shizhuang_kongzhi.h"
 
 // The object a registry place holds unless a factory was set for it.
 std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
@@ -78,13 +79,6 @@ class ShuJuQingLing : public MonitorDialog {
  public:
   ShuJuQingLing() : MonitorDialog(108) {}
   const char* ClassName() const override { return "ShuJuQingLing"; }
-};
-
-// Test control.
-class ShiZhuangKongZhi : public MonitorDialog {
- public:
-  ShiZhuangKongZhi() : MonitorDialog(109) {}
-  const char* ClassName() const override { return "ShiZhuangKongZhi"; }
 };
 
 // Jack calibration.
