@@ -4,6 +4,8 @@
 // controller that falls silent, the supervisor on the status line, power loss and timer 3, the
 // channel display and its colours, the manual keys and the upgrade.
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -394,4 +396,67 @@ TEST_F(MainLoop, ManualKeysDriveThePumpOnlyWhileHeld) {
   EXPECT_TRUE(stoppedBeforePrompt);
   EXPECT_EQ(drv::text(w, 1280), "手动\r\n卸载");
   drv::touchUp(w, 1280);
+}
+
+TEST_F(MainLoop, UpgradeCopiesTheCompanionProgramsStartsRefitAndEnds) {
+  fsys::create_directories(root_ / "Hard Disk");
+  fsys::create_directories(root_ / "Storage Card");
+  CMonitorDlg& w = startMain(1);
+  w.channel(1).forceSensorType = 2;
+  int exits = 0;
+  w.loop().exitProgram = [&] { ++exits; };
+
+  // Nothing to start anywhere: the failure stays on the status line and Main goes on.
+  std::vector<std::string> asked = answerPrompts([&] { ASSERT_TRUE(drv::tap(w, 1131)); });
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].rfind("当前版本718C-C2A3.3.8 S9\r\n确定要进行软件更新吗？", 0), 0u) << asked[0];
+  EXPECT_EQ(drv::text(w, CMonitorDlg::kStatusLine), "启动升级程序失败，源文件丢失或不存在！");
+  EXPECT_EQ(drv::textColor(w, CMonitorDlg::kStatusLine), RGB(255, 0, 0));
+  EXPECT_EQ(exits, 0);
+
+  // New programs on the U-disk replace the old ones, which stay in place until then.
+  {
+    std::ofstream(root_ / "nandflash" / "SentryC.exe") << "old";
+    std::ofstream(root_ / "Hard Disk" / "SentryC.exe") << "#!/bin/sh\n";
+    std::ofstream(root_ / "Hard Disk" / "RefitC.exe") << "#!/bin/sh\necho ran > refit.ran\n";
+  }
+  // A cancelled question changes nothing.
+  {
+    drv::IdleScript no([&] {
+      if (auto* q = dynamic_cast<queren*>(ui::activeWindow())) q->endDialog(ui::IDCANCEL);
+    });
+    ASSERT_TRUE(drv::tap(w, 1131));
+  }
+  EXPECT_FALSE(fsys::exists(root_ / "nandflash" / "RefitC.exe"));
+  asked = answerPrompts([&] { ASSERT_TRUE(drv::tap(w, 1131)); });
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_EQ(exits, 1);
+  std::ifstream sentry(root_ / "nandflash" / "SentryC.exe");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(sentry), {}), "#!/bin/sh\n");
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!fsys::exists(root_ / "nandflash" / "refit.ran") && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(fsys::exists(root_ / "nandflash" / "refit.ran"));
+}
+
+TEST_F(MainLoop, UpgradeAsksBeforeItStopsARunningTest) {
+  CMonitorDlg& w = startMain(1, 2);
+  fsys::create_directories(root_ / "nandflash");
+  std::ofstream(root_ / "nandflash" / "RefitC.exe") << "#!/bin/sh\n";
+  int exits = 0;
+  w.loop().exitProgram = [&] { ++exits; };
+  std::vector<std::string> asked;
+  {
+    drv::IdleScript script([&] {
+      auto* q = dynamic_cast<queren*>(ui::activeWindow());
+      if (!q) return;
+      asked.push_back(g_strPrompt);
+      q->endDialog(asked.size() == 1 ? ui::IDOK : ui::IDCANCEL);  // yes to the upgrade, no to the stop
+    });
+    ASSERT_TRUE(drv::tap(w, 1131));
+  }
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1], "有试验正在进行，软件更新将中止试验，\r\n确定要继续吗？");
+  EXPECT_EQ(exits, 0);
+  EXPECT_EQ(w.channel(2).testRunning.load(), 1);
 }
