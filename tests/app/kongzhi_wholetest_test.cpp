@@ -21,7 +21,7 @@ namespace {
 class KongZhiWholeTest : public AppTest {};
 
 // The set-up of channel 1 as the set-up dialogs leave it: a quick maintained load test (standard 4)
-// from 300 kN in steps of 300 kN to 1500 kN, uploads to the built-in module.
+// from 300 kN in steps of 300 kN to 1500 kN on a short schedule, uploads to the built-in module.
 void setUpQuickTest(Parameter& p) {
   const std::string base = "\\Storage Card\\2026004-P9";
   p.controllerNumber = "000001";
@@ -72,6 +72,14 @@ void setUpQuickTest(Parameter& p) {
   s.unloadSteps = static_cast<float>(row[kUnloadSteps]);
   s.nonZeroTime = static_cast<float>(row[kNonZeroTime]);
   s.zeroTime = static_cast<float>(row[kZeroTime]);
+  // The operator shortens the schedule: readings every 5 minutes, 15 minutes a level, half an hour at
+  // zero load.
+  s.loadIntervals.fill(5.0f);
+  s.unloadIntervals.fill(5.0f);
+  s.holdTime = 15.0f;
+  s.judgeTime = 5.0f;
+  s.nonZeroTime = 10.0f;
+  s.zeroTime = 30.0f;
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::BuildHeaderRecords(p);
   ASSERT_TRUE(CommitStandardSettings(p, s).accepted);
