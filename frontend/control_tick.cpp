@@ -406,23 +406,36 @@ void ChannelProcedure::levelStart(Parameter& p, const std::string& name) {
   s.catchUpTaken = 0;
 }
 
-void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) {
+// The level's schedule starts when its load is reached; no reading is taken then. The level's step
+// record (taken when the level began) stands for time 0 and the first reading follows after the
+// first interval, so the time of every reading within its level is the time the schedule gives it.
+void ChannelProcedure::readingClockStart(Parameter& p, const std::string&) {
   ProcedureState& s = p.procedure;
   const int phase = p.loadingPhase.load();
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();
-  s.levelClockAt = clk::toSeconds(p.localTime);
+  auto startSchedule = [&](int seconds) {
+    s.levelClockAt = clk::toSeconds(p.localTime);
+    s.readingIndex = 0;
+    scheduleIn(p, seconds);
+    p.timeText = p.nextReadingText;
+    s.readingClock = 0;
+    s.useTarget = 0;
+    if (isCyclic(code)) return;
+    // The per-second sampling counts its minutes from the start of the schedule, as from a reading.
+    s.previousSample = p.localTime;
+    s.thisTick = p.localTime;
+    s.clockJump = 0;
+    s.sampleCounter = 0;
+    p.exportRecords.clear();
+  };
   if (phase == 2 || phase == 3) {
     if (isCyclic(code)) {
-      s.readingClock = 0;
-      s.useTarget = 0;
-      s.readingIndex = 0;
-      scheduleIn(p, loadingMinutes(p, 1) * 60);
-      p.timeText = p.nextReadingText;
+      startSchedule(loadingMinutes(p, 1) * 60);
       return;
     }
-    // Sampling stood still since the level start: it starts here, and the first reading of the
-    // level is taken on the next tick that samples.
+    // Sampling stood still since the level start: it starts here, and the level's schedule starts
+    // on the next tick that samples.
     const std::int64_t since = clk::toSeconds(p.localTime) - clk::toSeconds(s.previousSample);
     if (s.clockJump != 0 || since > 1 || since < -1) {
       s.clockJump = 0;
@@ -430,25 +443,14 @@ void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) 
       return;
     }
     if (!sampleSecond(p, false, nullptr)) return;
-    s.readingIndex = 0;
-    scheduleIn(p, code == 53 && atMaximum(p) ? 600 : loadingMinutes(p, 1) * 60);
-    p.timeText = p.nextReadingText;
-    RecordReading(p, name);
+    startSchedule(code == 53 && atMaximum(p) ? 600 : loadingMinutes(p, 1) * 60);
     return;
   }
   if (phase >= 6) {
     int seconds = unloadingMinutes(p, 1) * 60;
     if ((code == 89 || code == 90) && !(target > 0.0f)) seconds = 1800;
     if (code == 77 && !(target > 0.0f)) seconds = 600;
-    s.readingIndex = 0;
-    scheduleIn(p, seconds);
-    p.timeText = p.nextReadingText;
-    if (isCyclic(code)) {
-      s.readingClock = 0;
-      s.useTarget = 0;
-    } else {
-      RecordReading(p, name);
-    }
+    startSchedule(seconds);
   }
 }
 
