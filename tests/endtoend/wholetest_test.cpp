@@ -9,6 +9,7 @@
 #include <iterator>
 #include <numeric>
 
+#include "model/computations.h"
 #include "model/header_fields.h"
 #include "tests/endtoend/instrument.h"
 
@@ -52,6 +53,9 @@ std::vector<int> minutesOf(const Level& l) {
   for (const Reading& r : l.readings) m.push_back(r.minutes);
   return m;
 }
+
+// The time field of a record, in minutes.
+int recordMinutes(const TestRecord& r) { return std::atoi(std::string(r.time, sizeof r.time).c_str()); }
 
 // What a finished test left behind, with the checks every whole test shares.
 struct Outcome {
@@ -366,4 +370,80 @@ TEST(WholeTest, OverTheLink) {
   }
   EXPECT_GE(lastTime(o.levels.back()), 4);
   checkQueues(inst, "\\Storage Card\\2026001-P1", o.readings.size(), t);
+}
+
+// Each reading's time within its level is the minute it was taken after the level's load was
+// reached: in the test data file, in the reading list the stability judgement reads right after the
+// reading, and in the list rebuilt from the file when the finished test is opened. A level is judged
+// stable only once its hold time has really passed, and the zero-load readings end at the standard's
+// zero-load time. One loading level, then unloading to zero, under a slow and a quick standard.
+TEST(WholeTest, ReadingTimesAreTheMinutesAfterTheLoadWasReached) {
+  struct Case {
+    int code;
+    float load;
+  } cases[] = {{5, 400.0f}, {4, 300.0f}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "standard " << c.code);
+    Instrument inst;
+    TestSetup t;
+    t.code = c.code;
+    t.firstLoad = t.maxLoad = c.load;
+    t.step = c.load / 2.0f;
+    inst.start(1, t);
+    Parameter& p = inst.ch(1);
+    const int hold = p.holdMinutes.load();
+    const int zeroTime = p.levelMinutes[16];
+
+    struct Taken {
+      int index;
+      bool step;
+      int minute;        // minutes after the load of the level was reached, by the instrument clock
+      int listed;        // the time of its record in the reading list after the reading
+      bool madeStable;   // the judgement after this reading found the level stable
+    };
+    std::vector<Taken> taken;
+    std::int64_t reachedAt = 0;
+    int phase = p.loadingPhase.load();
+    const std::uint64_t limit = clk::monotonicMs() + 12ull * 3600000ull;
+    while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) {
+      const int count = p.readingCount;
+      inst.step();
+      const int now = p.loadingPhase.load();
+      const std::int64_t at = clk::toSeconds(p.localTime);
+      if ((phase == 1 && (now == 2 || now == 3)) || (phase == 5 && now >= 6)) reachedAt = at;
+      if (p.readingCount == count + 1 && p.testRunning.load() == 1) {
+        const TestRecord& r = p.testRecords[static_cast<std::size_t>(count)];
+        const bool step = std::string(r.marker, 5) == "--:--";
+        taken.push_back({count, step, step ? 0 : static_cast<int>((at - reachedAt + 30) / 60), recordMinutes(r),
+                         now == 4 && phase != 4});
+      }
+      phase = now;
+    }
+    ASSERT_EQ(p.testRunning.load(), 0);
+
+    const std::vector<TestRecord> file = inst.loadFile("\\Storage Card\\2026001-P1.krv");
+    std::vector<TestRecord> opened = file;
+    Parameter viewer;
+    ASSERT_EQ(JDQFile::RebuildReadings(viewer, opened), 1);
+    int levels = 0;
+    for (const Taken& k : taken) {
+      SCOPED_TRACE(testing::Message() << "record " << k.index << ", taken at minute " << k.minute);
+      const std::size_t i = static_cast<std::size_t>(k.index);
+      levels += k.step;
+      EXPECT_EQ(recordMinutes(file[i]), k.minute);
+      EXPECT_EQ(k.listed, k.minute);
+      EXPECT_EQ(recordMinutes(opened[i]), k.minute);
+      if (k.madeStable) {
+        EXPECT_GE(k.minute, hold);
+      }
+    }
+    EXPECT_GE(levels, 2);
+    // The loading level became stable at a reading; the test ended at the first zero-load reading at
+    // the zero-load time.
+    EXPECT_EQ(std::count_if(taken.begin(), taken.end(), [](const Taken& k) { return k.madeStable; }), 1);
+    ASSERT_EQ(file.size() > taken.size(), true);
+    const std::size_t last = static_cast<std::size_t>(p.readingCount) - 1;
+    EXPECT_GE(recordMinutes(file[last]), zeroTime);
+    EXPECT_LT(recordMinutes(file[last - 1]), zeroTime);
+  }
 }
