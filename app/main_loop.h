@@ -118,7 +118,7 @@ struct MainLoopState {
   std::array<int, 3> linkFaultMessages{};
   std::array<int, 3> refreshes{};
   std::array<HourSettlement, 3> hourSettlement{};
-  std::string stateWord = "等 待";
+  std::string stateWord = "— —";  // the last state word written (1028)
   // Ends the program after the upgrade program started (tests replace it); empty: the process ends.
   std::function<void()> exitProgram;
 };

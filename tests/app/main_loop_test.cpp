@@ -460,3 +460,26 @@ TEST_F(MainLoop, UpgradeAsksBeforeItStopsARunningTest) {
   EXPECT_EQ(exits, 0);
   EXPECT_EQ(w.channel(2).testRunning.load(), 1);
 }
+
+TEST_F(MainLoop, FreshInstrumentShowsLiveReadingsOfTheSelectedController) {
+  // A new instrument talks to its controllers on the radio link. The controller selection of the
+  // system settings has controller 1 polled; its lamp comes on and the operator picks it.
+  fsys::create_directories(root_ / "nandflash");
+  sim::FrontEndSimulator& s = startSim("COM6");
+  s.controller(0).setForceKn(123.4);
+  CMonitorDlg& w = startMain(1);
+  run(900);
+  EXPECT_FALSE(drv::enabled(w, 1307));
+  w.channel(1).pollWhenIdle = 1;
+  run(900);
+  ASSERT_TRUE(drv::tap(w, 1307));
+  run(6000);
+  EXPECT_EQ(drv::text(w, 1307), "1# 锁定");
+  EXPECT_GT(w.channel(1).link.goodCount.load(), 3);
+  EXPECT_NE(drv::text(w, 1010), "— —");
+  EXPECT_NE(drv::text(w, 1016), "— —");
+  EXPECT_EQ(drv::text(w, 1028), "— —") << "no test: no state word";
+  EXPECT_EQ(drv::text(w, 1346), "信号强度");
+  EXPECT_EQ(drv::text(w, CMonitorDlg::kStatusLine), "新试验从“系统设置”按钮开始！");
+  drv::screenshot(fsys::temp_directory_path() / "main_window_live.png", &w);
+}
