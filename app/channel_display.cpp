@@ -306,7 +306,7 @@ int CMonitorDlg::ComputeHourSettlement(Parameter& p) {
   const TestRecord& r = p.testRecords[static_cast<std::size_t>(last)];
   using namespace record_values;
   const float load = r.valuesA[kLevel];
-  const int index = std::max(0, std::min(p.procedure.readingIndex, 5));
+  const int index = std::max(0, std::min(p.procedure.readingIndex, 6));  // loading intervals 1..7
   int next = recordMinutes(r) + p.levelMinutes[static_cast<std::size_t>(index)];
   if (p.standardCode.load() == 53 && std::fabs(load - p.controlLoad.load()) < 0.00001f) {
     const int k = p.procedure.readingIndex;

@@ -160,7 +160,26 @@ TEST_F(MainLoop, StartUpPromptsForAMissingCardAndADamagedParameterFile) {
     ASSERT_TRUE(platform::fs::writeFile("\\nandflash\\krv7182.ini", bytes));
   }
   CMonitorDlg& w = startMain(1);
-  std::vector<std::string> asked = answerPrompts([&] { drv::run(900, 100); });
+  // The operator leaves the first prompt open for a minute: timer 1 does not run again inside it,
+  // and the time spent is no clock jump.
+  std::vector<std::string> asked;
+  int ticksDuringPrompt = -1;
+  {
+    drv::IdleScript script([&] {
+      auto* q = dynamic_cast<queren*>(ui::activeWindow());
+      if (!q) return;
+      asked.push_back(g_strPrompt);
+      const int before = w.channel(1).silenceTicks;
+      const std::int64_t local = clk::localSeconds();
+      clk::advance(60000);
+      drv::pump();
+      ticksDuringPrompt = w.channel(1).silenceTicks - before;
+      EXPECT_EQ(clk::localSeconds(), local + 60);
+      q->endDialog(ui::IDOK);
+    });
+    drv::run(900, 100);
+  }
+  EXPECT_EQ(ticksDuringPrompt, 0);
   EXPECT_EQ(asked, std::vector<std::string>{"仪器存储出现故障，\r\n请将试验数据导出，及时送修！"});
   EXPECT_EQ(w.channel(2).configCheck.load(), 0);
   asked = answerPrompts([&] { drv::run(900 * 11, 100); });
