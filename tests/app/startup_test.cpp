@@ -120,7 +120,8 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
     ASSERT_TRUE(drv::tap(w, id));
     EXPECT_TRUE(d->isWindowVisible());
     EXPECT_EQ(ui::activeWindow(), d);
-    ASSERT_TRUE(drv::tap(*d, ui::IDCANCEL));  // its exit button
+    const int exitId = slot == MonitorSlot::ShiZhuangKongZhi ? 1125 : ui::IDCANCEL;
+    ASSERT_TRUE(drv::tap(*d, exitId));  // its exit button
     EXPECT_FALSE(d->isWindowVisible());
     EXPECT_EQ(ui::activeWindow(), &w);
   }
