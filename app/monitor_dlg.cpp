@@ -472,7 +472,9 @@ void CMonitorDlg::OnPowerTimer() {
   for (int n = 1; n <= 3; ++n) {
     Parameter& p = channel(n);
     const auto i = static_cast<std::size_t>(n - 1);
-    if (powerPaused_[i] && p.testRunning.load() == 1 && p.paused.load() == 1) p.paused = 0;
+    // A pause the operator saved meanwhile (item 66) stays as well.
+    if (powerPaused_[i] && p.testRunning.load() == 1 && p.paused.load() == 1 && p.ParameterList.item(66) != 1.0f)
+      p.paused = 0;
     powerPaused_[i] = false;
     statusHold_[i] = false;
   }
