@@ -221,6 +221,10 @@ TEST_F(MainLoop, RunningTestResumesAgainstTheSimulatorAndShowsLiveReadings) {
     lamp.insert(w.channelButton(1).state);
   }
   EXPECT_EQ(lamp, (std::set<int>{1, 2}));
+  ui::Color face;
+  ASSERT_TRUE(CColorButton::FaceColor(w.channelButton(1).state, face));
+  drv::pump();
+  EXPECT_EQ(drv::dominantColor(w, 1307), face);
   EXPECT_EQ(drv::text(w, CMonitorDlg::kStatusLine), "1#试验运行正常！");
   EXPECT_EQ(drv::textColor(w, CMonitorDlg::kStatusLine), RGB(0, 0, 255));
   // The operator pauses from the main window: the state word and the button turn red.
@@ -415,6 +419,15 @@ TEST_F(MainLoop, ManualKeysDriveThePumpOnlyWhileHeld) {
   EXPECT_TRUE(stoppedBeforePrompt);
   EXPECT_EQ(drv::text(w, 1280), "手动\r\n卸载");
   drv::touchUp(w, 1280);
+
+  // Another window takes the screen while the load key is held: the pump stops.
+  ASSERT_TRUE(drv::touchDown(w, 1277));
+  EXPECT_EQ(p.pumpCommand.load(), 255);
+  dialog(MonitorSlot::GongChengXinXi)->showWindow(ui::SW_SHOW);
+  drv::pump();
+  EXPECT_EQ(p.link.manualOverride.load(), 0);
+  EXPECT_EQ(p.pumpCommand.load(), 0);
+  EXPECT_EQ(drv::text(w, 1277), "手动\r\n加载");
 }
 
 TEST_F(MainLoop, UpgradeCopiesTheCompanionProgramsStartsRefitAndEnds) {
