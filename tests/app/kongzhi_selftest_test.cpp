@@ -61,6 +61,17 @@ TEST_F(KongZhiSelfTest, WithoutTheModuleRouteTheTestGoesOnWithTheGpsStep) {
   EXPECT_EQ(dlg->listView().itemTextColor(0, 0), ui::RGB(255, 0, 0));
   EXPECT_EQ(dlg->listView().itemTextColor(1, 0), ui::RGB(0, 0, 0));
   EXPECT_EQ(SelfTestList::StatusColor(1), ui::RGB(0, 90, 0));
+  // The rows are drawn in those colours.
+  const ui::Bitmap shot = ui::renderWindow(dlg->listView());
+  auto pixelsOf = [&](int row, ui::Color c) {
+    const ui::Rect r = dlg->listView().getItemRect(row);
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) n += shot.pixel(x, y) == c ? 1 : 0;
+    return n;
+  };
+  EXPECT_GT(pixelsOf(0, ui::RGB(255, 0, 0)), 20);
+  EXPECT_EQ(pixelsOf(1, ui::RGB(255, 0, 0)), 0);
 
   // No controller, no position: GPS 5, flash 4, card 4, configuration 3, IMEI 12 ticks, then the end.
   run(4);
