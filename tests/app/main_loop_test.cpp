@@ -4,6 +4,7 @@
 // controller that falls silent, the supervisor on the status line, power loss and timer 3, the
 // channel display and its colours, the manual keys and the upgrade.
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -514,4 +515,38 @@ TEST_F(MainLoop, FreshInstrumentShowsLiveReadingsOfTheSelectedController) {
   EXPECT_EQ(drv::text(w, 1346), "信号强度");
   EXPECT_EQ(drv::text(w, CMonitorDlg::kStatusLine), "新试验从“系统设置”按钮开始！");
   drv::screenshot(fsys::temp_directory_path() / "main_window_live.png", &w);
+}
+
+TEST_F(MainLoop, HourSettlementComparesWithTheReadingAnHourBeforeTheNextOne) {
+  CMonitorDlg& w = startMain(1);
+  Parameter& p = w.channel(1);
+  // Level 200 kN from minute 0, readings every 30 minutes; the next reading is due 30 minutes on.
+  auto reading = [](int minutes, float level, float settlement) {
+    TestRecord r = JDQFile::BlankTestRecord();
+    std::memcpy(r.marker, "08:00", 5);
+    std::memcpy(r.stepMark, r.marker, 5);
+    const std::string t = std::to_string(minutes);
+    std::memset(r.time, 0, sizeof r.time);
+    std::memcpy(r.time, t.data(), t.size());
+    r.valuesA[17] = level;
+    r.valuesA[16] = settlement;
+    return r;
+  };
+  p.testRecords = {reading(0, 100, 0.2f), reading(0, 200, 0.5f), reading(30, 200, 0.8f), reading(60, 200, 1.0f),
+                   reading(90, 200, 1.1f)};
+  p.readingCount = 5;
+  p.levelMinutes[2] = 30;
+  p.procedure.readingIndex = 2;
+  p.timeText = "10 : 00 : 00";
+  p.link.meanDisplacement = 1.234f;
+  ASSERT_EQ(w.ComputeHourSettlement(p), 1);
+  // The next reading at minute 120; the reading at minute 60 is the first an hour before it.
+  EXPECT_NEAR(w.loop().hourSettlement[0].settlement, 1.23f - 1.0f, 1e-5);
+  // No reading of the level an hour back (the one before is of another level), or no reading
+  // scheduled: nothing to compare.
+  p.readingCount = 2;
+  EXPECT_EQ(w.ComputeHourSettlement(p), 0);
+  p.readingCount = 5;
+  p.timeText = "— : — : —";
+  EXPECT_EQ(w.ComputeHourSettlement(p), 0);
 }
