@@ -41,11 +41,14 @@ void CMonitorDlg::OnBnClickedUpgrade() {
   bool running = false;
   for (Parameter& p : channels_) running = running || p.testRunning.load() == 1;
   if (running && confirm("有试验正在进行，软件更新将中止试验，\r\n确定要继续吗？") != 1) return;
-  // The newest companion programs from the U-disk, copied over the old ones.
+  // The newest companion programs from the U-disk replace the old ones, which stay whole until the new
+  // ones are completely in place (a power loss leaves the one or the other).
   const std::string usb = GetUsbDiskRoot(board);
   const std::string program = GetProgramRoot(board);
   for (const char* name : {"SentryC.exe", "RefitC.exe"}) {
-    if (FileExists(usb + name)) platform::fs::copyFile(usb + name, program + name, true);
+    std::string bytes;
+    if (FileExists(usb + name) && platform::fs::readFile(usb + name, bytes))
+      platform::fs::replaceFile(program + name, bytes);
   }
   const std::string refit = program + "RefitC.exe";
   if (!FileExists(refit) || !platform::process::startProgram(refit)) {
