@@ -32,7 +32,12 @@ std::string dateText(const clk::DateTime& t) {
 // ---- start-up ----------------------------------------------------------------------------------------
 
 void CMonitorDlg::InitChannel(Parameter& p, const std::string& name) {
-  const ChannelFirstDisplay shown = InitChannelRecord(p, name, channel(1));
+  ChannelFirstDisplay shown = InitChannelRecord(p, name, channel(1));
+  // A test taken up again goes on with its level, counters and reading schedule.
+  if (p.testRunning.load() == 1 && loop_.procedure) {
+    loop_.procedure->ResumeFromRunningState(p);
+    shown.level = FirstDisplayLevelText(p);
+  }
   setDlgItemText(1030, shown.nextReading);
   setDlgItemText(1026, shown.level);
   setDlgItemText(1012, shown.controlLoad);
@@ -42,8 +47,8 @@ void CMonitorDlg::InitChannel(Parameter& p, const std::string& name) {
 
 void CMonitorDlg::InitChannelsOfLoop() {
   InstallMainLoopHandlers();
-  for (int n = 1; n <= 3; ++n) InitChannel(channel(n), std::to_string(n));
   loop_.procedure = std::make_unique<frontend::ChannelProcedure>(channel(1), channel(2), channel(3), *this, &link_);
+  for (int n = 1; n <= 3; ++n) InitChannel(channel(n), std::to_string(n));
   loop_.clock.Reseed();
 }
 

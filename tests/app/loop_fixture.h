@@ -34,6 +34,7 @@ struct StoredTest {
   std::string serial = "SN-1";
   std::string pile = "P7";
   float route = 1.0f;  // item 56
+  std::int64_t nextReadingAt = 0;  // absolute time of the next reading (seconds), 0: none kept
 };
 
 // Writes the test data file and the parameter file of channel `name` for a test that was running.
@@ -66,6 +67,9 @@ inline void writeRunningTest(const std::string& name, int board, const StoredTes
   src.controlLoad = t.controlLoad;
   src.link.levelNumber = t.level;
   src.nextReadingSeconds = 9 * 3600;
+  src.elapsedCounter = t.nextReadingAt;
+  src.runCounters = {2, 0, t.level};
+  src.runValue = t.controlLoad;  // the command step's previous control load
   src.testRunning = 1;
   ASSERT_EQ(UpdateStateRecords(src), 1);
   ASSERT_TRUE(platform::fs::createFolders("\\Storage Card\\"));

@@ -56,10 +56,11 @@ class MainLoop : public AppTest {
       std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
   }
-  // Runs the loop for ms of instrument time in 10 ms steps, letting the link work between them.
-  void run(std::uint64_t ms) {
-    for (std::uint64_t t = 0; t < ms; t += 10) {
-      drv::run(10, 10);
+  // Runs the loop for ms of instrument time in steps (10 ms by default), letting the link work
+  // between them.
+  void run(std::uint64_t ms, std::uint64_t step = 10) {
+    for (std::uint64_t t = 0; t < ms; t += step) {
+      drv::run(step, step);
       settle();
     }
   }
@@ -549,4 +550,29 @@ TEST_F(MainLoop, HourSettlementComparesWithTheReadingAnHourBeforeTheNextOne) {
   p.readingCount = 5;
   p.timeText = "— : — : —";
   EXPECT_EQ(w.ComputeHourSettlement(p), 0);
+}
+
+TEST_F(MainLoop, ResumedTestTakesItsNextReadingOnSchedule) {
+  sim::FrontEndSimulator& s = startSim("COM6");
+  s.controller(0).setForceKn(200.0);
+  fsys::create_directories(root_ / "nandflash");
+  StoredTest t;
+  t.level = 4;
+  t.nextReadingAt = clk::localSeconds() + 120;  // due two minutes after the restart
+  writeRunningTest("1", 1, t);
+  CMonitorDlg& w = startMain(1);
+  Parameter& p = w.channel(1);
+  EXPECT_EQ(p.link.levelNumber.load(), 4);
+  EXPECT_EQ(p.procedure.nextReadingAt, t.nextReadingAt);
+  run(60000, 50);
+  EXPECT_EQ(drv::text(w, 1026), "4级");
+  EXPECT_EQ(p.readingCount, 3);
+  run(90000, 50);
+  EXPECT_EQ(p.readingCount, 4);
+  // The reading is in the test file, after the three taken before the restart.
+  std::vector<TestRecord> stored;
+  ASSERT_EQ(JDQFile::LoadTestFile(t.path, stored), 1);
+  ASSERT_GE(stored.size(), 5u);
+  EXPECT_NE(std::string(stored[3].marker, 5), "11111");
+  EXPECT_EQ(std::string(stored[4].marker, 5), "11111");
 }
