@@ -88,6 +88,22 @@ int rewriteTexts(const std::string& path, const std::vector<int>& indices,
   return ok ? 1 : 0;
 }
 
+// The fields of a record in the order of the current file layout, each with its size in the file.
+template <class Record, class Visit>
+void forEachStoredField(Record& r, Visit&& visit) {
+  visit(r.marker, 5);
+  visit(r.valuesA, sizeof r.valuesA);
+  visit(r.time, 5);
+  visit(r.text1, 20);
+  visit(r.text2, 20);
+  visit(r.text3, 60);
+  visit(r.text4, 20);
+  visit(r.stepMark, 5);
+  visit(r.valuesB, sizeof r.valuesB);
+  visit(r.tail1, 20);
+  visit(r.tail2, 20);
+}
+
 std::vector<int> range(int from, int to) {
   std::vector<int> v;
   for (int i = from; i <= to; ++i) v.push_back(i);
@@ -103,17 +119,7 @@ void EncodeTestRecord(const TestRecord& r, byte* o) {
     std::memcpy(o, src, n);
     o += n;
   };
-  put(r.marker, 5);
-  put(r.valuesA, sizeof r.valuesA);
-  put(r.time, 5);
-  put(r.text1, 20);
-  put(r.text2, 20);
-  put(r.text3, 60);
-  put(r.text4, 20);
-  put(r.stepMark, 5);
-  put(r.valuesB, sizeof r.valuesB);
-  put(r.tail1, 20);
-  put(r.tail2, 20);
+  forEachStoredField(r, put);
 }
 
 void DecodeTestRecord(const byte* in, bool oldLayout, TestRecord& r) {
@@ -122,17 +128,7 @@ void DecodeTestRecord(const byte* in, bool oldLayout, TestRecord& r) {
     in += n;
   };
   if (!oldLayout) {
-    get(r.marker, 5);
-    get(r.valuesA, sizeof r.valuesA);
-    get(r.time, 5);
-    get(r.text1, 20);
-    get(r.text2, 20);
-    get(r.text3, 60);
-    get(r.text4, 20);
-    get(r.stepMark, 5);
-    get(r.valuesB, sizeof r.valuesB);
-    get(r.tail1, 20);
-    get(r.tail2, 20);
+    forEachStoredField(r, get);
     return;
   }
   // The older layout lacks values 1, 14, 15 of both blocks and text4: they read as zero.
