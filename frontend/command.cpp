@@ -136,6 +136,20 @@ CommandOutcome buildCommand(Parameter& p) {
   const bool forcedStop = p.pumpForcedStop.load() == 64;
   const bool noReply = s.replyAlive.load() == 0;
   const bool blocked = s.pumpBlock.load() != 0;
+  // The manual keys and the automatic dual-circuit valve drive the pump at full output unless the
+  // pump is forced to stop; otherwise the valve byte falls to 0 with the pump.
+  auto applyManualKeys = [&] {
+    if (s.manualOverride.load() && !forcedStop) {
+      f[2] = 255;
+      pump = 255;
+    } else if ((mode == 2 || mode == 3) && s.autoLoading.load() && !forcedStop) {
+      f[2] = 102;
+      pump = 255;
+    } else {
+      if (pump <= 0) f[2] = 0;
+      pump = std::clamp(pump, 0, 255);
+    }
+  };
   if (running || preload) {
     // 3. Raw counts.
     encodeValue16(loadToCounts(p, T), &f[4]);
@@ -162,16 +176,7 @@ CommandOutcome buildCommand(Parameter& p) {
       if (forcedStop || noReply || blocked || pressure <= -10.0f) pump = 0;
     }
     f[2] = s.valveByte.load();
-    if (s.manualOverride.load() && !forcedStop) {
-      f[2] = 255;
-      pump = 255;
-    } else if ((mode == 2 || mode == 3) && s.autoLoading.load() && !forcedStop) {
-      f[2] = 102;
-      pump = 255;
-    } else {
-      if (pump <= 0) f[2] = 0;
-      pump = std::clamp(pump, 0, 255);
-    }
+    applyManualKeys();
     int aux = s.auxOutput.load();
     int countdown = s.auxCountdown.load();
     if (countdown > 0) {
@@ -197,16 +202,7 @@ CommandOutcome buildCommand(Parameter& p) {
 
   } else {
     // Idle: bytes 2..9 stay 0; only the manual keys reach the controller.
-    if (s.manualOverride.load() && !forcedStop) {
-      f[2] = 255;
-      pump = 255;
-    } else if ((mode == 2 || mode == 3) && s.autoLoading.load() && !forcedStop) {
-      f[2] = 102;
-      pump = 255;
-    } else {
-      if (pump <= 0) f[2] = 0;
-      pump = std::clamp(pump, 0, 255);
-    }
+    applyManualKeys();
   }
 
   // 6. Protection value.
