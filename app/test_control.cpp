@@ -179,13 +179,8 @@ bool BeginTest(Parameter& p) {
 // ---------------------------------------------------------------------------------------------------
 
 void ResetPumpAndValves(Parameter& p) {
-  LinkState& l = p.link;
-  p.pumpCommand.store(0);
-  l.manualOverride.store(0);
-  l.autoLoading.store(0);
-  l.pumpBlock.store(0);
-  l.auxCountdown.store(0);
-  l.stopState.store(0);
+  frontend::ClearPumpControl(p);
+  p.link.stopState.store(0);
   p.procedure.pumpStopKind = 0;
   p.procedure.pumpStopMark = 0;
   p.pumpForcedStop.store(0);
@@ -277,39 +272,13 @@ ManualOutcome ManualRecord(Parameter& p, float route, int shownPage) {
   std::memcpy(r.marker, marker.data(), std::min(marker.size(), sizeof r.marker));
   r.valuesA[0] = p.link.measuredLoad.load();
   r.valuesA[1] = p.link.measuredPressure.load();
-  for (std::size_t g = 0; g < 8; ++g) {
-    r.valuesA[2 + g] = p.link.displacement[g].load();
-    s.lastRecorded[2 + g] = r.valuesA[2 + g];
-  }
-  std::memcpy(r.stepMark, r.marker, sizeof r.stepMark);
-  for (std::size_t v = 2; v < 10; ++v) r.valuesB[v] = r.valuesA[v];
+  frontend::PutDisplacements(p, r);
 
-  int a = 0;
-  int b = 0;
-  if (p.uploadEventMark.load() == 1) {
-    p.uploadEventMark.store(0);
-    b = 16;
-  } else {
-    for (std::size_t z = 0; z < 4; ++z)
-      if (s.zeroingMarks[z] != 0) a += 1 << z;
-  }
-  s.zeroingMarks.fill(0);
-  if (s.settingsChanged != 0) a += 16;
-  s.settingsChanged = 0;
-  if (s.scheduleBreak != 0) a += 32;
-  s.scheduleBreak = 0;
-  if (p.procedureChanged.load() != 0) a += 64;
-  p.procedureChanged.store(0);
-  if (s.pumpStopMark != 0) b += 1;
-  if (s.alarmMarks[0] != 0) b += 2;
-  if (s.alarmMarks[1] != 0) b += 4;
-  s.alarmMarks.fill(0);
+  const frontend::EventBytes events = frontend::TakeEventBytes(p, false);
+  const int a = events.a;
+  const int b = events.b;
   const int routeCode = static_cast<int>(route + 0.5f);
-  r.tail2[0] = static_cast<char>(p.testType.load() == 2 ? 0 : a);
-  r.tail2[1] = static_cast<char>(a);
-  r.tail2[2] = static_cast<char>(routeCode);
-  r.tail2[3] = static_cast<char>(b);
-  r.tail2[4] = static_cast<char>(b);
+  frontend::PutStatusBytes(p, r, events, routeCode);
   JDQFile::WriteRecord(p.testFilePath, index, records, p);
 
   s.lastReadingTime = marker;

@@ -39,7 +39,7 @@ int timeNumber(const TestRecord& r) { return header_fields::toInt(r.time); }
 
 }  // namespace
 
-void ChannelProcedure::clearPumpControl(Parameter& p) {
+void ClearPumpControl(Parameter& p) {
   LinkState& l = p.link;
   p.pumpCommand.store(0);
   l.manualOverride.store(0);
@@ -57,7 +57,7 @@ int ChannelProcedure::TogglePumpStop(Parameter& p) {
     window_.setControlText(1038, "强停");
     window_.showControl(1038, true);
   } else if (s.pumpStopKind != 2) {
-    clearPumpControl(p);
+    ClearPumpControl(p);
     s.pumpStopKind = 0;
     s.pumpStopMark = 0;
     p.pumpForcedStop.store(0);
@@ -116,7 +116,7 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   s.lateReading = 0;
   p.procedureChanged.store(0);
   p.pumpForcedStop.store(0);
-  clearPumpControl(p);
+  ClearPumpControl(p);
   for (std::size_t i = 0; i < p.texts.size(); ++i) p.texts[i].clear();
   for (std::size_t i = 0; i < 4; ++i) p.texts2[i].clear();
   p.link.levelNumber.store(0);
@@ -299,7 +299,7 @@ void ChannelProcedure::ResumeTest(Parameter& p) {
   JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
   window_.setControlText(1276, "暂停\r\n试验");
   p.procedure.scheduleBreak = 1;
-  clearPumpControl(p);
+  ClearPumpControl(p);
   if (p.procedure.pumpStopKind != 2) {
     p.pumpForcedStop.store(0);
     p.procedure.pumpStopKind = 0;

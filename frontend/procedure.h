@@ -102,7 +102,6 @@ class ChannelProcedure {
   // Recording pieces.
   void fillHeaderExtraTexts(Parameter& p);
   void queueUpload(Parameter& p, bool minuteRecord);
-  void clearPumpControl(Parameter& p);
 
   std::array<Parameter*, 3> ch_;
   MainWindowPort& window_;
@@ -113,5 +112,25 @@ class ChannelProcedure {
 // The oil pressure that a target load gives on the channel's sensor (0 for a load cell and for
 // settings that give no divisor).
 float TargetPressure(const Parameter& p, float target);
+
+// Clears the pump and valve control values of the channel: the pump command, the manual keys, the
+// automatic valve, the pump block and the signal countdown.
+void ClearPumpControl(Parameter& p);
+
+// Event bytes A and B of a reading from the channel's marks. Every counted mark is cleared (the
+// pump-stop mark excepted) and the four zeroing marks in any case; the paused mark is counted and
+// cleared only with `countPaused`.
+struct EventBytes {
+  int a = 0;
+  int b = 0;
+};
+EventBytes TakeEventBytes(Parameter& p, bool countPaused);
+
+// The channel's eight displacements into values 2-9 of the record and into its last recorded
+// displacements; the marker into the step mark and values 2-9 into the second value block.
+void PutDisplacements(Parameter& p, TestRecord& r);
+
+// Status bytes 0-4 of a reading record: event byte A (0 for test type 2), A, the upload route, B, B.
+void PutStatusBytes(const Parameter& p, TestRecord& r, EventBytes e, int routeCode);
 
 }  // namespace frontend

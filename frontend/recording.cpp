@@ -148,43 +148,15 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   if (index == 1) fillHeaderExtraTexts(p);
 
   // 6. Displacements and the copies.
-  for (std::size_t g = 0; g < 8; ++g) {
-    r.valuesA[2 + g] = p.link.displacement[g].load();
-    s.lastRecorded[2 + g] = r.valuesA[2 + g];
-  }
-  std::memcpy(r.stepMark, r.marker, sizeof r.stepMark);
-  for (std::size_t v = 0; v < 10; ++v) r.valuesB[v] = r.valuesA[v];
+  PutDisplacements(p, r);
+  r.valuesB[0] = r.valuesA[0];
+  r.valuesB[1] = r.valuesA[1];
 
   // 7. Status bytes.
-  int a = 0;
-  int b = 0;
-  if (p.uploadEventMark.load() == 1) {
-    b = 16;
-    p.uploadEventMark.store(0);
-  } else {
-    for (std::size_t z = 0; z < 4; ++z)
-      if (s.zeroingMarks[z] != 0) a += 1 << z;
-  }
-  s.zeroingMarks.fill(0);
-  if (s.settingsChanged != 0) a += 16;
-  if (s.scheduleBreak != 0) a += 32;
-  if (p.procedureChanged.load() != 0) a += 64;
-  if (s.pumpStopMark != 0) b += 1;
-  if (s.alarmMarks[0] != 0) b += 2;
-  if (s.alarmMarks[1] != 0) b += 4;
-  if (s.pausedMark != 0) b += 8;
-  s.settingsChanged = 0;
-  s.scheduleBreak = 0;
-  p.procedureChanged.store(0);
-  s.alarmMarks.fill(0);
-  s.pausedMark = 0;
+  const EventBytes events = TakeEventBytes(p, true);
   const int routeCode = static_cast<int>(route() + 0.5f);
   std::memset(r.tail2, 0, sizeof r.tail2);
-  r.tail2[0] = static_cast<char>(p.testType.load() == 2 ? 0 : a);
-  r.tail2[1] = static_cast<char>(a);
-  r.tail2[2] = static_cast<char>(routeCode);
-  r.tail2[3] = static_cast<char>(b);
-  r.tail2[4] = static_cast<char>(b);
+  PutStatusBytes(p, r, events, routeCode);
   r.tail2[5] = static_cast<char>(s.lateReading != 0 ? 1 : 0);
   s.lateReading = 0;
 
@@ -309,6 +281,49 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
     BuildIntoChannel(p, in, UploadRecordKind::Reading);
     JDQFile::EnqueueRecord(p, 1);
   }
+}
+
+EventBytes TakeEventBytes(Parameter& p, bool countPaused) {
+  ProcedureState& s = p.procedure;
+  EventBytes e;
+  if (p.uploadEventMark.load() == 1) {
+    e.b = 16;
+    p.uploadEventMark.store(0);
+  } else {
+    for (std::size_t z = 0; z < 4; ++z)
+      if (s.zeroingMarks[z] != 0) e.a += 1 << z;
+  }
+  s.zeroingMarks.fill(0);
+  if (s.settingsChanged != 0) e.a += 16;
+  if (s.scheduleBreak != 0) e.a += 32;
+  if (p.procedureChanged.load() != 0) e.a += 64;
+  if (s.pumpStopMark != 0) e.b += 1;
+  if (s.alarmMarks[0] != 0) e.b += 2;
+  if (s.alarmMarks[1] != 0) e.b += 4;
+  if (countPaused && s.pausedMark != 0) e.b += 8;
+  s.settingsChanged = 0;
+  s.scheduleBreak = 0;
+  p.procedureChanged.store(0);
+  s.alarmMarks.fill(0);
+  if (countPaused) s.pausedMark = 0;
+  return e;
+}
+
+void PutDisplacements(Parameter& p, TestRecord& r) {
+  for (std::size_t g = 0; g < 8; ++g) {
+    r.valuesA[2 + g] = p.link.displacement[g].load();
+    p.procedure.lastRecorded[2 + g] = r.valuesA[2 + g];
+  }
+  std::memcpy(r.stepMark, r.marker, sizeof r.stepMark);
+  for (std::size_t v = 2; v < 10; ++v) r.valuesB[v] = r.valuesA[v];
+}
+
+void PutStatusBytes(const Parameter& p, TestRecord& r, EventBytes e, int routeCode) {
+  r.tail2[0] = static_cast<char>(p.testType.load() == 2 ? 0 : e.a);
+  r.tail2[1] = static_cast<char>(e.a);
+  r.tail2[2] = static_cast<char>(routeCode);
+  r.tail2[3] = static_cast<char>(e.b);
+  r.tail2[4] = static_cast<char>(e.b);
 }
 
 }  // namespace frontend
