@@ -303,6 +303,7 @@ void ChannelProcedure::ResumeTest(Parameter& p) {
   if (p.procedure.pumpStopKind != 2) {
     p.pumpForcedStop.store(0);
     p.procedure.pumpStopKind = 0;
+    p.procedure.pumpStopMark = 0;
   }
 }
 

@@ -222,6 +222,7 @@ TEST(ProcedureActions, PauseOnlyForARunningTest) {
 
   inst.start(1, TestSetup{});
   Parameter& p = inst.ch(1);
+  inst.procedure->TogglePumpStop(p);
   inst.procedure->TogglePause(p);
   p.link.pauseRequest[LinkState::Settlement] = 1;
   p.link.persistence[LinkState::Settlement] = 12;
@@ -233,6 +234,15 @@ TEST(ProcedureActions, PauseOnlyForARunningTest) {
   EXPECT_EQ(p.link.persistence[LinkState::Settlement], 0);
   EXPECT_EQ(p.link.stopState.load(), 0);
   EXPECT_EQ(p.link.pauseRequested.load(), 0);
+  // The resume releases the pump stop: the next reading carries the pause and the schedule break,
+  // not a stopped pump.
+  EXPECT_EQ(p.pumpForcedStop.load(), 0);
+  p.loadingPhase = 2;
+  p.localTime = clk::localTime();
+  ASSERT_EQ(inst.procedure->RecordReading(p, "1"), 1);
+  const TestRecord& r = p.testRecords[static_cast<std::size_t>(p.readingCount - 1)];
+  EXPECT_EQ(r.tail2[1] & 32, 32);
+  EXPECT_EQ(r.tail2[3], 8);
 }
 
 // Upload route 1 queues nothing; a reading in phase 0 records nothing; a cyclic standard is never
