@@ -226,7 +226,7 @@ void CMonitorDlg::RefreshChannelView(Parameter& p) {
     std::string word = loop_.stateWord;
     if (phase == 0) word = "等 待";
     else if (phase == 1) word = "加载中";
-    else if (phase == 2) word = "维  荷";
+    else if (phase == 2 && !(automatic && p.holdWordHold != 0)) word = "维  荷";
     else if (phase == 3) word = "补载中";
     else if (phase == 4) word = "稳 定";
     else if (phase >= 5 && phase <= 8) word = "卸载中";

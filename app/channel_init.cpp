@@ -55,6 +55,7 @@ void resetRunTimeState(Parameter& p) {
   p.silenceTicks = 0;
   p.previousReplyCount = 0;
   p.gauge8Marker = 0;
+  p.holdWordHold = 1;
   p.procedure.scheduleBreak = 1;
   p.procedure.reloadCounter = 1;
   p.procedure.skipTick = 1;

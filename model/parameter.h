@@ -427,6 +427,7 @@ class Parameter {
   int silenceTicks = 0;                    // ticks since the last silence check of the controller
   int previousReplyCount = 0;              // good-reply count at the last silence check
   std::atomic<byte> gauge8Marker{0};       // point marker of gauge 8, toggled on the main window
+  byte holdWordHold = 1;                   // 1: the automatic loading modes keep the last state word while holding
   platform::clock::DateTime testClock;     // local time plus clockShift, milliseconds 0
 
   // Locks (see the top of this file).

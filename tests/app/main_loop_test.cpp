@@ -304,6 +304,34 @@ TEST_F(MainLoop, SupervisorPausesAFaultyChannelAndTimerThreeLeavesThatPause) {
   EXPECT_EQ(p.paused.load(), 1);
 }
 
+TEST_F(MainLoop, HoldingWordIsKeptBackInTheAutomaticLoadingModes) {
+  CMonitorDlg& w = startMain(1);
+  Parameter& p = w.channel(1);
+  ASSERT_TRUE(drv::tap(w, 1307));
+  p.standardCode = 1;  // no test runs: the control tick leaves the phase alone
+  struct Case {
+    int mode;
+    const char* holding;  // the word while holding, after "加载中" was shown
+  } cases[] = {{0, "维  荷"}, {1, "维  荷"}, {2, "加载中"}, {3, "加载中"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    p.loadingMode = c.mode;
+    p.loadingPhase = 1;
+    p.link.goodCount = 10;
+    drv::run(900, 100);
+    ASSERT_EQ(drv::text(w, 1028), "加载中");
+    p.loadingPhase = 2;
+    p.link.goodCount = 10;
+    drv::run(900, 100);
+    EXPECT_EQ(drv::text(w, 1028), c.holding);
+  }
+  // Once the flag is cleared the automatic modes show the holding word too.
+  p.holdWordHold = 0;
+  p.link.goodCount = 10;
+  drv::run(900, 100);
+  EXPECT_EQ(drv::text(w, 1028), "维  荷");
+}
+
 TEST_F(MainLoop, DisplayOfTheSelectedChannelFollowsItsTypeStandardAndReplies) {
   CMonitorDlg& w = startMain(1);
   Parameter& p = w.channel(2);
