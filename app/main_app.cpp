@@ -2,6 +2,7 @@
 
 #include "app/monitor_dlg.h"
 #include "model/helpers.h"
+#include "platform/fs/fs.h"
 
 using namespace platform::ui;
 
@@ -14,6 +15,9 @@ CMainApp::~CMainApp() {
 bool CMainApp::InitInstance() {
   registryKey_ = kRegistryKey;
   boardFlag_ = DetectBoardFlag();
+  // The program folder is the board's built-in storage: it is always there on an instrument, so a bare
+  // device root gets one rather than a start-up that cannot keep its settings.
+  platform::fs::createFolders(GetProgramRoot(boardFlag_));
   mainTemplate_ = boardFlag_ == 1 ? CMonitorDlg::kTemplateBoard1 : CMonitorDlg::kTemplateBoard0;
   CMonitorDlg dlg(mainTemplate_);
   channel1 = &dlg.channel(1);

@@ -78,6 +78,10 @@ TEST_F(AppTest, StartUpChoosesTemplatesAndBoardFlagByTheNandflashFolder) {
     EXPECT_FALSE(app.InitInstance());
     EXPECT_TRUE(checked);
     EXPECT_EQ(app.mainWindow(), nullptr);
+    // The channels keep their settings in the board's program folder, made when a bare root lacks it.
+    const char* programs = c.nandflash ? "nandflash" : "DISK";
+    for (const char* name : {"krv7181.ini", "krv7182.ini", "krv7183.ini"})
+      EXPECT_EQ(fsys::file_size(root_ / programs / name), 820u) << programs << "/" << name;
     // The objects outlive the main window; only the program's exit deletes them.
     EXPECT_EQ(g_pMonitorDialogs.at(MonitorSlot::Key), before[static_cast<int>(MonitorSlot::Key)]);
     DeleteMonitorDialogs();
