@@ -22,6 +22,17 @@ class DeviceRoot : public ::testing::Test {
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
   }
+  // Moves the device root to a memory file system where the host has one: the fault-injection loops
+  // flush thousands of times.
+  void useMemoryRoot() {
+    if (!std::filesystem::is_directory("/dev/shm")) return;
+    std::string tmpl = "/dev/shm/model-test-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr) return;
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+    root_ = tmpl;
+    platform::fs::setRoot(root_);
+  }
   // Creates an instrument folder such as "\nandflash\".
   void makeFolder(const std::string& instrumentPath) {
     ASSERT_TRUE(platform::fs::createFolders(instrumentPath)) << instrumentPath;

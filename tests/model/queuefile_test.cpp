@@ -25,23 +25,11 @@ std::string slot(const std::string& head, int seed) {
   return s;
 }
 
-// The fault-injection loops flush thousands of times: they run on a memory file system where the host
-// has one.
-inline void useMemoryRoot(std::filesystem::path& root) {
-  if (!std::filesystem::is_directory("/dev/shm")) return;
-  std::string tmpl = "/dev/shm/model-test-XXXXXX";
-  if (::mkdtemp(tmpl.data()) == nullptr) return;
-  std::error_code ec;
-  std::filesystem::remove_all(root, ec);
-  root = tmpl;
-  platform::fs::setRoot(root);
-}
-
 class QueueFile : public DeviceRoot {
  protected:
   void SetUp() override {
     DeviceRoot::SetUp();
-    useMemoryRoot(root_);
+    useMemoryRoot();
     makeFolder("\\Storage Card\\");
     p_.moduleQueuePath = kGps;
     p_.boxQueuePath = kGpsw;

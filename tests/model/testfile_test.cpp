@@ -79,23 +79,11 @@ std::string fixture(const std::string& name) {
 const std::string kPath = "\\Storage Card\\T1.krv";
 const std::string kBackup = "\\Storage Card\\Backup\\T1.krv";
 
-// The fault-injection loops flush thousands of times: they run on a memory file system where the host
-// has one.
-inline void useMemoryRoot(std::filesystem::path& root) {
-  if (!std::filesystem::is_directory("/dev/shm")) return;
-  std::string tmpl = "/dev/shm/model-test-XXXXXX";
-  if (::mkdtemp(tmpl.data()) == nullptr) return;
-  std::error_code ec;
-  std::filesystem::remove_all(root, ec);
-  root = tmpl;
-  platform::fs::setRoot(root);
-}
-
 class TestFile : public DeviceRoot {
  protected:
   void SetUp() override {
     DeviceRoot::SetUp();
-    useMemoryRoot(root_);
+    useMemoryRoot();
     makeFolder("\\nandflash\\");
     makeFolder("\\Storage Card\\");
     p_.boardFlag = 1;
