@@ -55,8 +55,11 @@ int UpdateHeaderTexts(const std::string& path, int number, const std::vector<Tes
 // Rewrites text1, text2, text3 of record k.
 int UpdateOneRecordText(const std::string& path, int k, const std::vector<TestRecord>& records,
                         const Parameter& parameter);
+// The most records a test file can hold (readings and the end record); a longer file is refused.
+inline constexpr int kMaxTestRecords = 20000;
 // Reads the whole file into the list and appends one end record. A file of fewer than 73 whole
-// records, or one that cannot be opened, leaves the list as it was and gives 0.
+// records, of more than kMaxTestRecords + 1, or one that cannot be opened, leaves the list as it was and
+// gives 0.
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records);
 
 // ---------------------------------------------------------------------------------------------------

@@ -99,6 +99,16 @@ bool syncFolderOf(const std::string& path) {
   return fs::backend().syncFolder(host.parent_path(), err);
 }
 
+// The writers journal only bytes already in the file: every patch lies within its current length.
+bool withinFile(const std::vector<Patch>& patches, long long length) {
+  if (length < 0) return false;
+  for (const Patch& p : patches) {
+    if (p.offset < 0 || p.offset > length || static_cast<long long>(p.bytes.size()) > length - p.offset)
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string JournalPath(std::string_view path) { return std::string(path) + ".jnl"; }
@@ -112,8 +122,9 @@ bool Recover(std::string_view path) {
   const std::string j = JournalPath(path);
   if (!fs::exists(j)) return true;
   std::vector<Patch> patches;
-  if (!readJournal(path, patches) || !fs::isFile(path)) {
-    // Torn while it was being written (the file was not touched yet), or its file is gone.
+  if (!readJournal(path, patches) || !fs::isFile(path) || !withinFile(patches, fs::fileSize(path))) {
+    // Torn while it was being written (the file was not touched yet), its file is gone, or it patches
+    // bytes the file never held (no writer journals those): it is no journal of this file.
     return fs::deleteFile(j);
   }
   if (!applyPatches(path, patches)) return false;
@@ -124,6 +135,7 @@ bool PatchFile(std::string_view path, const std::vector<Patch>& patches) {
   if (!Recover(path)) return false;
   if (!fs::isFile(path)) return false;
   if (patches.empty()) return true;
+  if (!withinFile(patches, fs::fileSize(path))) return false;
   const std::string j = JournalPath(path);
   if (!fs::writeFile(j, encode(patches)) || !syncFolderOf(j)) {
     fs::deleteFile(j);
@@ -138,13 +150,10 @@ bool ReadRecovered(std::string_view path, std::string& out) {
   const bool recovered = Recover(path);
   if (!fs::readFile(path, out)) return false;
   if (!recovered) {
+    // The journal could not be applied to the file: apply it to what was read (never past its end).
     std::vector<Patch> patches;
-    if (readJournal(path, patches)) {
-      for (const Patch& p : patches) {
-        const std::size_t off = static_cast<std::size_t>(p.offset);
-        if (out.size() < off + p.bytes.size()) out.resize(off + p.bytes.size(), '\0');
-        out.replace(off, p.bytes.size(), p.bytes);
-      }
+    if (readJournal(path, patches) && withinFile(patches, static_cast<long long>(out.size()))) {
+      for (const Patch& p : patches) out.replace(static_cast<std::size_t>(p.offset), p.bytes.size(), p.bytes);
     }
   }
   return true;

@@ -425,3 +425,52 @@ TEST_F(TestFile, FailedWritesAreReportedAsFailure) {
     EXPECT_EQ(c.write(), 0);
   }
 }
+
+// A whole journal whose patch lies past the end of its file (the file was cut short after the
+// journal was written) is no journal of that file: it is discarded and the file never grows. A file
+// longer than any test is refused without being read.
+TEST_F(TestFile, JournalPastTheEndIsDiscardedAndHugeFilesAreRefused) {
+  std::vector<TestRecord> list = headerList();
+  ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
+  addReading(list, 80);
+  for (int k = 74; k < 90; ++k) list.push_back(distinct(k));
+  ASSERT_EQ(JDQFile::WriteRecord(kPath, 89, list, p_), 1);
+  {
+    // The patch of record 85 is journalled, but never reaches the file.
+    fs::FaultBackend fault;
+    fs::ScopedBackend use(fault);
+    fault.failCall(fs::FaultBackend::Call::Open, 1);
+    EXPECT_EQ(JDQFile::WriteRecord(kPath, 85, list, p_), 0);
+  }
+  ASSERT_FALSE(readAll(kPath + ".jnl").empty());
+  const std::string shortFile = readAll(kPath).substr(0, 80 * 311);
+  writeAll(kPath, shortFile);
+
+  std::vector<TestRecord> loaded;
+  ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+  EXPECT_EQ(loaded.size(), 81u);
+  EXPECT_EQ(readAll(kPath), shortFile);
+  EXPECT_FALSE(fs::exists(kPath + ".jnl"));
+
+  // A journal that reaches beyond the file is not applied by a writer either.
+  {
+    fs::FaultBackend fault;
+    fs::ScopedBackend use(fault);
+    fault.failCall(fs::FaultBackend::Call::Open, 1);
+    EXPECT_EQ(JDQFile::WriteRecord(kPath, 79, list, p_), 0);
+  }
+  writeAll(kPath, shortFile.substr(0, 75 * 311));
+  EXPECT_EQ(JDQFile::UpdateAllHeaderTexts(kPath, 0, list, p_), 1);
+  EXPECT_EQ(fs::fileSize(kPath), 75 * 311);
+
+  // 20,001 records and an end record are the most a test can leave.
+  const std::string record = bytesOf(list[0]);
+  std::string big;
+  for (int k = 0; k < JDQFile::kMaxTestRecords + 1; ++k) big += record;
+  writeAll(kPath, big);
+  EXPECT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+  writeAll(kPath, big + record);
+  loaded = {distinct(1)};
+  EXPECT_EQ(JDQFile::LoadTestFile(kPath, loaded), 0);
+  EXPECT_EQ(loaded.size(), 1u);
+}
