@@ -28,6 +28,7 @@ class PosixBackend final : public Backend {
  public:
   int open(const stdfs::path& p, int flags, Error& err) override {
     int fd;
+    detail::countOpen();
     do {
       fd = ::open(p.c_str(), flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
@@ -68,6 +69,7 @@ class PosixBackend final : public Backend {
     return r == 0 || failWith(err);
   }
   bool sync(int fd, Error& err) override {
+    detail::countFlush();
     int r;
     do {
       r = ::fsync(fd);
@@ -75,6 +77,7 @@ class PosixBackend final : public Backend {
     return r == 0 || failWith(err);
   }
   bool syncFolder(const stdfs::path& folder, Error& err) override {
+    detail::countFlush();
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return failWith(err);
     int r;

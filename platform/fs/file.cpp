@@ -1,5 +1,6 @@
 // The open-file object.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <system_error>
@@ -35,11 +36,21 @@ bool File::open(std::string_view instrumentPath, unsigned mode) {
     err_ = Error::BadPath;
     return false;
   }
-  std::error_code ec;
-  if (stdfs::is_directory(host_, ec)) {
-    err_ = Error::AccessDenied;
+  return openResolved(mode);
+}
+
+bool File::openHost(const stdfs::path& host, unsigned mode) {
+  close();
+  err_ = Error::None;
+  host_ = host;
+  if (host_.empty()) {
+    err_ = Error::BadPath;
     return false;
   }
+  return openResolved(mode);
+}
+
+bool File::openResolved(unsigned mode) {
   int flags;
   switch (mode & ReadWrite) {
     case Write: flags = O_WRONLY; break;
@@ -56,6 +67,16 @@ bool File::open(std::string_view instrumentPath, unsigned mode) {
     fd_ = -1;
     err_ = err == Error::None ? Error::Io : err;
     return false;
+  }
+  if ((flags & (O_WRONLY | O_RDWR)) == 0) {
+    // A folder opens for reading on the host; it is no file here. (For writing the host refuses it.)
+    struct stat st {};
+    detail::countStat();
+    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+      close();
+      err_ = Error::AccessDenied;
+      return false;
+    }
   }
   return true;
 }

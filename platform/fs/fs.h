@@ -43,6 +43,17 @@ std::filesystem::path root();
 // (empty, or ".." leading out of the root).
 std::filesystem::path hostPath(std::string_view instrumentPath);
 
+// Counts of the calls that cost the medium or the kernel most, since the program started, over all
+// threads: flushes (a file's or a folder's fsync), file-status calls (stat and the like on a path),
+// folder listings, and file opens (failed ones too). Benchmarks and tests take differences.
+struct Counters {
+  long long flushes = 0;
+  long long statCalls = 0;
+  long long listings = 0;
+  long long opens = 0;
+};
+Counters counters();
+
 // ---------------------------------------------------------------------------------------------------
 // Backend: every operation on the host goes through the current backend, so tests can put a
 // fault-injecting one in place (see FaultBackend below). Paths given to a backend are host paths.
@@ -139,6 +150,11 @@ class File {
   File& operator=(const File&) = delete;
 
   bool open(std::string_view instrumentPath, unsigned mode);
+  // Opens a host path exactly as given, with no search of its folder for another case: for the files
+  // the program names itself (a journal beside its file, a state file of its own), which never need
+  // one. A missing file costs one failed open, never a folder listing. Names that come from outside
+  // (a user's files, a U-disk) are opened by open(), which finds them whatever their case.
+  bool openHost(const std::filesystem::path& host, unsigned mode);
   bool isOpen() const { return fd_ >= 0; }
   bool close();  // flushes nothing to the medium; see flush()
 
@@ -160,6 +176,8 @@ class File {
   const std::filesystem::path& host() const { return host_; }
 
  private:
+  bool openResolved(unsigned mode);
+
   int fd_ = -1;
   Error err_ = Error::None;
   std::filesystem::path host_;

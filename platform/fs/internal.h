@@ -18,8 +18,19 @@ Error fromErrno(int e);
 bool splitPath(std::string_view path, std::vector<std::string>& parts);
 
 // The entry of `folder` named `name` whatever its case: the exact name if it is there, else the first
-// match in sorted order; `name` itself when there is none.
-std::string matchChild(const std::filesystem::path& folder, const std::string& name);
+// match in sorted order; `name` itself when there is none. *found (when given) tells whether an entry
+// was found. An exact name costs one file-status call; only a missed one lists the folder.
+std::string matchChild(const std::filesystem::path& folder, const std::string& name, bool* found = nullptr);
+
+// The type of a host entry: following links (status) or not (symlink_status); not_found on failure.
+// Every file-status call of this layer goes through here, so it is counted.
+std::filesystem::file_type statType(const std::filesystem::path& p, bool followLinks = true);
+
+// Counting the costly calls (see fs::Counters).
+void countFlush();
+void countStat();
+void countListing();
+void countOpen();
 
 // The name a durable write gives its temporary file beside `target`; such files are never listed.
 inline constexpr std::string_view kTempSuffix = ".~tmp";

@@ -29,21 +29,19 @@ bool succeed(Error* out) {
   return true;
 }
 
-stdfs::file_type typeOf(const stdfs::path& p) {
-  std::error_code ec;
-  return stdfs::status(p, ec).type();
-}
+stdfs::file_type typeOf(const stdfs::path& p) { return detail::statType(p, true); }
 
-stdfs::file_type linkTypeOf(const stdfs::path& p) {
-  std::error_code ec;
-  return stdfs::symlink_status(p, ec).type();
-}
+stdfs::file_type linkTypeOf(const stdfs::path& p) { return detail::statType(p, false); }
 
 bool isRoot(const stdfs::path& host) {
-  std::error_code ec;
   const stdfs::path r = root();
-  return host.lexically_normal() == r.lexically_normal() ||
-         (stdfs::exists(host, ec) && stdfs::equivalent(host, r, ec));
+  if (host.lexically_normal() == r.lexically_normal()) return true;
+  // The same folder by another way (a link): two status calls to compare device and inode.
+  struct stat a {}, b {};
+  detail::countStat();
+  if (::stat(host.c_str(), &a) != 0) return false;
+  detail::countStat();
+  return ::stat(r.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // The last component of an instrument path as given (its case kept).
@@ -96,6 +94,7 @@ bool durableWrite(const stdfs::path& target, const std::function<bool(int fd, Er
 bool removeTree(const stdfs::path& folder, Error& err) {
   std::error_code ec;
   std::vector<stdfs::path> children;
+  detail::countListing();
   stdfs::directory_iterator it(folder, ec);
   if (ec) {
     err = detail::fromErrno(ec.value());
@@ -120,6 +119,7 @@ bool removeTree(const stdfs::path& folder, Error& err) {
 }
 
 void timesOf(const stdfs::path& p, Entry& e) {
+  detail::countStat();
 #ifdef STATX_BTIME
   struct statx sx {};
   if (::statx(AT_FDCWD, p.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
@@ -141,8 +141,7 @@ void timesOf(const stdfs::path& p, Entry& e) {
 
 bool exists(std::string_view path) {
   const stdfs::path host = hostPath(path);
-  return !host.empty() && typeOf(host) != stdfs::file_type::not_found &&
-         typeOf(host) != stdfs::file_type::none;
+  return !host.empty() && typeOf(host) != stdfs::file_type::not_found;
 }
 
 bool isFile(std::string_view path) {
@@ -157,10 +156,11 @@ bool isFolder(std::string_view path) {
 
 long long fileSize(std::string_view path) {
   const stdfs::path host = hostPath(path);
-  if (host.empty() || typeOf(host) != stdfs::file_type::regular) return -1;
-  std::error_code ec;
-  const auto n = stdfs::file_size(host, ec);
-  return ec ? -1 : static_cast<long long>(n);
+  if (host.empty()) return -1;
+  struct stat st {};
+  detail::countStat();
+  if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<long long>(st.st_size);
 }
 
 bool readFile(std::string_view path, std::string& out, Error* err) {
@@ -206,8 +206,12 @@ bool copyFile(std::string_view from, std::string_view to, bool overwrite, Error*
   if (dstType == stdfs::file_type::directory) return fail(err, Error::AccessDenied);
   if (dstType != stdfs::file_type::not_found && dstType != stdfs::file_type::none) {
     if (!overwrite) return fail(err, Error::Exists);
-    std::error_code ec;
-    if (stdfs::equivalent(src, dst, ec)) return succeed(err);  // a file copied onto itself
+    struct stat a {}, bst {};
+    detail::countStat();
+    detail::countStat();
+    if (::stat(src.c_str(), &a) == 0 && ::stat(dst.c_str(), &bst) == 0 && a.st_dev == bst.st_dev &&
+        a.st_ino == bst.st_ino)
+      return succeed(err);  // a file copied onto itself
   }
 
   Backend& b = backend();
@@ -247,6 +251,8 @@ bool moveFile(std::string_view from, std::string_view to, Error* err) {
   if (typeOf(dstFolder) != stdfs::file_type::directory) return fail(err, Error::NotFound);
 
   struct stat a {}, bst {};
+  detail::countStat();
+  detail::countStat();
   if (::stat(src.parent_path().c_str(), &a) == 0 && ::stat(dstFolder.c_str(), &bst) == 0 &&
       a.st_dev != bst.st_dev) {
     // Another medium (a card, a U-disk): a file is copied, then removed here.
@@ -320,6 +326,7 @@ long long freeSpace(std::string_view path) {
   const stdfs::path host = hostPath(path);
   if (host.empty()) return -1;
   struct statvfs sv {};
+  detail::countStat();
   if (::statvfs(host.c_str(), &sv) != 0) return -1;
   return static_cast<long long>(sv.f_bavail) * static_cast<long long>(sv.f_frsize);
 }
@@ -333,6 +340,7 @@ std::vector<Entry> find(std::string_view pattern) {
   const stdfs::path host = hostPath(folder);
   if (host.empty()) return out;
   std::error_code ec;
+  detail::countListing();
   stdfs::directory_iterator it(host, ec);
   if (ec) return out;
   for (const stdfs::directory_iterator end; it != end; it.increment(ec)) {

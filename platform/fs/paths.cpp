@@ -1,4 +1,5 @@
 // The device root and the mapping of instrument paths onto it.
+#include <atomic>
 #include <cerrno>
 #include <mutex>
 #include <system_error>
@@ -14,7 +15,21 @@ namespace stdfs = std::filesystem;
 namespace {
 std::mutex g_rootMutex;
 stdfs::path g_root;
+
+std::atomic<long long> g_flushes{0};
+std::atomic<long long> g_stats{0};
+std::atomic<long long> g_listings{0};
+std::atomic<long long> g_opens{0};
 }  // namespace
+
+Counters counters() {
+  Counters c;
+  c.flushes = g_flushes.load(std::memory_order_relaxed);
+  c.statCalls = g_stats.load(std::memory_order_relaxed);
+  c.listings = g_listings.load(std::memory_order_relaxed);
+  c.opens = g_opens.load(std::memory_order_relaxed);
+  return c;
+}
 
 const char* errorText(Error e) {
   switch (e) {
@@ -43,6 +58,18 @@ stdfs::path root() {
 }
 
 namespace detail {
+
+void countFlush() { g_flushes.fetch_add(1, std::memory_order_relaxed); }
+void countStat() { g_stats.fetch_add(1, std::memory_order_relaxed); }
+void countListing() { g_listings.fetch_add(1, std::memory_order_relaxed); }
+void countOpen() { g_opens.fetch_add(1, std::memory_order_relaxed); }
+
+stdfs::file_type statType(const stdfs::path& p, bool followLinks) {
+  countStat();
+  std::error_code ec;
+  const stdfs::file_type t = followLinks ? stdfs::status(p, ec).type() : stdfs::symlink_status(p, ec).type();
+  return t == stdfs::file_type::none ? stdfs::file_type::not_found : t;
+}
 
 Error fromErrno(int e) {
   switch (e) {
@@ -89,11 +116,14 @@ bool splitPath(std::string_view path, std::vector<std::string>& parts) {
   return true;
 }
 
-std::string matchChild(const stdfs::path& folder, const std::string& name) {
-  std::error_code ec;
-  if (stdfs::symlink_status(folder / name, ec).type() != stdfs::file_type::not_found && !ec) return name;
+std::string matchChild(const stdfs::path& folder, const std::string& name, bool* foundOut) {
+  if (foundOut != nullptr) *foundOut = true;
+  if (statType(folder / name, false) != stdfs::file_type::not_found) return name;
+  if (foundOut != nullptr) *foundOut = false;
   std::string best;
   bool found = false;
+  std::error_code ec;
+  countListing();
   stdfs::directory_iterator it(folder, ec);
   if (ec) return name;
   for (const stdfs::directory_iterator end; it != end; it.increment(ec)) {
@@ -104,6 +134,7 @@ std::string matchChild(const stdfs::path& folder, const std::string& name) {
       found = true;
     }
   }
+  if (foundOut != nullptr) *foundOut = found;
   return found ? best : name;
 }
 
@@ -122,10 +153,10 @@ stdfs::path hostPath(std::string_view instrumentPath) {
   bool existing = true;
   for (const std::string& part : parts) {
     if (existing) {
-      const std::string name = detail::matchChild(host, part);
-      std::error_code ec;
-      host /= name;
-      if (!stdfs::exists(stdfs::symlink_status(host, ec))) existing = false;
+      // Once a component is missing, nothing below it exists: the rest keeps the case given.
+      bool found = false;
+      host /= detail::matchChild(host, part, &found);
+      existing = found;
     } else {
       host /= part;
     }

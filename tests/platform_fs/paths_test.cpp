@@ -95,4 +95,52 @@ TEST_F(FsTest, ExactNameWinsElseFirstInSortedOrder) {
   EXPECT_EQ(s, "upper-A");
 }
 
+// What a lookup costs, counted by the layer: a name found as given costs one file-status call per
+// component and no listing; only a name missing as given lists its folder (to look for another case).
+// A name the program writes itself is opened by its exact name: missing, it costs one failed open.
+TEST_F(FsTest, LookupsAreCountedAndOwnNamesNeverListTheFolder) {
+  put("Storage Card/T1.krv", "data");
+  auto since = [](const fs::Counters& a) {
+    const fs::Counters b = fs::counters();
+    return fs::Counters{b.flushes - a.flushes, b.statCalls - a.statCalls, b.listings - a.listings, b.opens - a.opens};
+  };
+  fs::Counters c0 = fs::counters();
+  EXPECT_TRUE(fs::isFile("\\Storage Card\\T1.krv"));
+  fs::Counters d = since(c0);
+  EXPECT_EQ(d.listings, 0);
+  EXPECT_EQ(d.statCalls, 3);  // two components and the type of the file
+
+  c0 = fs::counters();
+  EXPECT_TRUE(fs::isFile("\\storage card\\t1.KRV"));
+  EXPECT_EQ(since(c0).listings, 2);  // each component in another case is searched for
+
+  c0 = fs::counters();
+  EXPECT_FALSE(fs::exists("\\Storage Card\\T1.krv.jnl"));
+  EXPECT_EQ(since(c0).listings, 1);  // an outside name missing as given: its folder is searched
+
+  c0 = fs::counters();
+  File j;
+  EXPECT_FALSE(j.openHost(fs::hostPath("\\Storage Card\\T1.krv").concat(".jnl"), File::Read));
+  EXPECT_EQ(j.lastError(), fs::Error::NotFound);
+  d = since(c0);
+  EXPECT_EQ(d.listings, 0);
+  EXPECT_EQ(d.opens, 1);
+
+  // An own name is taken as given, even where an entry of another case is there.
+  put("Storage Card/T1.KRV.JNL", "other");
+  EXPECT_FALSE(j.openHost(root_ / "Storage Card" / "T1.krv.jnl", File::Read));
+  ASSERT_TRUE(j.openHost(root_ / "Storage Card" / "T1.krv.jnl", File::Write | File::Create));
+  ASSERT_TRUE(j.write("mine"));
+  c0 = fs::counters();
+  ASSERT_TRUE(j.flush());
+  ASSERT_TRUE(fs::replaceFile("\\Storage Card\\T1.krv", "new"));
+  EXPECT_EQ(since(c0).flushes, 3);  // the file's, and the temporary's and its folder's of the replace
+  j.close();
+  EXPECT_EQ(get("Storage Card/T1.krv.jnl"), "mine");
+  EXPECT_EQ(get("Storage Card/T1.KRV.JNL"), "other");
+  // A folder is no file to read.
+  EXPECT_FALSE(j.openHost(root_ / "Storage Card", File::Read));
+  EXPECT_EQ(j.lastError(), fs::Error::AccessDenied);
+}
+
 }  // namespace
