@@ -353,14 +353,16 @@ NamedEvent openEvent(std::string_view name) {
 }
 
 bool powerLost() {
-  const fsys::path p = fs::hostPath("\\power");
-  if (p.empty()) return false;
-  std::string content;
-  std::ifstream in(p, std::ios::binary);
+  // "power" is the platform's own name in the device root: looked up by that exact name, so the
+  // usual case, no file, costs one failed open and never a listing of the root folder. Read on the
+  // host directly, not through the file layer's backend, which a test may be injecting faults into.
+  const fsys::path r = fs::root();
+  if (r.empty()) return false;
+  std::ifstream in(r / "power", std::ios::binary);
   if (!in) return false;
   char buf[64];
   in.read(buf, sizeof buf);
-  content.assign(buf, static_cast<std::size_t>(in.gcount()));
+  const std::string content(buf, static_cast<std::size_t>(in.gcount()));
   const auto first = content.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return false;
   const auto last = content.find_last_not_of(" \t\r\n");
