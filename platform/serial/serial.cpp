@@ -143,8 +143,10 @@ const char* errorText(Error e) {
 // Port map
 
 std::string canonicalName(std::string_view name) {
+  // Every trailing ':' and blank goes, so the form of a canonical name is itself: a name stored in the
+  // map is found again by the name it was stored under.
   std::string_view t = trim(name);
-  if (!t.empty() && t.back() == ':') t = trim(t.substr(0, t.size() - 1));
+  while (!t.empty() && t.back() == ':') t = trim(t.substr(0, t.size() - 1));
   std::string out(t);
   for (char& c : out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

@@ -47,7 +47,7 @@ const char* errorText(Error e);
 // ---------------------------------------------------------------------------------------------------
 // Port map.
 
-// The canonical form of a port name: upper case, surrounding blanks and one trailing ':' removed.
+// The canonical form of a port name: upper case, surrounding blanks and every trailing ':' removed.
 std::string canonicalName(std::string_view name);
 // The host device that ports.conf gives for a port name; empty when it has no entry (or no map).
 std::string lookupPort(std::string_view name);

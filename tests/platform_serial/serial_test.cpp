@@ -174,6 +174,16 @@ TEST_F(SerialTest, RegisterReplacesItsEntryAndKeepsTheRest) {
     EXPECT_EQ(platform::serial::registerPort(name, dev), Error::BadArgument) << name << " " << dev;
   }
   EXPECT_EQ(readMap(), "# devices of this bench\nCOM2=/dev/pts/4\nCOM3=/dev/ttyS2\nCOM6=/dev/pts/5\n");
+
+  // Names with several trailing colons and blanks are stored and found under one canonical name.
+  for (const char* name : {"COM7::", "com7 : :", " COM7: "}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(platform::serial::canonicalName(name), "COM7");
+    ASSERT_EQ(platform::serial::registerPort(name, "/dev/pts/9"), Error::None);
+    EXPECT_EQ(platform::serial::lookupPort(name), "/dev/pts/9");
+    EXPECT_EQ(platform::serial::lookupPort("COM7"), "/dev/pts/9");
+  }
+  EXPECT_EQ(readMap(), "# devices of this bench\nCOM2=/dev/pts/4\nCOM3=/dev/ttyS2\nCOM6=/dev/pts/5\nCOM7=/dev/pts/9\n");
 }
 
 TEST_F(SerialTest, ConcurrentRegistrationLosesNoEntry) {
