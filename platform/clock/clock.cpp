@@ -290,6 +290,16 @@ struct StateLine {
 
 constexpr const char* kStateHeader = "instrument-clock 1";
 
+// Whether a local time in ms lies in the years the instrument's clock can be set to (1900-9999).
+bool inClockRange(std::int64_t ms) {
+  static const std::int64_t first = toSeconds(DateTime{1900, 1, 1, 0, 0, 0, 0}) * 1000;
+  static const std::int64_t last = toSeconds(DateTime{9999, 12, 31, 23, 59, 59, 0}) * 1000 + 999;
+  return ms >= first && ms <= last;
+}
+bool inClockRange(long double ms) {
+  return std::isfinite(ms) && ms >= -9.0e18L && ms <= 9.0e18L && inClockRange(static_cast<std::int64_t>(ms));
+}
+
 std::optional<StateLine> readState(const std::filesystem::path& p) {
   std::FILE* f = std::fopen(p.c_str(), "r");
   if (f == nullptr) return std::nullopt;
@@ -306,6 +316,8 @@ std::optional<StateLine> readState(const std::filesystem::path& p) {
   if (!(in >> k1 >> s.host >> k2 >> s.local >> k3 >> s.rate)) return std::nullopt;
   if (k1 != "host" || k2 != "local" || k3 != "rate") return std::nullopt;
   if (!std::isfinite(s.rate) || s.rate < 0 || s.rate > 1e7) return std::nullopt;
+  // A time the clock could never have been set to is no state of it.
+  if (!inClockRange(s.host) || !inClockRange(s.local)) return std::nullopt;
   return s;
 }
 
@@ -431,6 +443,14 @@ void attachStateFile(const std::filesystem::path& hostFile) {
     std::lock_guard lk(c.m);
     c.stateFile = hostFile;
     if (hostFile.empty()) return;
+    if (saved) {
+      // The time the saved line gives now must lie in the clock's years too (a scaled clock's line
+      // runs fast, so an old epoch may have run past them); else the file is ignored.
+      const std::int64_t host = hostLocalMs();
+      const long double nowOnLine = static_cast<long double>(saved->local) +
+                                    static_cast<long double>(host - saved->host) * static_cast<long double>(saved->rate);
+      if (!inClockRange(nowOnLine)) saved.reset();
+    }
     if (saved) {
       const double rate = c.mode == Mode::Manual ? 0.0 : c.rateLocked();
       if (saved->rate == rate && rate != 0.0) {

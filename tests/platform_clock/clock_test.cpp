@@ -329,3 +329,38 @@ TEST_F(ClockTest, CorruptStateFileIsReplaced) {
   EXPECT_EQ(clk::localTime().year, 2027);
   std::filesystem::remove_all(dir);
 }
+
+// A well-formed state file whose times lie outside the years the clock can be set to (or whose line
+// runs out of them by now) is ignored: the clock starts as without a file and writes a good one.
+TEST_F(ClockTest, StateFileWithExtremeTimesIsIgnored) {
+  const auto dir = freshDir("extreme");
+  const auto file = dir / "clock.state";
+  const std::int64_t good = clk::toSeconds({2030, 1, 1, 0, 0, 0, 0}) * 1000;
+  struct Case {
+    const char* name;
+    std::int64_t host, local;
+    const char* rate;
+  };
+  const Case cases[] = {
+      {"local past 9999", good, 9000000000000000000LL, "0"},
+      {"local before 1900", good, -9000000000000000000LL, "0"},
+      {"host out of range", -9000000000000000000LL, good, "0"},
+      {"a fast line from 1900", clk::toSeconds({1900, 1, 1, 0, 0, 0, 0}) * 1000, good, "10000000"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(file) << "instrument-clock 1\nhost " << c.host << "\nlocal " << c.local << "\nrate " << c.rate << "\n";
+    clk::configure(clk::Mode::Manual);
+    clk::attachStateFile(file);
+    EXPECT_EQ(clk::localTime(), clk::manualStart());
+    std::ofstream(file) << "instrument-clock 1\nhost " << c.host << "\nlocal " << c.local << "\nrate " << c.rate << "\n";
+    clk::configure(clk::Mode::Real);
+    const std::int64_t host = clk::localMillis();  // a real clock without a file runs as the host's
+    clk::attachStateFile(file);
+    EXPECT_TRUE(clk::isValid(clk::localTime()));
+    EXPECT_NEAR(static_cast<double>(clk::localMillis()), static_cast<double>(host), 5000.0);
+  }
+  clk::configure(clk::Mode::Manual);
+  clk::attachStateFile({});
+  std::filesystem::remove_all(dir);
+}
