@@ -64,9 +64,21 @@ void Static::draw(DC& dc) {
     r = r.deflate(2, 1);
   }
   if (image_.valid()) dc.drawBitmap(image_, (r.width() - image_.width()) / 2, (r.height() - image_.height()) / 2);
+  const std::string text = getWindowText();
   unsigned fmt = alignFormat(style());
-  fmt |= (style() & SS_CENTERIMAGE) ? (DT_VCENTER | DT_SINGLELINE) : DT_WORDBREAK;
-  dc.drawText(getWindowText(), r, fmt);
+  if (style() & SS_CENTERIMAGE) {
+    // Centred vertically as a block: broken at its line breaks and wrapped at the width while the
+    // block fits the height. A text without line breaks that would not fit stays one line; one with
+    // line breaks keeps them even then (its block is clipped evenly at the top and the bottom).
+    fmt |= DT_VCENTER;
+    Rect block = r;
+    const int height = dc.drawText(text, block, fmt | DT_WORDBREAK | DT_CALCRECT);
+    if (height <= r.height()) fmt |= DT_WORDBREAK;
+    else if (text.find('\n') == std::string::npos) fmt |= DT_SINGLELINE;
+  } else {
+    fmt |= DT_WORDBREAK;
+  }
+  dc.drawText(text, r, fmt);
 }
 
 LRESULT Static::defWindowProc(Message& m) {
@@ -131,6 +143,7 @@ void Button::draw(DC& dc) {
   dc.setBkMode(TRANSPARENT);
   if (type == BS_GROUPBOX || type == BS_AUTOCHECKBOX) {
     Brush bg = queryCtlColor(dc, CTLCOLOR_STATIC, Brush::null());
+    if (!isEnabled()) dc.setTextColor(kColorGrayText);  // whatever the parent answered
     int fh = getFont().height();
     if (type == BS_GROUPBOX) {
       int tw = textWidthPx(getFont(), getWindowText());
@@ -166,7 +179,9 @@ void Button::draw(DC& dc) {
     return;
   }
   Brush face = face_ ? Brush{*face_} : queryCtlColor(dc, CTLCOLOR_BTN, Brush{kColorFace});
-  if (face_) dc.setTextColor(isEnabled() ? textColor_ : kColorGrayText);
+  if (face_) dc.setTextColor(textColor_);
+  // A disabled button looks disabled, whatever colour its parent gives its text.
+  if (!isEnabled()) dc.setTextColor(kColorGrayText);
   if (face.hollow) face = Brush{kColorFace};
   dc.fillRect(r, face);
   if (pressed_) {
@@ -839,10 +854,17 @@ int TabCtrl::tabHeight() const { return getFont().height() + 14; }
 Rect TabCtrl::getItemRect(int index) const {
   if (index < 0 || index >= getItemCount()) return {};
   Font f = getFont();
-  int x = 2;
-  for (int i = 0; i < index; ++i) x += textWidthPx(f, items_[static_cast<std::size_t>(i)]) + 28;
-  int w = textWidthPx(f, items_[static_cast<std::size_t>(index)]) + 28;
   Rect c = getClientRect();
+  // Each tab is its caption and a margin of 14 pixels each side; when the row of tabs would be wider
+  // than the control, the margins narrow (to 4 pixels each side at least) so every caption fits.
+  int captions = 0;
+  for (const std::string& item : items_) captions += textWidthPx(f, item);
+  const int count = getItemCount();
+  const int room = c.width() - 4 - captions;
+  const int pad = std::clamp(room / count, 8, 28);
+  int x = 2;
+  for (int i = 0; i < index; ++i) x += textWidthPx(f, items_[static_cast<std::size_t>(i)]) + pad;
+  int w = textWidthPx(f, items_[static_cast<std::size_t>(index)]) + pad;
   int th = tabHeight();
   if (style() & TCS_BOTTOM) return {x, c.bottom - th, x + w, c.bottom};
   return {x, 0, x + w, th};

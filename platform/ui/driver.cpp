@@ -1,6 +1,7 @@
 // The test driver: taps, keys, reading controls, running the loop on the manual clock.
 #include "platform/ui/driver.h"
 
+#include <algorithm>
 #include <map>
 
 #include "platform/ui/internal.h"
@@ -136,10 +137,25 @@ Color dominantColor(const Window& w, int id) {
   return best;
 }
 
-int inkPixels(Window& w, const Rect& r) {
+namespace {
+
+// The screen pixels of a rectangle (client coordinates of w), its dominant colour and which pixels
+// carry ink: those that differ clearly from the dominant colour.
+struct InkMap {
+  Rect screenRect;
+  std::vector<bool> ink;  // row by row
+  bool at(int x, int y) const {
+    return ink[static_cast<std::size_t>((y - screenRect.top) * screenRect.width() + (x - screenRect.left))];
+  }
+};
+
+InkMap inkMap(Window& w, const Rect& r) {
   Bitmap screen = renderScreen();
   Point o = w.clientOrigin();
-  Rect s = r.offset(o.x, o.y).intersect({0, 0, kScreenWidth, kScreenHeight});
+  InkMap m;
+  m.screenRect = r.offset(o.x, o.y).intersect({0, 0, kScreenWidth, kScreenHeight});
+  const Rect& s = m.screenRect;
+  if (s.empty()) return m;
   std::map<Color, int> count;
   for (int y = s.top; y < s.bottom; ++y)
     for (int x = s.left; x < s.right; ++x) ++count[screen.pixel(x, y)];
@@ -147,13 +163,44 @@ int inkPixels(Window& w, const Rect& r) {
   int n = -1;
   for (auto& [col, k] : count)
     if (k > n) bg = col, n = k;
-  int ink = 0;
-  for (auto& [col, k] : count) {
-    int d = std::abs(GetRValue(col) - GetRValue(bg)) + std::abs(GetGValue(col) - GetGValue(bg)) +
-            std::abs(GetBValue(col) - GetBValue(bg));
-    if (d > 96) ink += k;
+  m.ink.reserve(static_cast<std::size_t>(s.width() * s.height()));
+  for (int y = s.top; y < s.bottom; ++y) {
+    for (int x = s.left; x < s.right; ++x) {
+      const Color col = screen.pixel(x, y);
+      const int d = std::abs(GetRValue(col) - GetRValue(bg)) + std::abs(GetGValue(col) - GetGValue(bg)) +
+                    std::abs(GetBValue(col) - GetBValue(bg));
+      m.ink.push_back(d > 96);
+    }
   }
-  return ink;
+  return m;
+}
+
+}  // namespace
+
+int inkPixels(Window& w, const Rect& r) {
+  const InkMap m = inkMap(w, r);
+  return static_cast<int>(std::count(m.ink.begin(), m.ink.end(), true));
+}
+
+InkExtent inkExtent(Window& w, const Rect& r) {
+  const InkMap m = inkMap(w, r);
+  const Rect& s = m.screenRect;
+  const Point o = w.clientOrigin();
+  InkExtent e;
+  bool inBand = false;
+  for (int y = s.top; y < s.bottom; ++y) {
+    bool row = false;
+    for (int x = s.left; x < s.right; ++x) {
+      if (!m.at(x, y)) continue;
+      row = true;
+      e.left = e.left < 0 ? x - o.x : std::min(e.left, x - o.x);
+      e.right = std::max(e.right, x - o.x + 1);
+    }
+    if (row && !inBand) e.rows.push_back({y - o.y, y - o.y + 1});
+    if (row) e.rows.back().second = y - o.y + 1;
+    inBand = row;
+  }
+  return e;
 }
 
 void pump() { pumpMessages(); }

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui.h"
@@ -38,6 +40,15 @@ Color dominantColor(const Window& w, int id);
 // Whether a rectangle (client coordinates of w) carries ink: pixels that differ clearly from the
 // rectangle's dominant colour.
 int inkPixels(Window& w, const Rect& r);
+// Where the ink of a rectangle (client coordinates of w) lies: the bands of consecutive rows that carry
+// ink (top, bottom) from the top down, and the leftmost and rightmost columns with ink (right is one
+// past it; -1 both without ink).
+struct InkExtent {
+  std::vector<std::pair<int, int>> rows;
+  int left = -1;
+  int right = -1;
+};
+InkExtent inkExtent(Window& w, const Rect& r);
 
 // Handles everything queued (no waiting).
 void pump();

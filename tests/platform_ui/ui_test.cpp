@@ -58,6 +58,16 @@ TemplateRegistration regModal{DialogTemplate{kModal, {200, 200, 800, 500}, WS_BO
                                              {{1009, ControlClass::Static, "您确定?", {20, 20, 580, 100}},
                                               {1121, ControlClass::Button, "确定", {20, 200, 200, 260}},
                                               {1122, ControlClass::Button, "取消", {220, 200, 400, 260}}}}};
+// Texts of a question box, a status line and a note, and buttons of a key row, one of them disabled.
+constexpr int kTexts = 9006;
+TemplateRegistration regTexts{DialogTemplate{
+    kTexts, {0, 0, 1024, 768}, 0, "", 0, 0,
+    {{2001, ControlClass::Static, "", {100, 100, 736, 276}, SS_CENTER | SS_CENTERIMAGE, true, true, 36, 0},
+     {2002, ControlClass::Static, "", {100, 300, 500, 346}, SS_CENTERIMAGE, true, true, 30, 500},
+     {2003, ControlClass::Static, "", {100, 360, 400, 560}, SS_CENTER | SS_CENTERIMAGE, true, true, 30, 0},
+     {2010, ControlClass::Button, "暂停\r\n试验", {600, 600, 700, 680}, 0, true, false, 28, 500},
+     {2011, ControlClass::Button, "手动\r\n加载", {720, 600, 820, 680}, 0, true, true, 28, 500},
+     {2012, ControlClass::Button, "试验状态", {600, 300, 1000, 500}, BS_GROUPBOX, true, false, 20, 700}}}};
 TemplateRegistration regPage{DialogTemplate{kPage, {0, 0, 300, 200}, WS_CHILD, "", 0, 0,
                                             {{1001, ControlClass::Button, "页", {10, 10, 110, 60}}}}};
 
@@ -762,6 +772,117 @@ TEST_F(UiTest, ScreenshotShowsChineseCaptionsWithInk) {
   EXPECT_EQ(one.width(), 1024);
   EXPECT_EQ(one.height(), 768);
   std::filesystem::remove_all(dir);
+}
+
+// ---- texts of several lines, disabled buttons, a row of tabs -------------------------------------------
+
+namespace {
+
+// A dialog whose parent answer colours every text blue.
+class TextsDlg : public Dialog {
+ public:
+  TextsDlg() : Dialog(kTexts) {
+    on(WM_CTLCOLOR, [](Message& m) {
+      CtlColor::of(m).dc->setTextColor(RGB(0, 0, 255));
+      return LRESULT{0};
+    });
+  }
+};
+
+// Whether every ink pixel of a rectangle of the screen is a shade of grey (none carries colour).
+bool allInkGrey(const Rect& screenRect) {
+  const Bitmap shot = renderScreen();
+  int coloured = 0, ink = 0;
+  for (int y = screenRect.top; y < screenRect.bottom; ++y) {
+    for (int x = screenRect.left; x < screenRect.right; ++x) {
+      const Color c = shot.pixel(x, y);
+      if (c == kColorFace) continue;
+      ++ink;
+      if (std::abs(GetRValue(c) - GetBValue(c)) > 12 || std::abs(GetGValue(c) - GetBValue(c)) > 12) ++coloured;
+    }
+  }
+  return ink > 50 && coloured == 0;
+}
+
+}  // namespace
+
+TEST_F(UiTest, CentredStaticKeepsItsLineBreaksAndWrapsInsideItsRectangle) {
+  TextsDlg d;
+  ASSERT_TRUE(d.create());
+  d.showWindow(SW_SHOW);
+  struct Case {
+    int id;
+    const char* text;
+    std::size_t rows;  // bands of ink rows
+  } cases[] = {
+      // A two-line question: two rows of text, both whole.
+      {2001, "结束试验后则无法恢复本次试验\r\n确定要结束试验吗？", 2},
+      // A line too long for the width wraps inside the rectangle.
+      {2001, "当前版本718C-C2A3.3.8 S9\r\n确定要进行软件更新吗？\r\n按下确定前，请先将带有升级文件的U盘插入仪器的USB口。", 4},
+      {2003, "外接电源断开后试验已暂停，请检查电源", 2},
+      // A status line too low for two rows keeps its long text on one line.
+      {2002, "2#试验沉降超过允许值，请及时检查现场！已暂停试验", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    d.setDlgItemText(c.id, c.text);
+    drv::pump();
+    const Rect r = d.getDlgItem(c.id)->windowRect();
+    const drv::InkExtent ink = drv::inkExtent(d, r);
+    ASSERT_EQ(ink.rows.size(), c.rows);
+    if (c.id != 2001) continue;
+    // Nothing of a question touches the left or right edge, and the block sits in the middle.
+    EXPECT_GT(ink.left, r.left + 2);
+    EXPECT_LT(ink.right, r.right - 2);
+    EXPECT_NEAR((ink.rows.front().first - r.top) - (r.bottom - ink.rows.back().second), 0, 12);
+  }
+  // A status line left-aligned: its text starts at the left and runs out at the right.
+  const drv::InkExtent line = drv::inkExtent(d, d.getDlgItem(2002)->windowRect());
+  EXPECT_LT(line.left, 104);
+  EXPECT_GE(line.right, 497);
+}
+
+TEST_F(UiTest, DisabledButtonTextIsGreyWhateverItsParentAnswers) {
+  TextsDlg d;
+  ASSERT_TRUE(d.create());
+  d.showWindow(SW_SHOW);
+  drv::pump();
+  auto screenRect = [&](int id) { return d.getDlgItem(id)->getWindowRect().deflate(6, 6); };
+  EXPECT_TRUE(allInkGrey(screenRect(2010)));
+  EXPECT_FALSE(allInkGrey(screenRect(2011)));  // enabled: the parent's blue
+  const Rect caption = d.getDlgItem(2012)->getWindowRect();
+  EXPECT_TRUE(allInkGrey({caption.left + 8, caption.top, caption.left + 100, caption.top + 20}));
+  d.getDlgItem(2010)->enableWindow(true);
+  drv::pump();
+  EXPECT_FALSE(allInkGrey(screenRect(2010)));
+}
+
+TEST_F(UiTest, TabsNarrowTheirMarginsSoEveryCaptionFits) {
+  TestDlg d;
+  ASSERT_TRUE(d.create());
+  d.showWindow(SW_SHOW);
+  auto* tab = d.item<TabCtrl>(1240);
+  tab->moveWindow(Rect{472, 72, 1020, 580});
+  const char* names[] = {"数据记录表", "荷载沉降表", "汇总表", "Q-s曲线", "s-lgQ曲线", "s-lgt曲线"};
+  for (int i = 0; i < 6; ++i) tab->insertItem(i, names[i]);
+  MemoryDC measure(10, 10);
+  for (int height : {14, 23}) {
+    SCOPED_TRACE(height);
+    tab->setFont(Font::create(height, 500));
+    measure.selectFont(tab->getFont());
+    for (int i = 0; i < 6; ++i) {
+      const Rect r = tab->getItemRect(i);
+      EXPECT_GE(r.width(), measure.getTextExtent(names[i]).cx + 8) << i;
+      if (i > 0) {
+        EXPECT_EQ(r.left, tab->getItemRect(i - 1).right);
+      }
+    }
+    EXPECT_LE(tab->getItemRect(5).right, tab->getClientRect().right - 2);
+  }
+  // With room to spare the tabs keep their full margins.
+  tab->setFont(Font::create(14, 500));
+  measure.selectFont(tab->getFont());
+  EXPECT_EQ(tab->getItemRect(2).width(), measure.getTextExtent("汇总表").cx + 28);
 }
 
 // ---- device context -----------------------------------------------------------------------------------
