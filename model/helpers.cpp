@@ -12,6 +12,8 @@
 #include "platform/text/text.h"
 
 float RoundHalfEven(float value, int mode) {
+  // Non-finite values, and values too large to carry decimals in single precision, stay as they are.
+  if (!(std::fabs(value) < 1.0e9f)) return value;
   float sign = 1.0f;
   if (value < 0.0f) {
     value = -value;

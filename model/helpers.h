@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-// Rounds to `mode` decimals (2 or 3; any other value counts as 3), half to the even digit.
+// Rounds to `mode` decimals (2 or 3; any other value counts as 3), half to the even digit. Non-finite
+// values and values of 1e9 or more in size are returned unchanged.
 float RoundHalfEven(float value, int mode);
 
 // True for a decimal number: digits with at most one '.', not first or last, and at most one leading

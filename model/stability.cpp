@@ -4,7 +4,10 @@
 // Both read the rebuilt reading list (settlement, level value and reading time of every record) up to
 // the current record position. Only records that exist are read: a window or an increment that would
 // need a record before record 0 or past the newest one counts as "not yet stable".
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -15,6 +18,15 @@
 using namespace record_values;
 
 namespace {
+
+// Rounded values as 64-bit numbers: differences and sums of saturated values cannot overflow.
+std::int64_t R64(float x) { return R(x); }
+std::int64_t R1000_64(float x) { return R1000(x); }
+// A 64-bit difference handed on as an int, saturated.
+int clampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
 
 // Outcome of a walk back from a window's start toward the head of the list.
 enum class Walk { Found, OtherLevel, Exhausted };
@@ -102,7 +114,7 @@ Windows chainedWindows(const Series& x, int count, int interval, Measure passes)
 }
 
 // Mode 1 lets a change equal to the limit pass; every other mode needs it below the limit.
-bool within(int change, int limit, int mode) { return mode == 1 ? change <= limit : change < limit; }
+bool within(std::int64_t change, std::int64_t limit, int mode) { return mode == 1 ? change <= limit : change < limit; }
 
 class StableJudge {
  public:
@@ -136,7 +148,7 @@ class StableJudge {
   bool exactFinal() const {
     return std::fabs(static_cast<double>(maxLoad()) - static_cast<double>(control())) < 0.00001;
   }
-  bool roundedFinal() const { return R(control()) >= R(maxLoad()); }
+  bool roundedFinal() const { return R64(control()) >= R64(maxLoad()); }
   bool optionA() const { return p_.uploadOption == 1; }
   bool optionB() const { return p_.secondOption == 1; }
 
@@ -165,7 +177,7 @@ class StableJudge {
     if (code == 0) {
       if (roundedFinal()) p_.holdMinutes = 120;
     } else if (code == 4) {
-      if ((optionA() || optionB()) && R(maxLoad()) < R(p_.stepLoad2) + R(control())) {
+      if ((optionA() || optionB()) && R64(maxLoad()) < R64(p_.stepLoad2) + R64(control())) {
         p_.stableSettlement = 0.1f;
         p_.criterionMode3 = 1;
         p_.judgeIntervalMinutes = 60;
@@ -175,7 +187,7 @@ class StableJudge {
     } else if (code == 149) {
       p_.stableSettlement = 0.1f;
       p_.judgeCount = 2;
-      if (R(control()) < R(maxLoad())) {
+      if (R64(control()) < R64(maxLoad())) {
         p_.criterionMode3 = 2;
         p_.holdMinutes = 60;
         p_.judgeIntervalMinutes = 10;
@@ -201,9 +213,9 @@ class StableJudge {
 
   // Plain measure on set A: the settlement change in hundredths against the limit.
   auto plain(const Series& x, const Criteria& c) const {
-    const int limit = R(c.limit);
+    const std::int64_t limit = R64(c.limit);
     const int mode = c.mode;
-    return [&x, limit, mode](int a, int b) { return within(R(x.s(a)) - R(x.s(b)), limit, mode); };
+    return [&x, limit, mode](int a, int b) { return within(R64(x.s(a)) - R64(x.s(b)), limit, mode); };
   }
 
   int slidingPlain(const Series& x) {
@@ -215,14 +227,14 @@ class StableJudge {
     const Criteria c = setA();
     const bool mode1 = c.mode == 1;
     if (mode1 && isThousandths(code)) {
-      const int limit = R1000(c.limit);
+      const std::int64_t limit = R1000_64(c.limit);
       return verdict(slidingWindows(x, c.count, c.interval,
-                                    [&](int a, int b) { return R1000(x.s(a)) - R1000(x.s(b)) <= limit; }));
+                                    [&](int a, int b) { return R1000_64(x.s(a)) - R1000_64(x.s(b)) <= limit; }));
     }
     if (mode1 && code == 10) {
-      const int limit = R(p_.levelMinutesLast) < R(control()) ? 25 : 10;
+      const std::int64_t limit = R64(p_.levelMinutesLast) < R64(control()) ? 25 : 10;
       return verdict(slidingWindows(x, c.count, c.interval,
-                                    [&](int a, int b) { return R(x.s(a)) - R(x.s(b)) <= limit; }));
+                                    [&](int a, int b) { return R64(x.s(a)) - R64(x.s(b)) <= limit; }));
     }
     if (mode1 && code == 14) {
       if (!roundedFinal()) {
@@ -234,20 +246,20 @@ class StableJudge {
     }
     switch (code) {
       case 15: case 31: case 45: case 51: case 61: case 80: case 82: case 84: {
-        const int limit = R(c.limit);
+        const std::int64_t limit = R64(c.limit);
         const bool halves = p_.testType == 2;
         return verdict(slidingWindows(x, c.count, c.interval, [&](int a, int b) {
           const float va = halves ? x.v(a) : 0.0f;
           const float ua = halves ? x.u(a) : 0.0f;
-          return std::abs(R(va) - R(x.v(b))) <= limit && std::abs(R(ua) - R(x.u(b))) <= limit;
+          return std::abs(R64(va) - R64(x.v(b))) <= limit && std::abs(R64(ua) - R64(x.u(b))) <= limit;
         }));
       }
       case 52: {
-        const int limit = R(c.limit);
+        const std::int64_t limit = R64(c.limit);
         const bool halves = p_.testType == 2;
         return verdict(slidingWindows(x, c.count, c.interval, [&](int a, int b) {
           const float va = halves ? x.v(a) : 0.0f;
-          return within(std::abs(R(va) - R(x.v(b))), limit, c.mode);
+          return within(std::abs(R64(va) - R64(x.v(b))), limit, c.mode);
         }));
       }
       default:
@@ -280,11 +292,11 @@ class StableJudge {
   int increments(const Series& x, int needed, Value value, int& d1, int& d2, int& d3, int& d4) const {
     const int n = x.n();
     if (n - needed < 0) return 0;
-    auto at = [&](int k) { return k >= 0 ? R(value(k)) : 0; };
-    d1 = at(n) - at(n - 1);
-    d2 = at(n - 1) - at(n - 2);
-    d3 = at(n - 2) - at(n - 3);
-    d4 = at(n - 3) - at(n - 4);
+    auto at = [&](int k) { return k >= 0 ? R64(value(k)) : 0; };
+    d1 = clampToInt(at(n) - at(n - 1));
+    d2 = clampToInt(at(n - 1) - at(n - 2));
+    d3 = clampToInt(at(n - 2) - at(n - 3));
+    d4 = clampToInt(at(n - 3) - at(n - 4));
     return 1;
   }
 
@@ -318,23 +330,23 @@ class StableJudge {
   int fiveRecord(const Series& x) {
     const int n = x.n();
     if (n - 4 < 0) return 0;
-    auto r = [&](int k) { return R(x.s(k)); };
-    const int e1 = r(n) - r(n - 2);
-    const int e2 = r(n - 1) - r(n - 3);
-    const int e3 = r(n - 2) - r(n - 4);
+    auto r = [&](int k) { return R64(x.s(k)); };
+    const std::int64_t e1 = r(n) - r(n - 2);
+    const std::int64_t e2 = r(n - 1) - r(n - 3);
+    const std::int64_t e3 = r(n - 2) - r(n - 4);
     if (e2 < e1 || e3 < e2) return 0;
     return stable();
   }
 
   int code9(const Series& x) {
-    const int switchOver = R(p_.levelMinutesLast);
-    const Criteria c = (switchOver > 0 && switchOver < R(control())) ? setB() : setA();
+    const std::int64_t switchOver = R64(p_.levelMinutesLast);
+    const Criteria c = (switchOver > 0 && switchOver < R64(control())) ? setB() : setA();
     if (x.t(x.n()) < c.hold) return 0;
-    const int limit = R(c.limit);
+    const std::int64_t limit = R64(c.limit);
     switch (c.mode) {
       case 0:
       case 1: {
-        auto measure = [&](int a, int b) { return within(R(x.s(a)) - R(x.s(b)), limit, c.mode); };
+        auto measure = [&](int a, int b) { return within(R64(x.s(a)) - R64(x.s(b)), limit, c.mode); };
         if (c.windowKind == 1) return verdict(slidingWindows(x, c.count, c.interval, measure));
         return verdict(chainedWindows(x, c.count, c.interval, measure));
       }
@@ -353,26 +365,26 @@ class StableJudge {
   int convergence(const Series& x, const Criteria& c) {
     int passed = 0;
     int a = x.n();
-    int previousEnd = 0;
+    std::int64_t previousEnd = 0;
     bool firstWindow = true;
     for (;;) {
       int b = 0;
       const Walk wb = x.walkBack(a - 1, x.t(a), c.interval, b);
       if (wb == Walk::OtherLevel) return 0;
       if (wb == Walk::Exhausted) return 1;
-      const int newer = R(x.s(a)) - R(x.s(b));
-      int older = 0;
+      const std::int64_t newer = R64(x.s(a)) - R64(x.s(b));
+      std::int64_t older = 0;
       int cc = 0;
       const Walk wc = x.walkBack(b - 1, x.t(b), c.interval, cc);
       if (wc == Walk::OtherLevel) return 0;
       if (wc == Walk::Found) {
-        older = R(x.s(b)) - R(x.s(cc));
+        older = R64(x.s(b)) - R64(x.s(cc));
       } else {
-        older = firstWindow ? R(x.s(b)) : previousEnd;
+        older = firstWindow ? R64(x.s(b)) : previousEnd;
       }
       if (older < newer) return 0;
       if (++passed == c.count) return stable();
-      previousEnd = R(x.s(b));
+      previousEnd = R64(x.s(b));
       firstWindow = false;
       a = b;
     }
@@ -505,23 +517,23 @@ class CycleJudge {
     const int count = p_.judgeCount;
     if (n < count) return 0;
     const int interval = p_.judgeIntervalMinutes;
-    const int limit = R(p_.stableSettlement);
+    const std::int64_t limit = R64(p_.stableSettlement);
     const int mode = p_.criterionMode3;
     auto settlementChange = [&](int a, int b) {
-      const int d = std::abs(R(x.s(a)) - R(x.s(b)));
+      const std::int64_t d = std::abs(R64(x.s(a)) - R64(x.s(b)));
       return mode == 1 ? d <= limit : d < limit;
     };
     switch (p_.standardCode) {
       case 11:
       case 118: {
         if (n < 2) return 0;
-        const int r1 = R(x.s(n - 1)) - R(x.s(n));
-        const int r2 = R(x.s(n - 2)) - R(x.s(n - 1));
+        const std::int64_t r1 = R64(x.s(n - 1)) - R64(x.s(n));
+        const std::int64_t r2 = R64(x.s(n - 2)) - R64(x.s(n - 1));
         return (r1 <= 0 || r1 < r2) ? 1 : 0;
       }
       case 15:
         return slidingWindows(x, count, interval, [&](int a, int b) {
-                 return std::abs(R(x.v(a)) - R(x.v(b))) <= limit && std::abs(R(x.u(a)) - R(x.u(b))) <= limit;
+                 return std::abs(R64(x.v(a)) - R64(x.v(b))) <= limit && std::abs(R64(x.u(a)) - R64(x.u(b))) <= limit;
                }) == Windows::NotStable ? 0 : 1;
       case 48:
         return slidingWindows(x, count, interval, settlementChange) == Windows::NotStable ? 0 : 1;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -171,4 +173,14 @@ TEST(ShortBeep, ClicksTheBuzzerOfEachBoard) {
     EXPECT_EQ(b.keyClicks, 1);
     EXPECT_EQ(b.openHandles, 0);
   }
+}
+
+TEST(RoundHalfEven, NonFiniteAndHugeValuesStayAsTheyAre) {
+  const float inf = std::numeric_limits<float>::infinity();
+  for (float v : {inf, -inf, 3.0e38f, -1.0e20f, 1.0e9f}) {
+    EXPECT_EQ(RoundHalfEven(v, 2), v) << v;
+    EXPECT_EQ(RoundHalfEven(v, 3), v) << v;
+  }
+  EXPECT_TRUE(std::isnan(RoundHalfEven(std::numeric_limits<float>::quiet_NaN(), 2)));
+  EXPECT_FLOAT_EQ(RoundHalfEven(123456.785f, 2), 123456.78f);
 }

@@ -420,3 +420,12 @@ TEST(JudgeStableCycle, Verdicts) {
 }
 
 }  // namespace
+
+// Settlements beyond any gauge (a damaged file) are compared in 64 bits: a change from far below to
+// far above is a huge change, never a small one that wrapped around.
+TEST(JudgeStable, HugeSettlementsDoNotWrapAround) {
+  run({
+      {"from far below to far above", kPlainSliding, mode(0),
+       {{100.0f, {{0, 1.0f}, {30, 1.5f}, {60, -3.0e7f}, {90, 3.0e7f}, {120, -3.0e7f}}}}, 0, false},
+  });
+}
