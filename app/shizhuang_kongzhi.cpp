@@ -485,7 +485,8 @@ void ShiZhuangKongZhi::OnTimer(unsigned id) {
       break;
     case kSelfTestTimer: {
       Parameter* p = selfTestChannel_ ? selfTestChannel_ : channel();
-      if (p == nullptr || !selfTest_.Tick(*p)) {
+      Parameter* system = Channel(1) ? Channel(1) : p;
+      if (p == nullptr || !selfTest_.Tick(*p, *system)) {
         killTimer(kSelfTestTimer);
         setMessage("系统自检完成！", false);
       }
@@ -497,7 +498,7 @@ void ShiZhuangKongZhi::OnTimer(unsigned id) {
       if (p == nullptr) break;
       if (p->pumpForcedStop.load() == 64) caption(kPumpStop, "油泵强停");
       else caption(kPumpStop, p->pumpCommand.load() > 0 ? "油泵工作" : "油泵停止");
-      const std::string signal = p->signalText.get();
+      const std::string signal = (Channel(1) ? Channel(1) : p)->signalText.get();
       const std::string shown = getDlgItemText(kMessage);
       if (!signal.empty() && (shown.empty() || shown == "系统自检完成！"))
         setMessage(tc::SignalLine(signal), messageIsError_);
@@ -514,8 +515,10 @@ void ShiZhuangKongZhi::OnTimer(unsigned id) {
 void ShiZhuangKongZhi::RefreshOnActivate() {
   Parameter* p = channel();
   if (p == nullptr) return;
-  p->signalRequest.store(1);
-  p->signalText.clear();
+  // The module's signal is system-wide: channel 1 asks for it.
+  Parameter* system = Channel(1) ? Channel(1) : p;
+  system->signalRequest.store(1);
+  system->signalText.clear();
   caption(kTitle, tc::TitleText(*p));
   killTimer(kSelfTestTimer);
   selfTest_.Clear();

@@ -57,11 +57,6 @@ void emptyQueues(Parameter& p) {
   p.boxQueue.clear();
 }
 
-bool queueEmpty(Parameter& p, int which) {
-  std::lock_guard<std::mutex> lock(p.queueLock);
-  return which == 0 ? p.moduleQueue.empty() : p.boxQueue.empty();
-}
-
 std::string queuePath(Parameter& p, int which) {
   std::lock_guard<std::mutex> lock(p.queueLock);
   return which == 0 ? p.moduleQueuePath : p.boxQueuePath;
@@ -192,34 +187,26 @@ bool FinishTestFromDialog(Parameter& p, float route) {
   p.pollWhenIdle.store(1);
   const std::string name = FileNameOf(p.testFilePath);
   s.lastTestFileName = name;
-  s.levelCounter = 0;
-  p.testRunning.store(0);
+  // Idle as after the procedure's own end: nothing of the test is read, sounded or shown any more.
+  frontend::ClearToIdle(p);
   p.fileLoaded.store(1);
-  p.paused.store(0);
   p.testFilePath.clear();
-  s.reloadCounter = 1;
   p.clockShift = 0;
 
-  // Queue files with nothing left to send go; one that still holds records stays for a re-send.
+  // Queue files with nothing left to send go; one that still holds unsent slots stays for a re-send
+  // (marking no slot lets the queue-file routine decide).
   const int routeCode = static_cast<int>(route + 0.5f);
   for (int which = 0; which < 2; ++which) {
     const bool used = which == 0 ? (routeCode == 0 || routeCode == 3) : (routeCode == 2 || routeCode == 3);
-    if (!used || !queueEmpty(p, which)) continue;
-    const std::string path = queuePath(p, which);
-    if (!path.empty()) fs::deleteFile(path);
+    if (!used || queuePath(p, which).empty()) continue;
+    std::int64_t none = QueueRecord::kNoSlot;
+    JDQFile::WriteQueueFile(queuePath(p, which), 1, which, p, &none);
   }
 
   {
     std::lock_guard<std::mutex> lock(p.loadLock);
     p.controlLoad.store(0.0f);
-    p.previousLoad.store(0.0f);
   }
-  ResetPumpAndValves(p);
-  s.waitingAfterStable = 0;
-  s.advanceRequested = 0;
-
-  p.link.levelNumber.store(0);
-  s.levelReadings = 0;
   JDQFile::BuildHeaderRecords(p);
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::RestoreFromHeader(p, p.testRecords);
@@ -458,6 +445,7 @@ void SelfTest::Start(Parameter& p, float route) {
   if (error.empty()) {
     QueueRecord q;
     q.bytes = record;
+    q.moduleTest = true;  // held in memory only; its answer marks no slot
     {
       std::lock_guard<std::mutex> lock(p.queueLock);
       p.moduleQueue.push_back(q);
@@ -485,7 +473,7 @@ void SelfTest::next(int step) {
   selfTestStep = step;
 }
 
-bool SelfTest::Tick(Parameter& p) {
+bool SelfTest::Tick(Parameter& p, Parameter& system) {
   if (!running_) return false;
   const int step = selfTestStep;
   const bool first = selfTestTicks == 0;
@@ -594,19 +582,19 @@ bool SelfTest::Tick(Parameter& p) {
     case 7:
       if (first) {
         add(2, "正在检测内置模块IMEI号，请稍后...");
-        p.imeiRequest.store(1);
-        p.imeiText.clear();
+        system.imeiRequest.store(1);
+        system.imeiText.clear();
       }
       if (t < 12) break;
-      if (p.imeiText.empty())
+      if (system.imeiText.empty())
         finish(0, "未查询到IMEI号，内置模块未接或固件版本过低！");
       else
-        finish(1, "内置模块IMEI号：" + p.imeiText.get());
+        finish(1, "内置模块IMEI号：" + system.imeiText.get());
       next(8);
       break;
     default:
-      p.signalRequest.store(1);
-      p.signalText.clear();
+      system.signalRequest.store(1);
+      system.signalText.clear();
       add(1, "系统自检完成！");
       running_ = false;
       return false;

@@ -116,8 +116,10 @@ class SelfTest {
   // Empties the lines and starts with the module step, or with the GPS step when the module cannot be
   // tested.
   void Start(Parameter& p, float route);
-  // One tick. Returns false once the self-test has ended (its last line is added on that tick).
-  bool Tick(Parameter& p);
+  // One tick. Returns false once the self-test has ended (its last line is added on that tick). The
+  // IMEI and signal queries are system-wide: they go through `system` (channel 1).
+  bool Tick(Parameter& p, Parameter& system);
+  bool Tick(Parameter& p) { return Tick(p, p); }
   bool running() const { return running_; }
   void Clear();
 

@@ -191,23 +191,23 @@ void FrontEndLink::ComposeAlarmText(int n) {
   // Upload modules (route of channel 1).
   const int route = static_cast<int>(c1.ParameterList.item(56));
   const int status = p.uploadStatus.load();
+  const int boxStatus = p.boxStatus.load();
   if (route == 0 || route == 3) {
     switch (status) {
       case 3: s.moduleText = prefix + "#试验内置模块未登记！"; break;
       case 7: s.moduleText = prefix + "#试验内置模块流水号未备案！"; break;
       case 5: case 6: s.moduleText = prefix + "#试验内置模块远程传输出现故障！"; break;
       case 2: case 4: s.moduleText.clear(); break;
-      case 1000: s.moduleText = p.uploadMessage.get(); break;
+      case 1000: s.moduleText = p.uploadMessagePrefixed.get(); break;
       default: break;
     }
   }
   if (route == 2 || route == 3) {
-    switch (status) {
+    switch (boxStatus) {
       case 13: s.boxText = prefix + "#试验外置模块未登记！"; break;
       case 17: s.boxText = prefix + "#试验外置模块流水号未备案！"; break;
       case 15: case 16: s.boxText = prefix + "#试验外置模块远程传输出现故障！"; break;
       case 12: case 14: s.boxText.clear(); break;
-      case 1000: s.boxText = p.uploadMessage.get(); break;
       default: break;
     }
   }

@@ -80,8 +80,8 @@ void SetHeaderText(std::vector<TestRecord>& records, int index, int field, const
 // (QueueRecord::kNoSlot when the append failed).
 // mode 1 marks slot *slot "OVER"; a slot that begins "OVER" or "0000", or *slot == kNoSlot, marks
 // nothing. Without a slot (nullptr) it marks the first slot that begins neither "OVER" nor "0000".
-// Afterwards, when no re-send holds the file, no test runs and the queue is empty, the file is deleted
-// and its stored path emptied. Returns 0 when the file cannot be opened or written.
+// Afterwards, when no re-send holds the file, no test runs and none of its slots is left to send, the
+// file is deleted and its stored path emptied (an emptied queue in memory does not count). Returns 0 when the file cannot be opened or written.
 int WriteQueueFile(const std::string& text, int mode, int which, Parameter& parameter,
                    std::int64_t* slot = nullptr);
 // Replaces the queue by the pending slots of its file, each element carrying its slot index.

@@ -64,6 +64,7 @@ struct QueueRecord {
   static constexpr std::int64_t kNoSlot = -1;
   std::array<byte, kQueueRecordSize> bytes{};
   std::int64_t slot = kNoSlot;
+  bool moduleTest = false;  // the module-test request of the self-test
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -357,9 +358,15 @@ class Parameter {
   PlatformReading platformReading;
 
   // 6. Upload and link state.
-  std::atomic<int> uploadStatus{0};       // module / box status code
+  std::atomic<int> uploadStatus{0};       // built-in route status code
+  std::atomic<int> boxStatus{0};          // external route status code
   std::atomic<byte> moduleTestRequest{0};
   SharedText uploadMessage;               // the module's message text (status 1000)
+  SharedText uploadMessagePrefixed;       // the same after the channel prefix ("2#试验...")
+  std::atomic<byte> moduleReady{1};       // built-in route: nothing outstanding
+  std::atomic<byte> boxReady{1};          // external route: nothing outstanding
+  std::atomic<int> moduleWaitCycles{0};   // upload cycles spent waiting for the module's answer
+  std::atomic<byte> answerSent{0};        // the last frame written to the box was the answer frame
   std::array<std::string, 8> texts;
   std::array<std::string, 20> texts2;
   std::int64_t elapsedCounter = 0;

@@ -70,12 +70,24 @@ bool markSlot(const std::string& path, std::int64_t slot, bool firstPending) {
   return filejournal::PatchFile(path, {{slot * kSlot, std::string("OVER")}});
 }
 
-// Deletes the file when nothing holds it: no re-send, no running test, an empty queue.
+// True when some whole slot of the file is still to be sent (begins neither "OVER" nor "0000"), or
+// when the file cannot be read (it is then kept).
+bool holdsPending(const std::string& path) {
+  std::string data;
+  if (!fs::isFile(path)) return false;
+  if (!filejournal::ReadRecovered(path, data)) return true;
+  for (std::size_t at = 0; at + kQueueRecordSize <= data.size(); at += kQueueRecordSize)
+    if (!skipped(data.data() + at)) return true;
+  return false;
+}
+
+// Deletes the file when nothing holds it: no re-send, no running test, and no slot of the file left
+// to send. A queue emptied in memory (a module's refusal drops its records) keeps a file that still
+// holds unsent records.
 void deleteWhenDone(Parameter& p, int which) {
   if (p.resendHold.load() != 0 || p.keepQueueFile.load() != 0 || p.testRunning.load() != 0) return;
-  if (!queueOf(p, which).empty()) return;
   std::string& path = pathOf(p, which);
-  if (path.empty()) return;
+  if (path.empty() || holdsPending(path)) return;
   fs::deleteFile(path);
   filejournal::Discard(path);
   path.clear();

@@ -184,11 +184,18 @@ TEST_F(AlarmFixture, ModuleTextsFollowChannelOnesRoute) {
   for (const auto& c : cases) {
     p.link.moduleText.clear();
     p.link.boxText.clear();
-    p.uploadStatus = c.status;
+    p.uploadStatus = c.status < 12 ? c.status : 0;
+    p.boxStatus = c.status >= 12 ? c.status : 0;
     compose(2);
     EXPECT_EQ(p.link.moduleText, c.module) << c.status;
     EXPECT_EQ(p.link.boxText, c.box) << c.status;
   }
+  // Each route keeps its own code: both faults show at once.
+  p.uploadStatus = 5;
+  p.boxStatus = 13;
+  compose(2);
+  EXPECT_EQ(p.link.moduleText, "2#试验内置模块远程传输出现故障！");
+  EXPECT_EQ(p.link.boxText, "2#试验外置模块未登记！");
 }
 
 TEST_F(AlarmFixture, PressureDeviationTexts) {
