@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -31,7 +32,8 @@ void bumpWrapped(std::atomic<int>& c) {
   c.store(v);
 }
 
-bool isFiniteF(double v) { return std::isfinite(v); }
+// Whether a value survives the narrowing to single precision as a finite number.
+bool fitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= std::numeric_limits<float>::max(); }
 
 void parseText(Parameter& p, const std::uint8_t* r) {
   if (r[1] == 'V') return;
@@ -117,7 +119,10 @@ void parseForce(Parameter& p, const std::uint8_t* r) {
     if (area <= 0) area = 1.0;
     load /= area;
   }
-  if (!ok || !isFiniteF(load) || !isFiniteF(pressure) || !isFiniteF(k) || k <= 0) {
+  // The values are judged as they are stored, in single precision: a coefficient that is finite only
+  // in double precision (or too small to stay above 0) gives no usable conversion.
+  if (!ok || !fitsFloat(load) || !fitsFloat(pressure) || !fitsFloat(k) || !(static_cast<float>(k) > 0.0f) ||
+      !std::isfinite(static_cast<float>(load) / static_cast<float>(k))) {
     s.forceConfigError.store(1);
     return;
   }
@@ -335,7 +340,7 @@ void refreshLinkInputs(Parameter& p) {
   int points = 11;
   int g = p.selectedJackGroup.load();
   if (g >= 0 && g < static_cast<int>(p.jackGroups.size()))
-    points = std::clamp(p.jackGroups[static_cast<size_t>(g)].pointCount + 1, 2, 11);
+    points = std::clamp(p.jackGroups[static_cast<size_t>(g)].pointCount, 1, 10) + 1;
   s.ratingPoints.store(points);
   if (!rec.empty() && p.forceSensorType.load() != 0) {
     std::string text = platform::text::format("%.6f", static_cast<double>(s.jackK.load()));

@@ -129,6 +129,30 @@ TEST_F(ReplyFixture, UnusableSensorSettingsKeepTheLoad) {
 }
 
 TEST_F(ReplyFixture, ForceRawOfHighByte0x80IsZero) {
+// Coefficients that are finite in double precision but not in single precision (or that vanish in it)
+// give no conversion: the stored coefficient never becomes infinite or 0.
+TEST_F(ReplyFixture, CoefficientsJudgedInSinglePrecision) {
+  ReplyFields s;
+  s.force = 700;
+  feed(s);
+  p.forceSensorType = 1;
+  p.pressureMethod = 1;
+  p.sensorSetting = 60;
+  p.sensorCoefficient = 1.0e30f;
+  struct Case {
+    float a, b;
+  };
+  for (const Case c : {Case{1.0e30f, 1.0f}, Case{1.0e-30f, 1.0e30f}}) {
+    p.jackCoefficientA = c.a;
+    p.jackCoefficientB = c.b;
+    s.force = 5000;
+    feed(s);
+    EXPECT_EQ(p.link.forceConfigError.load(), 1) << c.a;
+    EXPECT_FLOAT_EQ(p.link.jackK.load(), 1.0f) << c.a;
+    EXPECT_FLOAT_EQ(p.link.measuredLoad.load(), 700.0f) << c.a;
+  }
+}
+
   ReplyFields s;
   ReplyFrame r = makeReply(s);
   r[1] = 0x00;
