@@ -1,35 +1,21 @@
 #include "report/graph.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdint>
 
-namespace {
+#include "report/graph_math.h"
 
-// A double truncated toward zero, clamped to the int range (0 for NaN).
-int truncClamp(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0) return INT_MAX;
-  if (v <= -2147483648.0) return INT_MIN;
-  return static_cast<int>(v);
+using graph_math::clampInt;
+using graph_math::scaled;
+using graph_math::truncClamp;
+
+C2DGraph::C2DGraph() {
+  m_nStepLoad.fill(kNoReading);
+  on(platform::ui::WM_PAINT, [this](platform::ui::Message&) {
+    OnPaint();
+    return platform::ui::LRESULT{0};
+  });
 }
-
-int clampInt(std::int64_t v) {
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return static_cast<int>(v);
-}
-
-// The settlement offset trunc(((span * y) / range) * factor), the product span * y taken whole.
-int scaled(int span, int y, double range, double factor) {
-  const double product = static_cast<double>(static_cast<std::int64_t>(span) * y);
-  if (range == 0.0) return 0;
-  return truncClamp(product / range * factor);
-}
-
-}  // namespace
-
-C2DGraph::C2DGraph() { m_nStepLoad.fill(kNoReading); }
 
 C2DGraph::~C2DGraph() {
   if (m_memDC) m_memDC.reset();

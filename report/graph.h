@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/curvegraph.h"
@@ -18,6 +20,27 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
 
   C2DGraph();
   ~C2DGraph() override;
+
+  // Creates the window as a child of `parent` (none: a top-level window) over `rect` with the caller's
+  // style and id; the class and window names are not used. Returns 1 when the window exists.
+  int Create(const char* className, const char* windowName, std::uint32_t style, const Rect& rect,
+             platform::ui::Window* parent, int id, void* context = nullptr);
+
+  // Painting: the chart is drawn into the persistent back buffer, then copied to the window.
+  void OnPaint();
+  // Draws the whole chart (background, axes, numbers, titles, curves) into the back buffer, which is
+  // made on the first draw with the client size (and made again when that size changes).
+  void DrawAll();
+
+  // The curve plotters, drawing into the back buffer over the axes (nothing without a back buffer).
+  void PlotLoadCurve();       // one panel, kinds 1 and 4
+  void PlotLogLoadCurve();    // one panel, kinds 2 and 5: the loading branch up to the load maximum
+  void PlotTimeCurves();      // one panel, kinds 3 and 6: one labelled chain per load level
+  void PlotLoadCurve2();      // two panels, kind 1
+  void PlotLogLoadCurve2();   // two panels, kind 2
+  void PlotTimeCurves2();     // two panels, kind 3
+  void PlotCycleCurve();      // cyclic lateral chart, kind 1: displacement against time
+  void PlotCycleIncrement();  // cyclic lateral chart, kind 2: displacement increment per load increment
 
   // Add-point operations: append at the tail, then invalidate the whole window once.
   void AddPoint1(int x, int y) override;
@@ -97,5 +120,44 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   float m_fLevelStep = 0.0f;
 
  private:
+  using Mapper = bool (C2DGraph::*)(const Rect&, Point&, const Point&) const;
   bool MapX(const Rect& client, int kind, int x, int& X) const;
+  // Level load of reading `index` in the per-reading table; past its end there is no reading.
+  int StepLoadAt(int index) const;
+  // The level count of the cyclic chart, or 0 when the level step or the load give no usable levels.
+  int CycleLevels() const;
+
+  // Layouts of DrawAll. They sketch lines and texts, which FlushSketch then draws in layers.
+  void DrawOnePanel(const Rect& c);
+  void DrawLinearLoadAxis(const Rect& c, bool upward);
+  void DrawLogAxis(const Rect& c, int axisY, int tickDir, int numberY, bool belowMiddle);
+  void DrawTwoPanels(const Rect& c);
+  void DrawCycleTime(const Rect& c);
+  void DrawCycleIncrement(const Rect& c);
+  void AxisLine(int x1, int y1, int x2, int y2);
+  void GridLine(int x1, int y1, int x2, int y2);
+  void PutText(const Rect& c, int x, int y, const std::string& text, int height = 18);
+  void DrawNumberUnder(const Rect& c, int tickX, int y, const std::string& text);
+  void DrawNumberBeside(const Rect& c, int y, const std::string& text, bool cyclic);
+  int TextWidth(const std::string& text, int height) const;
+  void FlushSketch(platform::ui::DC& dc, const Rect& c);
+  // A free place for a curve label near `at`: clear of the texts drawn so far and inside the window.
+  Point LabelSpot(platform::ui::DC& dc, const Rect& c, Point at, const std::string& text) const;
+
+  struct Sketch {
+    struct Text {
+      Point at;
+      std::string text;
+      int height;
+    };
+    std::vector<std::pair<Point, Point>> grid, axes;
+    std::vector<Text> texts;
+  };
+  Sketch m_sketch;
+  std::vector<Rect> m_textBoxes;  // where the texts of the last draw went
+
+  // Plotting of one list.
+  void PlotLoadList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map, bool toLoadMax);
+  void PlotTimeList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map);
+  void Marker(platform::ui::DC& dc, const Point& at);
 };
