@@ -141,8 +141,8 @@ ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, con
   for (int k = 0; k < static_cast<int>(p.standards.size()); ++k) p.ParameterList.set(130 + k, 1.0f);
 
   // 9. Rotating frame values.
-  p.rotatingValue1 = static_cast<int>(p.ParameterList.item(100) + 0.5f);
-  p.rotatingValue2 = static_cast<int>(p.ParameterList.item(101) + 0.5f);
+  p.rotatingValue1 = frontend::toIntSaturated(p.ParameterList.item(100) + 0.5f);
+  p.rotatingValue2 = frontend::toIntSaturated(p.ParameterList.item(101) + 0.5f);
 
   // 10. The test file of the running test, or header records from the settings.
   bool loaded = false;

@@ -189,7 +189,7 @@ void FrontEndLink::ComposeAlarmText(int n) {
   }
 
   // Upload modules (route of channel 1).
-  const int route = static_cast<int>(c1.ParameterList.item(56));
+  const int route = toIntSaturated(c1.ParameterList.item(56));
   const int status = p.uploadStatus.load();
   const int boxStatus = p.boxStatus.load();
   if (route == 0 || route == 3) {

@@ -100,7 +100,7 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   s.reloadCounter = 1;
 
   // Queue files with nothing left to send go (the routine deletes an emptied file of an idle channel).
-  const int routeCode = static_cast<int>(route() + 0.5f);
+  const int routeCode = toIntSaturated(route() + 0.5f);
   std::int64_t none = QueueRecord::kNoSlot;
   if (routeCode == 0 || routeCode == 3) JDQFile::WriteQueueFile(name, 1, 0, p, &none);
   if (routeCode == 2 || routeCode == 3) JDQFile::WriteQueueFile(name, 1, 1, p, &none);

@@ -154,7 +154,7 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
 
   // 7. Status bytes.
   const EventBytes events = TakeEventBytes(p, true);
-  const int routeCode = static_cast<int>(route() + 0.5f);
+  const int routeCode = toIntSaturated(route() + 0.5f);
   std::memset(r.tail2, 0, sizeof r.tail2);
   PutStatusBytes(p, r, events, routeCode);
   r.tail2[5] = static_cast<char>(s.lateReading != 0 ? 1 : 0);
@@ -222,7 +222,7 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
 }
 
 void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
-  const int routeCode = static_cast<int>(route() + 0.5f);
+  const int routeCode = toIntSaturated(route() + 0.5f);
   if (routeCode != 0 && routeCode != 2 && routeCode != 3) return;
   const ProcedureState& s = p.procedure;
   UploadRecordInput in = UploadInputFromChannel(p);

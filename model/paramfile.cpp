@@ -14,7 +14,9 @@
 // loss at any moment leaves the old or the new file, never a torn one, and the file is always exactly
 // 820 bytes after a save. With an SD card folder the primary lies on the card and a second copy in the
 // program folder; a primary that fails its checksum (or is too short to be any layout) is never used and
-// the copy is tried instead.
+// the copy is tried instead. A file of a layout without a checksum counts as damaged too when its texts
+// do not decode or its items are not finite.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -88,10 +90,11 @@ float getFloat(const byte* p) {
 enum class Check { Good, Damaged, Missing };
 
 // Reads the first bytes of a file (as many as the largest layout holds) and its length. Missing when
-// it cannot be opened; Damaged when it opened but could not be read.
+// there is no such entry; Damaged when one is there (a file, or a folder in its place) but cannot be
+// read.
 Check readParameterFile(const std::string& path, std::vector<byte>& out, std::size_t& length) {
   platform::fs::File f;
-  if (!f.open(path, platform::fs::File::Read)) return Check::Missing;
+  if (!f.open(path, platform::fs::File::Read)) return platform::fs::exists(path) ? Check::Damaged : Check::Missing;
   const long long len = f.length();
   if (len < 0) return Check::Damaged;
   length = static_cast<std::size_t>(len);
@@ -105,6 +108,32 @@ bool crcMatches(const std::vector<byte>& data) {
   byte crc[2] = {0, 0};
   JDQFile::CRC16(data.data(), kCrcOffset, crc);
   return crc[0] == data[kCrcOffset] && crc[1] == data[kCrcOffset + 1];
+}
+
+// Whether a text field holds UTF-16 up to its terminator (or its end): every surrogate is paired.
+bool decodes(const byte* field, std::size_t bytes) {
+  bool high = false;  // the previous unit was a high surrogate
+  for (std::size_t at = 0; at + 1 < bytes; at += 2) {
+    const unsigned u = field[at] | (static_cast<unsigned>(field[at + 1]) << 8);
+    if (u == 0) break;
+    const bool isHigh = u >= 0xD800 && u <= 0xDBFF;
+    const bool isLow = u >= 0xDC00 && u <= 0xDFFF;
+    if (high != isLow) return false;
+    high = isHigh;
+  }
+  return !high;
+}
+
+// A file without a checksum is judged by what it holds: texts that decode and finite items.
+bool plausible(const Layout& l, const std::vector<byte>& data) {
+  std::size_t at = 0;
+  for (std::size_t bytes : {l.pathBytes, l.serialBytes, l.externalBytes, l.labelBytes}) {
+    if (bytes != 0 && !decodes(&data[at], bytes)) return false;
+    at += bytes;
+  }
+  for (int k = 0; k < l.floatItems; ++k, at += 4)
+    if (!std::isfinite(getFloat(&data[at]))) return false;
+  return true;
 }
 
 void applyLayout(const Layout& l, const std::vector<byte>& data, std::string& path, Parameter& p) {
@@ -152,6 +181,8 @@ Check readCandidate(const std::string& path, std::vector<byte>& data, const Layo
   if (length == kFileSize) {
     checked = true;
     if (!crcMatches(data)) return Check::Damaged;
+  } else if (!plausible(*layout, data)) {
+    return Check::Damaged;
   }
   return Check::Good;
 }

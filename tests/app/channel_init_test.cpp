@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include "app/channel_init.h"
 #include "fixture.h"
@@ -98,6 +99,23 @@ TEST_F(ChannelInit, StoredFileGivesItsSettingsBackAndOffersEveryStandardAgain) {
   EXPECT_EQ(p.paused.load(), 1);
   EXPECT_EQ(p.sdCopyPath, "\\Storage_Card\\");
   EXPECT_TRUE(fsys::exists(root_ / "DISK" / "krv7181.ini"));
+}
+
+// Items of the file that no int can hold give the nearest int, not whatever the conversion makes.
+TEST_F(ChannelInit, HugeRotatingValuesAreSaturated) {
+  fsys::create_directories(root_ / "nandflash");
+  {
+    Parameter src;
+    defaultChannel(src, "1", 1);
+    src.ParameterList.set(100, 1.0e30f);
+    src.ParameterList.set(101, -1.0e30f);
+    src.ParameterList.set(56, 1.0e30f);
+    ASSERT_EQ(JDQFile::SaveParameterFile("", "1", src), 1);
+  }
+  Parameter p;
+  InitChannelRecord(p, "1", p);
+  EXPECT_EQ(p.rotatingValue1.load(), std::numeric_limits<int>::max());
+  EXPECT_EQ(p.rotatingValue2.load(), std::numeric_limits<int>::min());
 }
 
 TEST_F(ChannelInit, DamagedParameterFileIsReportedAndReplacedByTheDefaults) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -342,4 +343,41 @@ TEST_F(ParameterFile, SaveCutAtEveryStepLeavesEachCopyOldOrNew) {
     ASSERT_EQ(load(q), 1) << "cut " << cut;
   }
   EXPECT_GT(cut, 1640);  // two copies of 820 bytes each were cut at every byte
+}
+
+// Files without a checksum (the older layouts and any longer file) are judged by what they hold: a
+// path that does not decode or an item that is not finite makes them damaged, as a bad checksum does.
+// So is an entry that is there but cannot be read, such as a folder in the file's place.
+TEST_F(ParameterFile, UncheckedFilesThatCannotBeTrueAreDamaged) {
+  fillKnown(p);
+  ASSERT_EQ(save(), 1);
+  const std::string good = readAll(nand);
+  std::string badPath = good + std::string(80, '\0');
+  badPath[4] = '\x00';
+  badPath[5] = '\xD8';  // a high surrogate followed by a plain unit
+  std::string infinite = good + std::string(80, '\0');
+  const float inf = std::numeric_limits<float>::infinity();
+  std::memcpy(&infinite[250 + 4 * 7], &inf, 4);
+  std::string old1000(1000, '\0');
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  std::memcpy(&old1000[200 + 4 * 3], &nan, 4);
+  std::string random1000(1000, '\0');
+  unsigned seed = 12345;
+  for (char& c : random1000) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 16);
+  }
+  for (const std::string* bytes : {&badPath, &infinite, &old1000, &random1000}) {
+    writeAll(nand, *bytes);
+    Parameter q;
+    EXPECT_EQ(load(q), 0);
+    EXPECT_EQ(q.configCheck, 4);
+    EXPECT_EQ(q.ParameterList.count(), 0);
+    EXPECT_EQ(readAll(nand), *bytes);
+  }
+  ASSERT_TRUE(platform::fs::deleteFile(nand));
+  ASSERT_TRUE(platform::fs::createFolder(nand));
+  Parameter q;
+  EXPECT_EQ(load(q), 0);
+  EXPECT_EQ(q.configCheck, 4);
 }
