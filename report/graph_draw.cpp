@@ -111,7 +111,7 @@ void C2DGraph::FlushSketch(ui::DC& dc, const Rect& c) {
     const int ascent = dc.font().ascent();
     const int x = std::max(c.left, std::min(t.at.x, c.right - size.cx));
     // The part below the baseline may pass the bottom edge: digits and letters end on it.
-    const int y = std::max(c.top, std::min(t.at.y, c.bottom - ascent - 1));
+    const int y = std::max(c.top, std::min(t.at.y, c.bottom - ascent));
     dc.extTextOut(x, y, ui::ETO_CLIPPED, nullptr, t.text);
     m_textBoxes.push_back({x, y, x + size.cx, y + size.cy});
   }
@@ -320,7 +320,7 @@ void C2DGraph::DrawLinearLoadAxis(const Rect& c, bool upward) {
 
 // The decades of a logarithmic load or time axis on the line axisY, ticks going down (tickDir 1) or up
 // (-1) from it, numbers at numberY (on the middle line of two panels, the 1 goes right of the vertical
-// axis that crosses it). Ticks sit where the mapping puts their values.
+// axis and the ticks that cross it there). Ticks sit where the mapping puts their values.
 void C2DGraph::DrawLogAxis(const Rect& c, int axisY, int tickDir, int numberY, bool belowMiddle) {
   const int kind = m_nCurveKind;
   const bool load = kind == 2 || kind == 5;
@@ -331,7 +331,7 @@ void C2DGraph::DrawLogAxis(const Rect& c, int axisY, int tickDir, int numberY, b
     int x = c.left + 40;
     MapX(c, kind, decadeValue, x);
     if (d >= 1) AxisLine(x, axisY, x, axisY + 8 * tickDir);
-    if (d == 0 && belowMiddle) PutText(c, x + 2, numberY, "1");  // right of the vertical axis
+    if (d == 0 && belowMiddle) PutText(c, x + 9, numberY, "1");  // right of the vertical axis and its ticks
     else DrawNumberUnder(c, x, numberY, std::to_string(decadeValue));
     if (d < decades) {
       for (int k = 1; k <= 9; ++k) {

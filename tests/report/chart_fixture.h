@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -184,11 +185,19 @@ class ChartTest : public ::testing::Test {
     return *graph_;
   }
 
-  // The graph as it shows on the screen after a repaint.
-  ui::Bitmap paint() { return ui::renderWindow(*graph_); }
+  // The graph as it shows on the screen after a repaint (saved into CHART_DEBUG_DIR when set).
+  ui::Bitmap paint() {
+    ui::Bitmap b = ui::renderWindow(*graph_);
+    if (const char* dir = std::getenv("CHART_DEBUG_DIR")) {
+      const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+      b.savePng(std::filesystem::path(dir) / (std::string(info->name()) + "_" + std::to_string(++painted_) + ".png"));
+    }
+    return b;
+  }
 
   ui::Window host_;
   std::unique_ptr<C2DGraph> graph_;
+  int painted_ = 0;
 };
 
 }  // namespace chart_fixture
