@@ -214,7 +214,10 @@ void parseDisplacements(Parameter& p, const std::uint8_t* r) {
       s.stuck[c].store(f.filterCount >= 60 ? 1 : 0);
     }
     s.displacement[c].store(static_cast<float>((accepted - zero + off) * dir));
-    s.nearRange[c].store(rangeLimit > 0 && static_cast<double>(n) * dir > rangeLimit * 100.0 ? 1 : 0);
+    // The reading in millimetres (n counts thousandths for the thousandths standards) against the
+    // range limit in millimetres.
+    const double mm = static_cast<double>(n) / (thousandths ? 1000.0 : 100.0);
+    s.nearRange[c].store(rangeLimit > 0 && mm * dir > rangeLimit ? 1 : 0);
   }
 
   auto mean = [&](std::initializer_list<int> chans, std::atomic<float>& out) {
@@ -342,7 +345,10 @@ void refreshLinkInputs(Parameter& p) {
   if (g >= 0 && g < static_cast<int>(p.jackGroups.size()))
     points = std::clamp(p.jackGroups[static_cast<size_t>(g)].pointCount, 1, 10) + 1;
   s.ratingPoints.store(points);
-  if (!rec.empty() && p.forceSensorType.load() != 0) {
+  // The load coefficient goes into header record 0 for every sensor whose load the parser derives: a
+  // load cell, and an oil-pressure sensor with jack coefficients or a regression.
+  const int method = p.pressureMethod.load();
+  if (!rec.empty() && (p.forceSensorType.load() == 0 || method == 1 || method == 3)) {
     std::string text = platform::text::format("%.6f", static_cast<double>(s.jackK.load()));
     platform::text::putGbkField(reinterpret_cast<std::uint8_t*>(p.testRecords[0].text2), sizeof(TestRecord::text2),
                                 text);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "frontend/reply.h"
+#include "model/restore.h"
 #include "helpers.h"
 
 using namespace frontend;
@@ -128,7 +129,6 @@ TEST_F(ReplyFixture, UnusableSensorSettingsKeepTheLoad) {
   EXPECT_FLOAT_EQ(p.link.measuredLoad.load(), 700.0f);
 }
 
-TEST_F(ReplyFixture, ForceRawOfHighByte0x80IsZero) {
 // Coefficients that are finite in double precision but not in single precision (or that vanish in it)
 // give no conversion: the stored coefficient never becomes infinite or 0.
 TEST_F(ReplyFixture, CoefficientsJudgedInSinglePrecision) {
@@ -153,6 +153,7 @@ TEST_F(ReplyFixture, CoefficientsJudgedInSinglePrecision) {
   }
 }
 
+TEST_F(ReplyFixture, ForceRawOfHighByte0x80IsZero) {
   ReplyFields s;
   ReplyFrame r = makeReply(s);
   r[1] = 0x00;
@@ -189,6 +190,34 @@ TEST_F(ReplyFixture, DisplacementsScaleDirectionZeroAndOffChannels) {
   feed(s);
   EXPECT_NEAR(p.link.displacement[0].load(), 1.008, 1e-4);
   EXPECT_EQ(p.link.rawHundredths[0].load(), 1008);
+}
+
+// The near-range flag compares the reading in millimetres with the range limit in millimetres, for
+// the standards that count thousandths as for the others.
+TEST_F(ReplyFixture, NearRangeInMillimetresForEveryStandard) {
+  struct Case {
+    int standard;
+    int counts;  // 0.01 mm each (0.001 mm for the thousandths standards)
+    int direction;
+    bool near;
+  } cases[] = {
+      {1, 350, 1, false}, {1, 450, 1, true}, {1, -450, -1, true}, {1, 450, -1, false},
+      {3, 3500, 1, false}, {3, 4500, 1, true}, {119, 3900, 1, false}, {119, 4100, 1, true},
+      {58, -4500, -1, true},
+  };
+  p.ParameterList.set(85, 2.0f);
+  p.protection3 = 4.0f;  // range limit, mm
+  for (const Case& c : cases) {
+    p.standardCode = c.standard;
+    p.sensorTableC[1] = c.direction;
+    ReplyFields s;
+    s.gauges[0] = c.counts;
+    feed(s);
+    EXPECT_EQ(p.link.nearRange[0].load(), c.near ? 1 : 0) << c.standard << " " << c.counts << " " << c.direction;
+  }
+  p.protection3 = 0.0f;  // no limit
+  feed(ReplyFields{});
+  EXPECT_EQ(p.link.nearRange[0].load(), 0);
 }
 
 TEST_F(ReplyFixture, GroupsExchangedByItem98) {
@@ -317,4 +346,35 @@ TEST(LinkInputs, GaugeFlagsFromHeaderRecordsAndCoefficientText) {
   EXPECT_EQ(p.link.gaugeOn[4].load(), 1);
   EXPECT_EQ(p.link.gaugeOn[5].load(), 0);
   EXPECT_STREQ(p.testRecords[0].text2, "26.666666");
+}
+
+// A load cell's coefficient goes into header record 0 as an oil-pressure sensor's does, and a restore
+// of the test's settings reads it back.
+TEST(LinkInputs, LoadCellCoefficientInHeaderRecordZeroAndItsRestore) {
+  Parameter p;
+  p.ParameterList.extendWithDefaults();
+  p.testRecords.resize(kHeaderRecordCount);
+  setUpChannel(p, "1", "1");
+  p.forceSensorType = 0;
+  p.sensorCoefficient = 2.5f;
+  p.jackSetting = 2;
+  p.link.goodCount = 3;
+  ReplyFields s;
+  s.force = 500;
+  parseReply(p, makeReply(s).data());
+  EXPECT_FLOAT_EQ(p.link.jackK.load(), 1.25f);
+  EXPECT_FLOAT_EQ(p.link.measuredLoad.load(), 400.0f);
+  refreshLinkInputs(p);
+  EXPECT_STREQ(p.testRecords[0].text2, "1.250000");
+  Parameter restored;
+  restored.ParameterList.extendWithDefaults();
+  JDQFile::RestoreSettingsFromHeader(restored, p.testRecords);
+  EXPECT_FLOAT_EQ(restored.headerFloat0, 1.25f);
+
+  // A pressure method that derives no load (rating data) leaves the record as it was.
+  p.forceSensorType = 1;
+  p.pressureMethod = 2;
+  p.link.jackK = 7.0f;
+  refreshLinkInputs(p);
+  EXPECT_STREQ(p.testRecords[0].text2, "1.250000");
 }
