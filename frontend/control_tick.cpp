@@ -179,7 +179,6 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
   }
   if (p.link.goodCount.load() <= 3) return 0;
 
-  lateReadingCheck(p, name);
   if (p.testRunning.load() == 1) phaseWork(p, name);
 
   // Pump stop at zero load (single oil circuit: the operator lets the pressure off by hand).
@@ -192,20 +191,34 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
   return 0;
 }
 
-bool ChannelProcedure::due(const Parameter& p) const {
+// A reading is due in the ten seconds from its time on. One whose window has passed (the main loop
+// was held up: a slow card, a long question, a pause) is taken at the first tick after it, marked late,
+// once the link has been up long enough to trust the readings.
+ChannelProcedure::Slot ChannelProcedure::slotState(const Parameter& p) const {
   const std::int64_t now = clk::toSeconds(p.localTime);
   const std::int64_t at = p.procedure.nextReadingAt;
-  return now >= at && now <= at + 10;
+  if (now < at) return Slot::NotYet;
+  if (now <= at + 10) return Slot::Due;
+  if (p.link.goodCount.load() < 30) return Slot::NotYet;
+  if (p.nextReadingText.empty() || p.nextReadingText == kNoReadingText) return Slot::NotYet;
+  return Slot::Late;
 }
 
-void ChannelProcedure::scheduleIn(Parameter& p, int seconds) {
+// The next reading at absolute time `at` (seconds): the absolute time, its time of day and its text.
+void ChannelProcedure::scheduleAt(Parameter& p, std::int64_t at) {
   ProcedureState& s = p.procedure;
-  s.nextReadingAt = clk::toSeconds(p.localTime) + seconds;
-  const std::int64_t day = (static_cast<std::int64_t>(secondsOfDay(p.localTime)) + seconds) % 86400;
-  p.nextReadingSeconds = static_cast<int>(day < 0 ? day + 86400 : day);
+  s.nextReadingAt = at;
+  p.nextReadingSeconds = secondsOfDay(clk::fromSeconds(at));
   p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
   // The absolute time goes into the running state of the header records with the test.
   p.elapsedCounter = s.nextReadingAt;
+}
+
+// The next reading `seconds` after the one whose time has just come: the schedule counts from the
+// reading's own time, not from the tick that took it, so a reading taken late or a few seconds into
+// its window moves none of the later ones.
+void ChannelProcedure::scheduleNext(Parameter& p, int seconds) {
+  scheduleAt(p, p.procedure.nextReadingAt + seconds);
 }
 
 void ChannelProcedure::scheduleHolding(Parameter& p) {
@@ -214,66 +227,62 @@ void ChannelProcedure::scheduleHolding(Parameter& p) {
   int seconds = loadingMinutes(p, s.readingIndex + 1) * 60;
   if (p.standardCode.load() == 53 && atMaximum(p))
     seconds = s.readingIndex <= 2 ? 600 : s.readingIndex <= 4 ? 900 : 1800;
-  scheduleIn(p, seconds);
+  scheduleNext(p, seconds);
 }
 
-bool ChannelProcedure::scheduleUnloading(Parameter& p, bool lateRules) {
+bool ChannelProcedure::scheduleUnloading(Parameter& p) {
   ProcedureState& s = p.procedure;
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();
-  if (!lateRules) {
-    if (code == 14 && target == 0.0f && unloadingMinutes(p, s.readingIndex + 1) == 660) {
-      s.readingIndex = std::min(s.readingIndex + 1, 6);
-      scheduleIn(p, unloadingMinutes(p, s.readingIndex + 1) * 60);
-      return false;
+  if (code == 14 && target == 0.0f && unloadingMinutes(p, s.readingIndex + 1) == 660) {
+    s.readingIndex = std::min(s.readingIndex + 1, 6);
+    scheduleNext(p, unloadingMinutes(p, s.readingIndex + 1) * 60);
+    return false;
+  }
+  if (code == 48 && target == 0.0f) {
+    const int before = s.readingIndex;
+    s.readingIndex = before + 1;
+    int minutes;
+    if (s.readingIndex > 6) {
+      s.readingIndex = 6;
+      minutes = unloadingMinutes(p, 7);
+    } else {
+      minutes = unloadingMinutes(p, s.readingIndex + 1);
     }
-    if (code == 48 && target == 0.0f) {
-      const int before = s.readingIndex;
-      s.readingIndex = before + 1;
-      int minutes;
-      if (s.readingIndex > 6) {
-        s.readingIndex = 6;
-        minutes = unloadingMinutes(p, 7);
-      } else {
-        minutes = unloadingMinutes(p, s.readingIndex + 1);
-      }
-      const bool doubled = (before == 1 || before == 2) && p.criterionMode2.load() == 0;
-      scheduleIn(p, minutes * (doubled ? 120 : 60));
-      return true;
-    }
+    const bool doubled = (before == 1 || before == 2) && p.criterionMode2.load() == 0;
+    scheduleNext(p, minutes * (doubled ? 120 : 60));
+    return true;
   }
   if ((code == 89 || code == 90) && !(target > 0.0f)) {
-    scheduleIn(p, 1800);
+    scheduleNext(p, 1800);
     return true;
   }
   if (code == 77 && !(target > 0.0f)) {
-    scheduleIn(p, 600);
+    scheduleNext(p, 600);
     return true;
   }
   s.readingIndex = std::min(s.readingIndex + 1, 6);
   const int minutes = unloadingMinutes(p, s.readingIndex + 1);
-  scheduleIn(p, minutes * 60 + (code == 14 && minutes == 660 ? 20 : 0));
+  scheduleNext(p, minutes * 60 + (code == 14 && minutes == 660 ? 20 : 0));
   return true;
 }
 
-bool ChannelProcedure::sampleSecond(Parameter& p, bool lateCheck, bool* minute) {
+void ChannelProcedure::sampleSecond(Parameter& p) {
   ProcedureState& s = p.procedure;
-  if (minute) *minute = false;
   s.thisTick = p.localTime;
   const std::int64_t diff = clk::toSeconds(s.thisTick) - clk::toSeconds(s.previousSample);
   if (s.clockJump != 0) {
     p.exportRecords.clear();
     s.sampleCounter = 0;
     // Sampling starts again in step with the next reading, or at once when that reading is already
-    // overdue (there is nothing to align to, and the catch-up needs the samples).
+    // overdue (there is nothing to align to).
     const std::int64_t ahead = s.nextReadingAt - clk::toSeconds(s.thisTick);
     if ((ahead > 59 && s.thisTick.second == p.nextReadingSeconds % 60) || ahead < 0) {
       s.clockJump = 0;
       s.previousSample = s.thisTick;
     }
-    return false;
+    return;
   }
-  bool sampled = false;
   if (diff == 1 || diff == -1) {
     const LinkState& l = p.link;
     TestRecord a = JDQFile::BlankTestRecord();
@@ -296,64 +305,12 @@ bool ChannelProcedure::sampleSecond(Parameter& p, bool lateCheck, bool* minute) 
       if (ch_[0]->procedure.textExport == 1) AppendTextExport(p);
       s.sampleCounter = 0;
       p.exportRecords.clear();
-      if (lateCheck) {
-        s.clockJump = 0;
-      } else {
-        p.minuteUpload.store(1);
-      }
-      if (minute) *minute = true;
+      p.minuteUpload.store(1);
     }
-    sampled = true;
   } else if (diff != 0) {
     s.clockJump = 1;
   }
   s.previousSample = s.thisTick;
-  return sampled;
-}
-
-void ChannelProcedure::lateReadingCheck(Parameter& p, const std::string& name) {
-  ProcedureState& s = p.procedure;
-  const std::int64_t now = clk::toSeconds(p.localTime);
-  if (!(now > s.nextReadingAt + 11)) return;
-  if (p.link.goodCount.load() < 30) return;
-  if (p.nextReadingText.empty() || p.nextReadingText == kNoReadingText) return;
-  const int phase = p.loadingPhase.load();
-  const int code = p.standardCode.load();
-  if (phase == 3) {
-    if (isCyclic(code) || s.catchUpTaken != 0) return;
-    s.scheduleBreak = 1;
-    s.lateReading = 1;
-    s.catchUpTaken = 1;
-    // The schedule goes on from the caught-up reading, so a re-loading that lasts does not stop the
-    // level's readings (and its stability judgement) for good.
-    scheduleHolding(p);
-    RecordReading(p, name);
-    s.overdue = 0;
-    s.scheduleBreak = 1;
-    return;
-  }
-  if (phase != 2 && phase < 6) return;
-  ++s.overdue;
-  bool minute = false;
-  sampleSecond(p, true, &minute);
-  if (!minute) return;
-  s.catchUpTaken = 0;
-  s.overdue = 0;
-  if (phase == 2) {
-    scheduleHolding(p);
-  } else {
-    scheduleUnloading(p, true);
-  }
-  RecordReading(p, name);
-  if (isCyclic(code)) {
-    if (phase == 2) {
-      unloadingPrompt(p, name);
-    } else {
-      reloadingPrompt(p, name, true);
-    }
-  } else if (phase >= 6) {
-    CheckCycleEnd(p, name);
-  }
 }
 
 void ChannelProcedure::phaseWork(Parameter& p, const std::string& name) {
@@ -406,57 +363,52 @@ void ChannelProcedure::levelStart(Parameter& p, const std::string& name) {
   s.catchUpTaken = 0;
 }
 
-// The level's schedule starts when its load is reached; no reading is taken then. The level's step
-// record (taken when the level began) stands for time 0 and the first reading follows after the
-// first interval, so the time of every reading within its level is the time the schedule gives it.
-void ChannelProcedure::readingClockStart(Parameter& p, const std::string&) {
+// The level's schedule starts at the tick at which its load is reached, with that tick's time: the
+// reading taken then is the level's time 0 (the settlement at the load's application), and the
+// schedule's readings follow at their minutes from it. The cyclic lateral standards take no reading
+// then.
+void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) {
   ProcedureState& s = p.procedure;
   const int phase = p.loadingPhase.load();
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();
-  auto startSchedule = [&](int seconds) {
-    s.levelClockAt = clk::toSeconds(p.localTime);
-    s.readingIndex = 0;
-    scheduleIn(p, seconds);
-    p.timeText = p.nextReadingText;
-    s.readingClock = 0;
-    s.useTarget = 0;
-    if (isCyclic(code)) return;
-    // The per-second sampling counts its minutes from the start of the schedule, as from a reading.
-    s.previousSample = p.localTime;
-    s.thisTick = p.localTime;
-    s.clockJump = 0;
-    s.sampleCounter = 0;
-    p.exportRecords.clear();
-  };
+  int seconds;
   if (phase == 2 || phase == 3) {
-    if (isCyclic(code)) {
-      startSchedule(loadingMinutes(p, 1) * 60);
-      return;
-    }
-    // Sampling stood still since the level start: it starts here, and the level's schedule starts
-    // on the next tick that samples.
-    const std::int64_t since = clk::toSeconds(p.localTime) - clk::toSeconds(s.previousSample);
-    if (s.clockJump != 0 || since > 1 || since < -1) {
-      s.clockJump = 0;
-      s.previousSample = p.localTime;
-      return;
-    }
-    if (!sampleSecond(p, false, nullptr)) return;
-    startSchedule(code == 53 && atMaximum(p) ? 600 : loadingMinutes(p, 1) * 60);
-    return;
-  }
-  if (phase >= 6) {
-    int seconds = unloadingMinutes(p, 1) * 60;
+    seconds = !isCyclic(code) && code == 53 && atMaximum(p) ? 600 : loadingMinutes(p, 1) * 60;
+  } else if (phase >= 6) {
+    seconds = unloadingMinutes(p, 1) * 60;
     if ((code == 89 || code == 90) && !(target > 0.0f)) seconds = 1800;
     if (code == 77 && !(target > 0.0f)) seconds = 600;
-    startSchedule(seconds);
+  } else {
+    return;
   }
+  const std::int64_t now = clk::toSeconds(p.localTime);
+  s.levelClockAt = now;
+  s.readingIndex = 0;
+  scheduleAt(p, now + seconds);
+  p.timeText = p.nextReadingText;
+  if (isCyclic(code)) {
+    s.readingClock = 0;
+    s.useTarget = 0;
+    return;
+  }
+  RecordReading(p, name);
+}
+
+// A reading whose window has passed is the scheduled reading taken late: it takes its place in the
+// schedule (the later readings keep their minutes) and carries the schedule-break and late marks.
+void ChannelProcedure::markLate(Parameter& p) {
+  ProcedureState& s = p.procedure;
+  s.scheduleBreak = 1;
+  s.lateReading = 1;
+  s.catchUpTaken = 1;
 }
 
 void ChannelProcedure::holdingReadings(Parameter& p, const std::string& name) {
-  sampleSecond(p, false, nullptr);
-  if (!due(p)) return;
+  sampleSecond(p);
+  const Slot slot = slotState(p);
+  if (slot == Slot::NotYet) return;
+  if (slot == Slot::Late) markLate(p);
   scheduleHolding(p);
   RecordReading(p, name);
   if (isCyclic(p.standardCode.load())) {
@@ -598,13 +550,15 @@ void ChannelProcedure::unloadingStep(Parameter& p) {
 }
 
 void ChannelProcedure::unloadingReadings(Parameter& p, const std::string& name) {
-  sampleSecond(p, false, nullptr);
-  if (!due(p)) return;
-  const bool followUp = scheduleUnloading(p, false);
+  sampleSecond(p);
+  const Slot slot = slotState(p);
+  if (slot == Slot::NotYet) return;
+  if (slot == Slot::Late) markLate(p);
+  const bool followUp = scheduleUnloading(p);
   RecordReading(p, name);
   if (!followUp) return;
   if (isCyclic(p.standardCode.load())) {
-    reloadingPrompt(p, name, false);
+    reloadingPrompt(p, name, slot == Slot::Late);
   } else {
     CheckCycleEnd(p, name);
   }

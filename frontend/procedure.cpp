@@ -162,8 +162,10 @@ void ChannelProcedure::CheckCycleEnd(Parameter& p, const std::string& name) {
   const float target = p.controlLoad.load();
   const float step = p.stepLoad2.load();
 
-  // Time number of the last reading, and value 16 of it and of the reading three before it.
-  const int last = p.readingCount - 1;
+  // Time number of the last reading, and value 16 of it and of the reading three before it, at their
+  // rebuilt positions (a reading left out of the rebuild takes none), as the stability judgement
+  // reads them.
+  const int last = p.readingIndex - 1;
   const std::vector<TestRecord>& r = p.testRecords;
   const bool haveLast = last >= 0 && static_cast<std::size_t>(last) < r.size();
   const int minutes = haveLast ? timeNumber(r[static_cast<std::size_t>(last)]) : 0;
@@ -269,6 +271,18 @@ void ChannelProcedure::ResumeFromRunningState(Parameter& p) {
   s.catchUpTaken = p.runSwitch1 != 0 ? 1 : 0;
   s.waitingAfterStable = p.runSwitch2 != 0 ? 1 : 0;
   s.nextReadingAt = p.elapsedCounter;
+  if (s.levelClockAt <= 0 || s.levelClockAt > s.nextReadingAt) {
+    // A file of an older build keeps no time 0 of the level: it lies as many minutes before the next
+    // reading as the schedule puts between them (the last reading's minutes and the next interval).
+    const int last = p.readingIndex - 1;
+    const int minutes = last >= 0 && static_cast<std::size_t>(last) < p.testRecords.size()
+                            ? timeNumber(p.testRecords[static_cast<std::size_t>(last)])
+                            : 0;
+    const int k = std::clamp(s.readingIndex + 1, 1, 7);
+    const int phase = p.loadingPhase.load();
+    const int next = p.levelMinutes[static_cast<std::size_t>(phase >= 5 ? 6 + k : k - 1)];
+    s.levelClockAt = s.nextReadingAt - 60 * static_cast<std::int64_t>(std::max(0, minutes) + std::max(1, next));
+  }
   p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
   std::lock_guard<std::mutex> lock(p.loadLock);
   p.previousLoad.store(p.runValue);

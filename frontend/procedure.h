@@ -18,6 +18,11 @@ namespace frontend {
 inline constexpr const char* kNoReadingText = "— : — : —";
 inline constexpr const char* kNoValueText = "— —";
 
+// Status byte 5 of a reading of the schedule that was taken late, in its own place of the schedule.
+// Bit 0 of that byte marks a reading outside the schedule, which the rebuild of the readings leaves
+// out; a late reading of the schedule keeps its place, so it is marked with the next bit instead.
+inline constexpr char kLateInItsPlace = 2;
+
 class ChannelProcedure {
  public:
   // The three channel records (channel 1 holds the system-wide values), the main window, and the
@@ -75,7 +80,6 @@ class ChannelProcedure {
 
   // Control tick pieces.
   void takeNewLevel(Parameter& p);
-  void lateReadingCheck(Parameter& p, const std::string& name);
   void phaseWork(Parameter& p, const std::string& name);
   void levelStart(Parameter& p, const std::string& name);
   void readingClockStart(Parameter& p, const std::string& name);
@@ -84,14 +88,18 @@ class ChannelProcedure {
   void unloadingStep(Parameter& p);
   void unloadingReadings(Parameter& p, const std::string& name);
   void minuteUpload(Parameter& p);
-  // Per-second sampling; true when a sample was taken. *minute tells that it completed a minute.
-  bool sampleSecond(Parameter& p, bool lateCheck, bool* minute);
-  bool due(const Parameter& p) const;
-  void scheduleIn(Parameter& p, int seconds);
+  // Per-second sampling for the text export and the minute upload.
+  void sampleSecond(Parameter& p);
+  // Where the tick stands to the next reading: before its time, inside its window, or past it.
+  enum class Slot { NotYet, Due, Late };
+  Slot slotState(const Parameter& p) const;
+  void markLate(Parameter& p);
+  void scheduleAt(Parameter& p, std::int64_t at);
+  void scheduleNext(Parameter& p, int seconds);
   void scheduleHolding(Parameter& p);
-  // Unloading rules of a due reading; `lateRules` keeps to rules 3 and 4. Returns false for the rule
-  // that takes its reading without a follow-up.
-  bool scheduleUnloading(Parameter& p, bool lateRules);
+  // Unloading rules of a reading whose time has come. Returns false for the rule that takes its
+  // reading without a follow-up.
+  bool scheduleUnloading(Parameter& p);
   void maximumLoadPrompt(Parameter& p, const std::string& name, int kind);
   void unloadingPrompt(Parameter& p, const std::string& name);
   void reloadingPrompt(Parameter& p, const std::string& name, bool late);

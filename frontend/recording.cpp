@@ -157,7 +157,7 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   const int routeCode = toIntSaturated(route() + 0.5f);
   std::memset(r.tail2, 0, sizeof r.tail2);
   PutStatusBytes(p, r, events, routeCode);
-  r.tail2[5] = static_cast<char>(s.lateReading != 0 ? 1 : 0);
+  r.tail2[5] = static_cast<char>(s.lateReading != 0 ? kLateInItsPlace : 0);
   s.lateReading = 0;
 
   // 8. Running state into the header texts.

@@ -37,6 +37,12 @@ int toInt(const char (&field)[N]) {
   return static_cast<int>(v);
 }
 
+// strtoll of a field: a 64-bit whole number; 0 when there is no number.
+template <std::size_t N>
+long long toInt64(const char (&field)[N]) {
+  return std::strtoll(raw(field).c_str(), nullptr, 10);
+}
+
 // "%f" of a field; 0 when there is no number.
 template <std::size_t N>
 float toFloat(const char (&field)[N]) {

@@ -2,9 +2,10 @@
 // half-settlements of the self-balanced method, and the reading time of every record in minutes from
 // the standard's reading schedule.
 //
-// Every level starts at its step record, whose position keeps the time "0"; the first reading of the
-// level lands on the step record's position and on the next one (there with its reading time), and
-// later readings follow one per position. A record with a leave-out flag takes no position.
+// Every level starts at its step record, whose position keeps the time "0". The first reading of the
+// level (the one taken when the level's load was reached) takes the step record's position and its
+// time "0"; the readings of the schedule follow one per position, each with the minutes of its place in
+// the schedule. A record with a leave-out flag takes no position.
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -115,14 +116,16 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
     }
     if (leftOut(in)) continue;
     if (firstPending || pos == 0) {
-      // The first reading of a level: its values also stand at the level's start position.
+      // The reading at the moment the level's load was reached: time 0 of the level, on the step
+      // record's position (or the first position of a list that does not begin with a step record).
       if (firstPending) --pos;
       firstPending = false;
       TestRecord& start = records[pos];
       start.valuesA[kLevel] = level;
       writeSettlements(in, start, s);
+      setTimeMinutes(start, 0.0);
       ++pos;
-      if (pos >= count) break;  // no later position in this list
+      continue;
     }
     // `in` is records[i] and pos <= i: the gauges are read before anything is written over them.
     TestRecord& out = records[pos];

@@ -1,5 +1,6 @@
 // The restore of a channel from its header records, with the running state of a test that was
 // interrupted while it ran.
+#include <cstdint>
 #include <vector>
 
 #include "model/computations.h"
@@ -51,7 +52,13 @@ void JDQFile::RestoreFromHeader(Parameter& p, std::vector<TestRecord>& records) 
     p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
   }
   if (const TestRecord* r = rec(46)) p.runCounter5 = toInt(r->text1);
-  if (const TestRecord* r = rec(56)) p.elapsedCounter = static_cast<std::int64_t>(toInt(r->text1));
+  if (const TestRecord* r = rec(56)) {
+    // Older files keep the low 32 bits only: a negative value there is a time after 2038.
+    std::int64_t next = toInt64(r->text1);
+    if (next < 0 && next >= INT32_MIN) next += std::int64_t{1} << 32;
+    p.elapsedCounter = next;
+    p.procedure.levelClockAt = toInt64(r->text3);
+  }
   if (const TestRecord* r = rec(51)) p.clockShift = static_cast<std::int64_t>(toInt(r->text1));
 
   // The cyclic lateral standards have neither a rebuild nor a judgement (as when a reading is

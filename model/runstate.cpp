@@ -61,8 +61,10 @@ int UpdateStateRecords(Parameter& p) {
   SetHeaderText(r, 45, 1, count(p.nextReadingSeconds));
   SetHeaderText(r, 46, 1, count(p.runCounter5));
   SetHeaderText(r, 47, 1, format("%04d-%02d-%02d", p.stampTime.year, p.stampTime.month, p.stampTime.day));
-  SetHeaderText(r, 56, 1,
-                count(static_cast<std::int32_t>(static_cast<std::uint32_t>(p.elapsedCounter & 0xFFFFFFFF))));
+  // The absolute times of the next reading and of the level's time 0 (seconds since 1970), whole:
+  // a restore reads them right after 2038 too.
+  SetHeaderText(r, 56, 1, format("%lld", static_cast<long long>(p.elapsedCounter)));
+  SetHeaderText(r, 56, 3, format("%lld", static_cast<long long>(p.procedure.levelClockAt)));
 
   const int standard = p.standardCode.load();
   const bool criteria = standard == 0 || standard == 53 || standard == 72 ||

@@ -83,10 +83,10 @@ TEST(ControlTick, ScheduleAcrossMidnight) {
   ASSERT_GE(levels.size(), 1u);
   std::vector<int> minutes;
   for (const Reading& r : levels[0].readings) minutes.push_back(r.minutes);
-  EXPECT_EQ(minutes, (std::vector<int>{5, 15, 30, 45, 60, 90, 120}));
+  EXPECT_EQ(minutes, (std::vector<int>{0, 5, 15, 30, 45, 60, 90, 120}));
   // The readings after midnight carry the new day's times (the load is reached at about 23:21).
-  EXPECT_EQ(levels[0].readings[2].marker.substr(0, 2), "23");
-  EXPECT_EQ(levels[0].readings[3].marker.substr(0, 2), "00");
+  EXPECT_EQ(levels[0].readings[3].marker.substr(0, 2), "23");
+  EXPECT_EQ(levels[0].readings[4].marker.substr(0, 2), "00");
 }
 
 // Automatic advance off: a stable level signals for 30 ticks, then waits in phase 0; "load the next

@@ -50,13 +50,14 @@ void running(Parameter& p, int standard) {
 }
 
 // Two loading levels, an unloading level, a repeated unloading level and the zero level, with
-// leave-out flags in both bits.
+// leave-out flags in both bits. Each level has its step record, the reading taken when its load was
+// reached, and the readings of its schedule.
 std::vector<TestRecord> multiLevel() {
-  return {step(100, 0.10f), reading(0.50f), reading(0.60f),                      // 0-2
-          step(200, 0.70f), reading(1.00f), leftOut(9.0f, 0, 0x40), reading(1.10f),  // 3-6
-          step(100, 1.05f), reading(1.00f), leftOut(9.0f, 5, 0x01),                // 7-9
-          step(100.001f, 0.95f), reading(0.90f),                                   // 10-11
-          step(0, 0.50f), reading(0.40f)};                                         // 12-13
+  return {step(100, 0.10f), reading(0.45f), reading(0.50f), reading(0.60f),                     // 0-3
+          step(200, 0.70f), reading(0.95f), reading(1.00f), leftOut(9.0f, 0, 0x40), reading(1.10f),  // 4-8
+          step(100, 1.05f), reading(1.02f), reading(1.00f), leftOut(9.0f, 5, 0x01),                // 9-12
+          step(100.001f, 0.95f), reading(0.92f), reading(0.90f),                                   // 13-15
+          step(0, 0.50f), reading(0.45f), reading(0.40f)};                                         // 16-18
 }
 
 struct Out {
@@ -71,15 +72,16 @@ TEST(RebuildReadings, MultiLevelTestWithUnloadingAndLeftOutReadings) {
   std::vector<TestRecord> list = multiLevel();
   p.readingCount = static_cast<int>(list.size());
   ASSERT_EQ(JDQFile::RebuildReadings(p, list), 1);
-  // Positions: each level starts at time 0 with its first reading's values; left-out readings take
-  // no position. Unloading intervals from the first step below the one before; the step with the same
-  // rounded load keeps unloading.
+  // Positions: each level starts at time 0 with the reading taken when its load was reached, on the
+  // step record's position; no reading stands twice; left-out readings take no position. Unloading
+  // intervals from the first step below the one before; the step with the same rounded load keeps
+  // unloading.
   const Out expected[] = {
-      {100, 0.50f, "0"}, {100, 0.50f, "5"},  {100, 0.60f, "15"},  // level 1
-      {200, 1.00f, "0"}, {200, 1.00f, "5"},  {200, 1.10f, "15"},  // level 2
-      {100, 1.00f, "0"}, {100, 1.00f, "7"},                       // unloading
-      {100.001f, 0.90f, "0"}, {100.001f, 0.90f, "7"},             // same rounded load
-      {0, 0.40f, "0"}, {0, 0.40f, "7"},
+      {100, 0.45f, "0"}, {100, 0.50f, "5"},  {100, 0.60f, "15"},  // level 1
+      {200, 0.95f, "0"}, {200, 1.00f, "5"},  {200, 1.10f, "15"},  // level 2
+      {100, 1.02f, "0"}, {100, 1.00f, "7"},                       // unloading
+      {100.001f, 0.92f, "0"}, {100.001f, 0.90f, "7"},             // same rounded load
+      {0, 0.45f, "0"}, {0, 0.40f, "7"},
   };
   ASSERT_EQ(p.readingIndex, 12);
   for (int i = 0; i < 12; ++i) {
@@ -176,12 +178,15 @@ TEST(RebuildReadings, SeventhIntervalRepeats) {
   for (int k = 0; k < 9; ++k) list.push_back(reading(0.2f));
   p.readingCount = static_cast<int>(list.size());
   ASSERT_EQ(JDQFile::RebuildReadings(p, list), 1);
-  const char* times[] = {"0", "5", "15", "30", "50", "75", "105", "165", "225", "285"};
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(timeOf(list[i]), times[i]) << i;
+  // The first reading (load reached) stands at time 0, the nine after it at the schedule's minutes.
+  const char* times[] = {"0", "5", "15", "30", "50", "75", "105", "165", "225"};
+  EXPECT_EQ(p.readingIndex, 9);
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(timeOf(list[i]), times[i]) << i;
   // Times that do not fit five characters stay below the mark of a record without a reading.
-  p.levelMinutes[6] = 40000;
+  p.levelMinutes[6] = 60000;
   ASSERT_EQ(JDQFile::RebuildReadings(p, list), 1);
-  EXPECT_EQ(timeOf(list[9]), "99998");
+  EXPECT_EQ(timeOf(list[7]), "60105");
+  EXPECT_EQ(timeOf(list[8]), "99998");
 }
 
 TEST(RebuildReadings, SettlementFromTheGaugesThatAreOn) {
@@ -209,9 +214,9 @@ TEST(RebuildReadings, SettlementFromTheGaugesThatAreOn) {
     for (int k = 0; k < 8; ++k) p.displacementOn[k] = c.on[k];
     TestRecord s = raw(true, 100, 1.111f, 2.222f, 3.333f, 4.444f, 5.555f, 6.666f);
     TestRecord r = raw(false, 0, 1.111f, 2.222f, 3.333f, 4.444f, 5.555f, 6.666f);
-    std::vector<TestRecord> list = {s, r};
+    std::vector<TestRecord> list = {s, r, r};
     for (TestRecord& x : list) x.valuesA[16] = x.valuesA[10] = x.valuesA[11] = -1.0f;
-    p.readingCount = 2;
+    p.readingCount = 3;
     ASSERT_EQ(JDQFile::RebuildReadings(p, list), 1) << c.name;
     for (int i = 0; i < 2; ++i) {
       EXPECT_FLOAT_EQ(list[i].valuesA[16], c.expected16) << c.name << " " << i;
@@ -252,10 +257,11 @@ TEST(RebuildReadings, OpenedTestUsesItsHeaderRecords) {
   viewer.testRunning = 0;
   viewer.readingCount = 0;  // the channel's own test has no readings
   ASSERT_EQ(JDQFile::RebuildReadings(viewer, list), 1);
-  EXPECT_EQ(viewer.readingIndex, 3);
+  EXPECT_EQ(viewer.readingIndex, 2);
+  EXPECT_EQ(timeOf(list[0]), "0");
   EXPECT_EQ(timeOf(list[1]), "3");
-  EXPECT_EQ(timeOf(list[2]), "6");
-  EXPECT_FLOAT_EQ(list[2].valuesA[16], 0.6f);  // gauge 2 only, two decimals
+  EXPECT_FLOAT_EQ(list[0].valuesA[16], 0.4f);  // gauge 2 only, two decimals
+  EXPECT_FLOAT_EQ(list[1].valuesA[16], 0.6f);
   EXPECT_EQ(timeOf(list[3]), "99999");          // the records without readings stay as they are
 }
 

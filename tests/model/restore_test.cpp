@@ -14,7 +14,8 @@
 
 namespace {
 
-// Settlements of the level after the step record: 1.50, 1.55, 1.60, then the last one.
+// Settlements of the level after the step record: 1.50 when its load was reached, 1.55, 1.60, then
+// the last one.
 void addReadings(std::vector<TestRecord>& r, float last) {
   const float s[5] = {1.0f, 1.5f, 1.55f, 1.6f, last};
   for (int i = 0; i < 5; ++i) {
@@ -62,7 +63,8 @@ class RestoreFromHeader : public DeviceRoot {
     src.runValue = 12.5f;
     src.nextReadingSeconds = 3723;
     src.runCounter5 = 7;
-    src.elapsedCounter = -2;
+    src.elapsedCounter = 2240611200LL;  // next reading 2041-01-01 00:00:00
+    src.procedure.levelClockAt = 2240610000LL;
     EXPECT_EQ(UpdateStateRecords(src), 1);
     JDQFile::SetHeaderText(src.testRecords, 51, 1, "-3600");
     JDQFile::SetHeaderText(src.testRecords, 33, 2, "0.25");
@@ -99,14 +101,14 @@ TEST_F(RestoreFromHeader, ResumedTestGetsItsRunningStateAndIsJudged) {
   EXPECT_EQ(p.testRunning, 1);
   EXPECT_EQ(p.standardCode, 1);
   EXPECT_EQ(p.readingCount, 5);
-  // Rebuilt readings: level 100 from time 0, every 30 minutes.
-  EXPECT_EQ(p.readingIndex, 5);
-  const char* times[] = {"0", "30", "60", "90", "120"};
-  for (int i = 0; i < 5; ++i) {
+  // Rebuilt readings: level 100 from time 0 (the reading at load reached), every 30 minutes.
+  EXPECT_EQ(p.readingIndex, 4);
+  const char* times[] = {"0", "30", "60", "90"};
+  for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(std::string(p.testRecords[i].time, strnlen(p.testRecords[i].time, 5)), times[i]) << i;
     EXPECT_FLOAT_EQ(p.testRecords[i].valuesA[17], 100.0f) << i;
   }
-  EXPECT_FLOAT_EQ(p.testRecords[4].valuesA[16], 1.64f);
+  EXPECT_FLOAT_EQ(p.testRecords[3].valuesA[16], 1.64f);
   // The level had become stable before the power went: the judgement catches up.
   EXPECT_EQ(p.loadingPhase, 4);
   EXPECT_EQ(p.runCounters, (std::array<int, 3>{3, 4, 5}));
@@ -117,7 +119,8 @@ TEST_F(RestoreFromHeader, ResumedTestGetsItsRunningStateAndIsJudged) {
   EXPECT_EQ(p.nextReadingSeconds, 3723);
   EXPECT_EQ(p.nextReadingText, "01 : 02 : 03");
   EXPECT_EQ(p.runCounter5, 7);
-  EXPECT_EQ(p.elapsedCounter, -2);
+  EXPECT_EQ(p.elapsedCounter, 2240611200LL);
+  EXPECT_EQ(p.procedure.levelClockAt, 2240610000LL);
   EXPECT_EQ(p.clockShift, -3600);
   EXPECT_FLOAT_EQ(p.sensorTableA[0], 0.25f);
   EXPECT_FLOAT_EQ(p.sensorTableB[0], 1.5f);
@@ -127,6 +130,25 @@ TEST_F(RestoreFromHeader, ResumedTestGetsItsRunningStateAndIsJudged) {
   ASSERT_EQ(p.moduleQueue.size(), 2u);
   EXPECT_EQ(p.moduleQueue[1].slot, 2);
   EXPECT_EQ(p.boxQueue.size(), 2u);
+}
+
+// Files of older builds keep only the low 32 bits of the next reading's time, and no time 0 of the
+// level: they still load, with the time read right on either side of 2038.
+TEST_F(RestoreFromHeader, NextReadingTimeOfOlderFiles) {
+  const struct {
+    const char* stored;
+    long long expected;
+  } cases[] = {{"1700000000", 1700000000LL}, {"-2054356096", 2240611200LL}, {"", 0}};
+  for (const auto& c : cases) {
+    std::vector<TestRecord> records = storedTest(1, 2, 1.70f);
+    JDQFile::SetHeaderText(records, 56, 1, c.stored);
+    JDQFile::SetHeaderText(records, 56, 3, "");
+    Parameter p;
+    prepare(p, records, true);
+    JDQFile::RestoreFromHeader(p, p.testRecords);
+    EXPECT_EQ(p.elapsedCounter, c.expected) << c.stored;
+    EXPECT_EQ(p.procedure.levelClockAt, 0) << c.stored;
+  }
 }
 
 TEST_F(RestoreFromHeader, ResumedPhasesAndSwitches) {

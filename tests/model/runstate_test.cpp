@@ -27,7 +27,8 @@ void runningState(Parameter& p) {
   p.stampTime.year = 2026;
   p.stampTime.month = 3;
   p.stampTime.day = 9;
-  p.elapsedCounter = (5LL << 32) | 0xFFFFFFFFLL;  // low 32 bits read as -1
+  p.elapsedCounter = 2240611200LL;  // 2041-01-01: beyond 32 signed bits
+  p.procedure.levelClockAt = 2240610000LL;
   p.stableSettlement = 0.1f;
   p.judgeIntervalMinutes = 30;
   p.criterionMode3 = 0;
@@ -51,7 +52,7 @@ TEST(RunningState, WritesTheStateIntoItsHeaderTexts) {
       {31, 2, "12"},   {4, 2, "250.00"}, {7, 2, "12.50"}, {41, 1, "2"},  {41, 3, "7"},
       {42, 3, ""},     {43, 3, "31"},    {44, 3, "4"},    {42, 1, "1"},  {43, 1, "1.00"},
       {44, 1, ""},     {45, 1, "3600"},  {46, 1, ""},     {47, 1, "2026-03-09"},
-      {56, 1, "-1"},   {16, 2, "0.10"},  {14, 2, "30"},   {18, 2, ""},   {13, 2, "120"},
+      {56, 1, "2240611200"}, {56, 3, "2240610000"}, {16, 2, "0.10"},  {14, 2, "30"},   {18, 2, ""},   {13, 2, "120"},
       {15, 2, "2"},
   };
   for (const auto& c : cases) EXPECT_EQ(text(p, c.rec, c.field), c.want) << c.rec << "/" << c.field;
