@@ -159,5 +159,6 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   // Plotting of one list.
   void PlotLoadList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map, bool toLoadMax);
   void PlotTimeList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map);
+  void PlotCyclePairs(bool increment);
   void Marker(platform::ui::DC& dc, const Point& at);
 };

@@ -163,26 +163,55 @@ void C2DGraph::PlotTimeCurves2() {
   PlotTimeList(*m_memDC, m_ptList4, &C2DGraph::MapPointLower);
 }
 
-// The saw-tooth of the cyclic test: each level takes a level's width, each of its five cycles a fifth
-// of that, with the loaded reading at two thirds of its cycle and the unloaded one at its end.
-void C2DGraph::PlotCycleCurve() {
+void C2DGraph::PlotCycleCurve() { PlotCyclePairs(false); }
+
+void C2DGraph::PlotCycleIncrement() { PlotCyclePairs(true); }
+
+// The two charts of the cyclic lateral test walk lists 5 and 6 side by side, up to the shorter one,
+// and draw nothing without levels.
+//
+// The displacement chart (kind 1) is the saw-tooth of the test: each level takes a level's width, each
+// of its five cycles a fifth of that, with the loaded reading at two thirds of its cycle and the
+// unloaded one at its end; no markers.
+//
+// The increment chart (kind 2) has one point per load level (its fifth cycle): the displacement gained
+// since the previous level per load increment, one millimetre per kilonewton over the full height.
+void C2DGraph::PlotCyclePairs(bool increment) {
   if (!m_memDC || m_ptList5.empty()) return;
   const int n = CycleLevels();
   if (n < 1) return;
   ui::DC& dc = *m_memDC;
   CurvePen pen(dc, m_crCurve);
   const Rect c = getClientRect();
-  const int L = c.left, T = c.top;
-  const int f = c.right - L - 100;
-  const int Hc = c.bottom - T - 110;
-  const int zero = T + 80;
+  const int L = c.left, T = c.top, B = c.bottom;
   const float step = m_fLevelStep;
+  // Displacement chart.
+  const int f = c.right - L - 100;
+  const int Hc = B - T - 110;
+  const int zero = T + 80;
   const double range = m_dSettleMax - m_dSettleMin;
-  dc.moveTo(L + 40, zero);
+  // Increment chart.
+  const int Wd = c.right - L - 80;
+  const int Hd = (B - 20) - (T + 25);
+  float previous = 0.0f;
+
+  if (increment) dc.moveTo(L + 40, B - 20);
+  else dc.moveTo(L + 40, zero);
   const std::size_t count = std::min(m_ptList5.size(), m_ptList6.size());
   for (std::size_t i = 0; i < count; ++i) {
     m_ptCur = m_ptList5[i];
     m_ptAux = m_ptList6[i];
+    if (increment) {
+      if (m_ptAux.x != 5) continue;
+      const float y5 = static_cast<float>(m_ptCur.y);
+      m_ptTo = {truncClamp(static_cast<float>(Wd) * static_cast<float>(m_ptCur.x) / (static_cast<float>(n) * step) +
+                           static_cast<float>(L + 40)),
+                truncClamp(static_cast<float>(B - 20) - (y5 - previous) * static_cast<float>(Hd) / (step * 100.0f))};
+      dc.lineTo(m_ptTo.x, m_ptTo.y);
+      Marker(dc, m_ptTo);
+      previous = y5;
+      continue;
+    }
     const float offset =
         (static_cast<float>(m_ptCur.x) / step - 1.0f) * static_cast<float>(f) / static_cast<float>(n);
     const long long cycle = m_ptAux.x;
@@ -194,36 +223,5 @@ void C2DGraph::PlotCycleCurve() {
               zero - scaled(Hc, m_ptAux.y, range, -0.01)};
     dc.lineTo(m_ptFrom.x, m_ptFrom.y);
     dc.lineTo(m_ptTo.x, m_ptTo.y);
-  }
-}
-
-// One point per load level (its fifth cycle): the displacement gained since the previous level per
-// load increment, one millimetre per kilonewton over the full height.
-void C2DGraph::PlotCycleIncrement() {
-  if (!m_memDC || m_ptList5.empty()) return;
-  const int n = CycleLevels();
-  if (n < 1) return;
-  ui::DC& dc = *m_memDC;
-  CurvePen pen(dc, m_crCurve);
-  const Rect c = getClientRect();
-  const int L = c.left, B = c.bottom;
-  const int Wd = c.right - L - 80;
-  const int Hd = (B - 20) - (c.top + 25);
-  const float step = m_fLevelStep;
-  float previous = 0.0f;
-  dc.moveTo(L + 40, B - 20);
-  const std::size_t count = std::min(m_ptList5.size(), m_ptList6.size());
-  for (std::size_t i = 0; i < count; ++i) {
-    m_ptCur = m_ptList5[i];
-    m_ptAux = m_ptList6[i];
-    if (m_ptAux.x != 5) continue;
-    const float y5 = static_cast<float>(m_ptCur.y);
-    m_ptTo = {truncClamp(static_cast<float>(Wd) * static_cast<float>(m_ptCur.x) /
-                             (static_cast<float>(n) * step) +
-                         static_cast<float>(L + 40)),
-              truncClamp(static_cast<float>(B - 20) - (y5 - previous) * static_cast<float>(Hd) / (step * 100.0f))};
-    dc.lineTo(m_ptTo.x, m_ptTo.y);
-    Marker(dc, m_ptTo);
-    previous = y5;
   }
 }
