@@ -38,11 +38,14 @@ TEST(GraphFromReadings, RebuiltTestDrawnOnTheLoadAndTimeCurves) {
   JDQFile::BuildCurvePoints(p, list, &g, 1);
   using P = platform::ui::Point;
   EXPECT_EQ(g.m_ptList1, (std::vector<P>{{0, 0}, {200, 150}, {400, 340}}));
-  EXPECT_EQ(g.m_ptList2, (std::vector<P>{{15, 120}, {30, 150}, {15, 310}, {30, 340}}));
+  // The first reading of each level is its time 0 (on the step record's place); the next one follows
+  // 15 minutes on.
+  EXPECT_EQ(g.m_ptList2, (std::vector<P>{{15, 150}, {15, 340}}));
   EXPECT_EQ(g.m_nLoadMax, 400);
-  EXPECT_EQ(g.m_nTimeMax, 30);
-  EXPECT_EQ(g.m_nStepLoad[3], 400);
-  EXPECT_EQ(g.m_nStepLoad[4], 99999);
+  EXPECT_EQ(g.m_nTimeMax, 15);
+  EXPECT_EQ(g.m_nStepLoad[0], 200);
+  EXPECT_EQ(g.m_nStepLoad[1], 400);
+  EXPECT_EQ(g.m_nStepLoad[2], 99999);
   EXPECT_NEAR(g.m_dSettleMaxRaw, 340.0, 1e-3);
 
   // The axis the drawing forms from it: 3.40 mm rounds up to 6 mm.
@@ -58,7 +61,7 @@ TEST(GraphFromReadings, RebuiltTestDrawnOnTheLoadAndTimeCurves) {
   EXPECT_EQ(out, (P{440, 180}));
   g.m_nCurveKind = 3;  // s-lgt: three decades over 800 px
   ASSERT_TRUE(g.MapPoint(client, out, g.m_ptList2[1]));
-  EXPECT_EQ(out, (P{40 + 393, 180}));
+  EXPECT_EQ(out, (P{40 + 313, 370}));
 }
 
 }  // namespace
