@@ -1,8 +1,6 @@
 #include "sim/frontend_sim.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,34 +23,8 @@ FrontEndSimulator::FrontEndSimulator(const std::vector<std::string>& numbers, co
 FrontEndSimulator::~FrontEndSimulator() { stop(); }
 
 bool FrontEndSimulator::start(const std::string& portName, std::string* error) {
-  auto fail = [&](const std::string& m) {
-    if (error) *error = m;
-    stop();
-    return false;
-  };
-  master_ = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master_ < 0) return fail(std::string("cannot open a pseudo-terminal: ") + std::strerror(errno));
-  if (grantpt(master_) != 0 || unlockpt(master_) != 0) return fail("cannot unlock the pseudo-terminal");
-  char name[128] = {};
-  if (ptsname_r(master_, name, sizeof name) != 0) return fail("cannot name the pseudo-terminal");
-  slavePath_ = name;
-  // Keep the other side open so the terminal lives while the instrument closes and reopens it, and
-  // make it raw so nothing is echoed back.
-  slave_ = ::open(name, O_RDWR | O_NOCTTY);
-  if (slave_ < 0) return fail("cannot open " + slavePath_);
-  termios t{};
-  if (tcgetattr(slave_, &t) == 0) {
-    cfmakeraw(&t);
-    cfsetispeed(&t, B9600);
-    cfsetospeed(&t, B9600);
-    tcsetattr(slave_, TCSANOW, &t);
-  }
-  if (pipe(wake_) != 0) return fail("cannot make a pipe");
+  if (!pty_.open(portName, error)) return false;
   stopEvent_.reset();
-  int flags = fcntl(master_, F_GETFL);
-  fcntl(master_, F_SETFL, flags | O_NONBLOCK);
-  if (platform::serial::registerPort(portName, slavePath_) != platform::serial::Error::None)
-    return fail("cannot enter " + portName + " in ports.conf");
   thread_ = std::thread([this] { run(); });
   return true;
 }
@@ -60,14 +32,10 @@ bool FrontEndSimulator::start(const std::string& portName, std::string* error) {
 void FrontEndSimulator::stop() {
   stopEvent_.set();
   if (thread_.joinable()) {
-    char c = 1;
-    if (::write(wake_[1], &c, 1) < 0) { /* the thread also ends when the terminal closes */ }
+    pty_.interrupt();
     thread_.join();
   }
-  for (int* fd : {&master_, &slave_, &wake_[0], &wake_[1]}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
+  pty_.close();
 }
 
 std::vector<FrontEndSimulator::Received> FrontEndSimulator::received() const {
@@ -81,26 +49,12 @@ void FrontEndSimulator::clearLog() {
 }
 
 void FrontEndSimulator::run() {
-  std::uint8_t buf[256];
+  std::uint8_t buf[512];
   for (;;) {
-    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    int r = ::poll(fds, 2, -1);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[1].revents) return;
-    if (fds[0].revents & POLLIN) {
-      ssize_t n = ::read(master_, buf, sizeof buf);
-      if (n > 0) {
-        takeBytes(buf, static_cast<std::size_t>(n));
-        taken_.fetch_add(static_cast<std::uint64_t>(n));
-      }
-    } else if (fds[0].revents & (POLLHUP | POLLERR)) {
-      // No reader on the other side right now; wait for the stop request or new data.
-      pollfd w = {wake_[0], POLLIN, 0};
-      if (::poll(&w, 1, 20) > 0) return;
-    }
+    const long n = pty_.readSome(buf, sizeof buf);
+    if (n < 0) return;
+    takeBytes(buf, static_cast<std::size_t>(n));
+    taken_.fetch_add(static_cast<std::uint64_t>(n));
   }
 }
 
@@ -130,19 +84,7 @@ void FrontEndSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
       std::string reply = c->handle(cmd, now);
       if (reply.empty()) continue;
       if (std::uint32_t delay = replyDelayMs_.load(); delay > 0 && stopEvent_.wait(delay)) return;
-      std::size_t off = 0;
-      while (off < reply.size()) {
-        ssize_t w = ::write(master_, reply.data() + off, reply.size() - off);
-        if (w > 0) {
-          off += static_cast<std::size_t>(w);
-          sent_.fetch_add(static_cast<std::uint64_t>(w));
-        } else if (w < 0 && errno == EAGAIN) {
-          pollfd o = {master_, POLLOUT, 0};
-          ::poll(&o, 1, 50);
-        } else {
-          break;
-        }
-      }
+      sent_.fetch_add(static_cast<std::uint64_t>(pty_.writeAll(reply.data(), reply.size())));
     }
   }
 }

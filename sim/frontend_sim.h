@@ -15,6 +15,7 @@
 
 #include "platform/clock/clock.h"
 #include "sim/controller.h"
+#include "sim/pty.h"
 
 namespace sim {
 
@@ -35,7 +36,7 @@ class FrontEndSimulator {
   // device root's ports.conf. False (with a message in *error) when either fails.
   bool start(const std::string& portName, std::string* error = nullptr);
   void stop();
-  const std::string& devicePath() const { return slavePath_; }
+  const std::string& devicePath() const { return pty_.devicePath(); }
 
   // Time (instrument ms) between a command frame's arrival and the start of its reply. A wired
   // controller answers only after the instrument has switched its line back to receive (30 ms after
@@ -57,10 +58,7 @@ class FrontEndSimulator {
   void takeBytes(const std::uint8_t* data, std::size_t n);
 
   std::vector<std::unique_ptr<Controller>> controllers_;
-  int master_ = -1;
-  int slave_ = -1;
-  int wake_[2] = {-1, -1};
-  std::string slavePath_;
+  PseudoTerminal pty_;
   std::thread thread_;
   std::vector<std::uint8_t> pending_;
   mutable std::mutex logLock_;

@@ -157,6 +157,25 @@ TEST_F(QueueFile, FileIsDeletedOnceNothingHoldsIt) {
   EXPECT_EQ(p_.boxQueuePath, "");
 }
 
+// A refusal drops the records from memory only: the file that still holds them outlives the test.
+TEST_F(QueueFile, AQueueDroppedFromMemoryKeepsItsUnsentFile) {
+  build(slot("GPRS", 0));
+  ASSERT_EQ(JDQFile::EnqueueRecord(p_, 0), 1);
+  build(slot("GPRS", 1));
+  ASSERT_EQ(JDQFile::EnqueueRecord(p_, 0), 1);
+  p_.testRunning = 0;
+  p_.moduleQueue.clear();
+  std::int64_t none = QueueRecord::kNoSlot;
+  ASSERT_EQ(JDQFile::WriteQueueFile("", 1, 0, p_, &none), 1);
+  EXPECT_TRUE(fs::exists(kGps));
+  ASSERT_EQ(JDQFile::LoadQueueFile("", 0, 0, p_), 1);
+  EXPECT_EQ(queueBytes(0), (std::vector<std::string>{slot("GPRS", 0), slot("GPRS", 1)}));
+  ASSERT_EQ(JDQFile::AcknowledgeHead(p_, 0), 1);
+  EXPECT_TRUE(fs::exists(kGps));
+  ASSERT_EQ(JDQFile::AcknowledgeHead(p_, 0), 1);
+  EXPECT_FALSE(fs::exists(kGps));  // every slot sent
+}
+
 TEST_F(QueueFile, FailuresLeaveTheQueueAsItWas) {
   p_.moduleQueue.push_back(QueueRecord{});
   EXPECT_EQ(JDQFile::LoadQueueFile("", 0, 0, p_), 0);  // no file
