@@ -207,7 +207,9 @@ std::vector<int> join(std::vector<int> a, std::initializer_list<int> b) {
 }  // namespace
 
 CMonitorDlg::CMonitorDlg(int templateId)
-    : Dialog(templateId), link_(channels_[0], channels_[1], channels_[2], *this) {
+    : Dialog(templateId),
+      link_(channels_[0], channels_[1], channels_[2], *this),
+      upload_(channels_[0], channels_[1], channels_[2]) {
   uiThread_ = std::this_thread::get_id();
   for (int i = 0; i < 3; ++i) bindControl(1307 + i, channelButtons_[static_cast<std::size_t>(i)]);
   // Icons take the template's statics.
@@ -278,6 +280,7 @@ CMonitorDlg::~CMonitorDlg() {
   // Every worker stops before the channel records go.
   powerMonitor_.reset();
   link_.Close();
+  upload_.Close();
   if (udc_ != dev::kInvalidHandle) dev::close(udc_);
 }
 
@@ -394,6 +397,10 @@ void CMonitorDlg::InitChannels() {
   // 8. The watchdog program, when it is there.
   const std::string sentry = GetProgramRoot(boardFlag()) + "SentryC.exe";
   if (FileExists(sentry)) sentryStarted_ = platform::process::startProgram(sentry);
+  // 9. The upload: the external module's port, then the GPRS module's with the upload thread, which
+  // runs whether or not either port opened (a route without its port shows its fault).
+  upload_.OpenBoxPort();
+  upload_.OpenGprsPort();
   // Power: notices of a loss come as message 0x501, once a second while it lasts.
   const Handle self = handle();
   powerMonitor_ = std::make_unique<platform::process::PowerMonitor>([self](std::uint32_t ms) {
@@ -517,6 +524,7 @@ void CMonitorDlg::OnDestroy() {
   // The workers stop and are joined before the window and its records go.
   powerMonitor_.reset();
   link_.Close();
+  upload_.Close();
   killTimer(kMainTimer);
   killTimer(kGpsTimer);
   killTimer(kPowerTimer);

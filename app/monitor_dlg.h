@@ -16,6 +16,7 @@
 #include "app/monitor_dialogs.h"
 #include "app/widgets.h"
 #include "frontend/link.h"
+#include "upload/upload_link.h"
 #include "frontend/mainwindow_port.h"
 #include "model/parameter.h"
 #include "platform/device/device.h"
@@ -42,6 +43,7 @@ class CMonitorDlg : public platform::ui::Dialog, public frontend::MainWindowPort
   Parameter& channel(int n) { return channels_[static_cast<std::size_t>(n - 1)]; }
   CColorButton& channelButton(int n) { return channelButtons_[static_cast<std::size_t>(n - 1)]; }
   frontend::FrontEndLink& link() { return link_; }
+  upload::UploadLink& uploadLink() { return upload_; }
   MonitorDialog* page(int index) const { return pages_[static_cast<std::size_t>(index)]; }
   int currentPage() const { return currentPage_; }
   int boardFlag() { return channel(1).boardFlag.load(); }
@@ -109,6 +111,7 @@ class CMonitorDlg : public platform::ui::Dialog, public frontend::MainWindowPort
   std::array<Parameter, 3> channels_;
   std::array<CColorButton, 3> channelButtons_;
   frontend::FrontEndLink link_;
+  upload::UploadLink upload_;  // the modules' ports, the upload thread and the readers
   std::vector<std::unique_ptr<platform::ui::Window>> icons_;
   std::array<MonitorDialog*, 6> pages_{};
   int currentPage_ = 0;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,6 +119,16 @@ fsys::path rootOfProcess(const fsys::path& procDir, const std::vector<std::strin
     if (var.rfind(key, 0) == 0 && var.size() > key.size()) return resolve(var.substr(key.size()));
   }
   return {};
+}
+
+// ---- the process table ----
+std::mutex& tableMutex() {
+  static std::mutex* m = new std::mutex();
+  return *m;
+}
+fsys::path& tableFolder() {
+  static auto* f = new fsys::path("/proc");
+  return *f;
 }
 
 // ---- named events ----
@@ -264,15 +275,27 @@ bool startProgram(std::string_view instrumentPath) {
   return true;
 }
 
-std::vector<ProcessEntry> listProcesses() {
+void setProcessTableFolder(const fsys::path& folder) {
+  std::lock_guard lk(tableMutex());
+  tableFolder() = folder;
+}
+
+std::vector<ProcessEntry> listProcesses() { return readProcessList().value_or(std::vector<ProcessEntry>{}); }
+
+std::optional<std::vector<ProcessEntry>> readProcessList() {
   std::vector<ProcessEntry> out;
   std::error_code ec;
   const fsys::path rootSetting = fs::root();
-  if (rootSetting.empty()) return out;
+  if (rootSetting.empty()) return std::nullopt;
   const fsys::path root = canonicalOrSelf(fsys::absolute(rootSetting, ec));
 
-  fsys::directory_iterator it("/proc", ec);
-  if (ec) return out;
+  fsys::path table;
+  {
+    std::lock_guard lk(tableMutex());
+    table = tableFolder();
+  }
+  fsys::directory_iterator it(table, ec);
+  if (ec) return std::nullopt;
   for (const auto& entry : it) {
     const std::string pidText = entry.path().filename().string();
     if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
@@ -317,6 +340,68 @@ std::vector<ProcessEntry> listProcesses() {
     out.push_back(std::move(e));
   }
   return out;
+}
+
+std::unique_ptr<InstanceLock> InstanceLock::acquire(std::string_view name) {
+  const fsys::path rootSetting = fs::root();
+  if (rootSetting.empty() || name.empty()) return nullptr;
+  const fsys::path file = rootSetting / (std::string(name) + ".lock");
+  const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  int rc = 0;
+  while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  if (rc != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(fd, 0) == 0) {
+    [[maybe_unused]] const ssize_t n = ::pwrite(fd, pid.data(), pid.size(), 0);
+  }
+  return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
+}
+
+InstanceLock::~InstanceLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+TouchCalibration touchCalibrate() {
+  const fsys::path rootSetting = fs::root();
+  if (rootSetting.empty()) return TouchCalibration::NotConfigured;
+  std::string content;
+  if (!readWhole(rootSetting / kTouchCalibrationFile, content)) return TouchCalibration::NotConfigured;
+  // The first line that holds anything.
+  std::string command;
+  std::istringstream lines(content);
+  for (std::string line; std::getline(lines, line);) {
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) continue;
+    const auto last = line.find_last_not_of(" \t\r");
+    command = line.substr(first, last - first + 1);
+    break;
+  }
+  if (command.empty()) return TouchCalibration::NotConfigured;
+
+  std::string shell = "/bin/sh";
+  std::string dashC = "-c";
+  std::vector<char*> argv = {shell.data(), dashC.data(), command.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return TouchCalibration::CannotStart;
+  posix_spawn_file_actions_addchdir_np(&actions, rootSetting.c_str());
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, shell.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return TouchCalibration::CannotStart;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return TouchCalibration::Done;
+  }
+  // The shell's answer for a command it cannot find or run.
+  if (WIFEXITED(status) && (WEXITSTATUS(status) == 126 || WEXITSTATUS(status) == 127))
+    return TouchCalibration::CannotStart;
+  return TouchCalibration::Done;
 }
 
 bool isRunning(std::string_view name) {

@@ -52,8 +52,39 @@ struct ProcessEntry {
 // program belongs to the root given by its --root option, else by its INSTRUMENT_ROOT, else when its
 // executable lies under the root. Programs that have ended and wait to be reaped are left out.
 std::vector<ProcessEntry> listProcesses();
+// The same, or nothing when the process table cannot be read (no device root, or the host's table is
+// not there), so a caller can tell "no such program" from "cannot tell".
+std::optional<std::vector<ProcessEntry>> readProcessList();
+// The host folder of the process table, "/proc" by default; tests point it elsewhere.
+void setProcessTableFolder(const std::filesystem::path& folder);
 // Whether a program of this device root runs under that name (letter case ignored).
 bool isRunning(std::string_view name);
+
+// A lock held by one program of the device root at a time, named like a named mutex: the file
+// "<name>.lock" in the device root, locked while the holder runs (the host drops the lock when the
+// holder ends, however it ends) and holding the holder's process id. acquire() gives nothing while
+// another program holds it, or when there is no device root.
+class InstanceLock {
+ public:
+  static std::unique_ptr<InstanceLock> acquire(std::string_view name);
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+ private:
+  explicit InstanceLock(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+// The platform's touch-screen calibration: runs the command that the device root's file "touch.conf"
+// holds (one line, run by the shell in the program folder) and waits until it ends.
+enum class TouchCalibration {
+  Done,            // the calibration ran
+  NotConfigured,   // no command is configured: there is no calibration entry
+  CannotStart,     // a command is configured but cannot be started
+};
+inline constexpr const char* kTouchCalibrationFile = "touch.conf";
+TouchCalibration touchCalibrate();
 
 // Named events within this program. createEvent returns the event of that name when one exists (its
 // state stays as it is; *existed tells) or makes a new one. An empty name makes an unnamed event.

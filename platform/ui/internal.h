@@ -77,6 +77,8 @@ class Display {
   virtual void wake() = 0;                            // from any thread
 };
 std::unique_ptr<Display> makeSdlDisplay(const Options& options);  // null when SDL cannot start
+// Taps a test hands to the headless display through the folder INSTRUMENT_TEST_TAPS (tests only).
+void pollTestTaps();
 bool sdlDisplayAvailable();
 
 struct SendWait {

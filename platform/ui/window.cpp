@@ -14,7 +14,7 @@ class HeadlessDisplay : public Display {
  public:
   DisplayKind kind() const override { return DisplayKind::Headless; }
   void present(cairo_surface_t*) override {}
-  void pollInput() override {}
+  void pollInput() override { pollTestTaps(); }
   void waitForEvents(int ms) override {
     UiState& s = state();
     std::unique_lock<std::mutex> lock(s.qm);
