@@ -1,8 +1,12 @@
 #include "app/options.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
+#include "platform/clock/clock.h"
+#include "platform/fs/fs.h"
 #include "platform/process/process.h"
 
 namespace {
@@ -91,4 +95,56 @@ bool ParseProgramOptions(const std::vector<std::string>& args,
     }
   }
   return true;
+}
+
+std::string ProgramUsage(const char* program) {
+  return std::string("usage: ") + program + " [--root DIR] [--display auto|headless|sdl] [--fullscreen] [--clock-scale N]";
+}
+
+bool StartProgramEnvironment(const char* program, int argc, char** argv, ProgramOptions& options, int& exitCode,
+                             bool keepClockState) {
+  std::string error;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string usage = ProgramUsage(program);
+  if (!ParseProgramOptions(args, [](const char* name) { return std::getenv(name); }, options, error)) {
+    std::fprintf(stderr, "%s: %s\n%s\n", program, error.c_str(), usage.c_str());
+    exitCode = 2;
+    return false;
+  }
+  if (options.help) {
+    std::printf("%s\n", usage.c_str());
+    exitCode = 0;
+    return false;
+  }
+  const std::filesystem::path root = platform::process::chooseRoot(options.root);
+  std::error_code ec;
+  if (root.empty() || !std::filesystem::is_directory(root, ec)) {
+    std::fprintf(stderr, "%s: no device root folder (give --root DIR or set INSTRUMENT_ROOT)\n%s\n", program,
+                 usage.c_str());
+    exitCode = 2;
+    return false;
+  }
+  const std::filesystem::path absRoot = std::filesystem::absolute(root, ec);
+  platform::fs::setRoot(absRoot);
+
+  // Programs started from here inherit the root, the clock and the display.
+  ::setenv(platform::process::kRootVariable, absRoot.c_str(), 1);
+  ::setenv(platform::process::kClockScaleVariable, std::to_string(options.clockScale).c_str(), 1);
+  platform::process::setDisplay(options.displayName);
+
+  if (options.clockScale == 1.0) platform::clock::configure(platform::clock::Mode::Real);
+  else platform::clock::configure(platform::clock::Mode::Scaled, options.clockScale);
+  if (keepClockState) platform::clock::attachStateFile(absRoot / platform::clock::kStateFileName);
+  exitCode = 0;
+  return true;
+}
+
+bool StartProgramDisplay(const char* program, const ProgramOptions& options) {
+  platform::ui::Options ui;
+  ui.display = options.display;
+  ui.fullscreen = options.fullscreen;
+  ui.title = program;
+  if (platform::ui::init(ui)) return true;
+  std::fprintf(stderr, "%s: the display could not be started\n", program);
+  return false;
 }

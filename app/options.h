@@ -18,8 +18,20 @@ struct ProgramOptions {
   bool help = false;
 };
 
-inline constexpr const char* kUsage =
-    "usage: Main [--root DIR] [--display auto|headless|sdl] [--fullscreen] [--clock-scale N]";
+// The usage line of one of the instrument's programs ("Main", "RefitC", "SentryC"): they share the options.
+std::string ProgramUsage(const char* program);
+
+// The start of each of the instrument's programs: the options from the command line and the
+// environment, the device root (passed on, with the clock scale and the display, to the programs this
+// one starts) and the clock, which keeps the instrument's time in the root's state file when
+// `keepClockState` is set. Returns false when the program is to end at once (help shown, a bad option,
+// no device root), with the code to end with in `exitCode`.
+bool StartProgramEnvironment(const char* program, int argc, char** argv, ProgramOptions& options, int& exitCode,
+                             bool keepClockState = true);
+
+// Starts the display of a program with a window, as its options say; false (with a message) when the
+// display cannot be started.
+bool StartProgramDisplay(const char* program, const ProgramOptions& options);
 
 // Parses the arguments (without the program name). getenv gives an environment variable or null.
 // Returns false with a message in `error` for an unknown option or a bad value.
