@@ -88,7 +88,7 @@ void ChannelProcedure::fillHeaderExtraTexts(Parameter& p) {
   setTail1(r, 10, HeaderText(r, 6, 1));
   setTail1(r, 12, "KRV718C-" + p.versionText);
   setTail1(r, 13, "0");
-  JDQFile::UpdateHeaderExtraTexts(p.testFilePath, 0, r, p);
+  // They reach the file with the reading (JDQFile::WriteReading).
 }
 
 int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
@@ -170,7 +170,6 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   p.runSwitch2 = s.waitingAfterStable;
   p.runValue = p.previousLoad.load();
   UpdateStateRecords(p);
-  JDQFile::UpdateHeaderTexts(p.testFilePath, index, records, p);
 
   // 9, 10. Last values, the record to the file.
   s.lastRecorded[0] = load;
@@ -179,7 +178,13 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
     r.valuesA[13] = static_cast<float>(s.reloadCounter);
     r.valuesA[17] = target;
   }
-  JDQFile::WriteRecord(p.testFilePath, index, records, p);
+  // 10, 14. The end record after the reading is marked in the list first, so the reading, the end
+  // record past the header and the header texts of steps 5 and 8 reach the file (and its copy) as one
+  // set of writes, all or none across a power loss.
+  const int next = index + 1;
+  while (records.size() <= static_cast<std::size_t>(next)) records.push_back(JDQFile::BlankTestRecord());
+  JDQFile::SetEmptyMarks(records[static_cast<std::size_t>(next)]);
+  JDQFile::WriteReading(p.testFilePath, index, index == 1, records, p);
 
   // 11, 12. Upload.
   s.lastReadingTime = format("%02d:%02d", now.hour, now.minute);
@@ -189,15 +194,8 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   // 13, 14. Marks, the next record.
   s.levelStartMark = 0;
   s.useTargetMark = 0;
-  const int next = index + 1;
   p.readingCount = next;
   ++p.readingCount2;
-  while (records.size() <= static_cast<std::size_t>(next)) records.push_back(JDQFile::BlankTestRecord());
-  TestRecord& n = records[static_cast<std::size_t>(next)];
-  std::memcpy(n.marker, "11111", 5);
-  std::memcpy(n.stepMark, "11111", 5);
-  std::memcpy(n.time, "99999", 5);
-  if (next > kHeaderRecordCount - 1) JDQFile::WriteRecord(p.testFilePath, next, records, p);
 
   // 15. Derived values and the stability judgement.
   if (!isCyclic(code)) {

@@ -43,6 +43,13 @@ int CreateTestFile(const std::string& path, const std::vector<TestRecord>& recor
 // the file's end and k are written from the list first, so the file never holds a gap.
 int WriteRecord(const std::string& path, int k, const std::vector<TestRecord>& records,
                 const Parameter& parameter);
+// Writes what one recorded reading changes, as one set of writes to the file and one to its copy: the
+// reading's record k, the end record k + 1 when it lies past the header (k + 1 > 73), the running header
+// texts (those of UpdateHeaderTexts) and, with `extraTexts`, tail1 of records 0..15. Overwrites are
+// all or none across a power loss; only bytes that differ from the file's are rewritten.
+int WriteReading(const std::string& path, int k, bool extraTexts, const std::vector<TestRecord>& records,
+                 const Parameter& parameter);
+// The rewrites below change only the bytes that differ from the file's (all or none across a power loss).
 // Rewrites text1, text2, text3 of records 0..73 (`number` is ignored).
 int UpdateAllHeaderTexts(const std::string& path, int number, const std::vector<TestRecord>& records,
                          const Parameter& parameter);

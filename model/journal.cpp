@@ -74,29 +74,28 @@ bool decode(const std::string& s, std::vector<Patch>& out) {
   return at == bodyEnd - 4;
 }
 
-bool readJournal(std::string_view path, std::vector<Patch>& patches) {
-  std::string data;
-  if (!fs::readFile(JournalPath(path), data)) return false;
-  return decode(data, patches);
+// The journal of a file, by its exact name beside the file's host entry.
+std::filesystem::path journalHost(const std::filesystem::path& host) {
+  std::filesystem::path j = host;
+  j += ".jnl";
+  return j;
 }
 
-bool applyPatches(std::string_view path, const std::vector<Patch>& patches) {
+enum class Found { None, Complete, Torn, Unreadable };
+
+// Reads the journal: none there, a complete one (patches filled), a torn one, or one that cannot be read.
+Found readJournal(const std::filesystem::path& jhost, std::vector<Patch>& patches) {
   fs::File f;
-  if (!f.open(path, fs::File::ReadWrite)) return false;
-  for (const Patch& p : patches) {
-    if (f.seek(p.offset) != p.offset) return false;
-    if (!f.write(p.bytes)) return false;
+  if (!f.openHost(jhost, fs::File::Read)) return f.lastError() == fs::Error::NotFound ? Found::None : Found::Unreadable;
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const long long r = f.read(buf, sizeof buf);
+    if (r < 0) return Found::Unreadable;
+    if (r == 0) break;
+    data.append(buf, static_cast<std::size_t>(r));
   }
-  if (!f.flush()) return false;
-  return f.close();
-}
-
-// Makes the journal's own folder entry durable before the file is touched.
-bool syncFolderOf(const std::string& path) {
-  const std::filesystem::path host = fs::hostPath(path);
-  if (host.empty()) return false;
-  fs::Error err = fs::Error::None;
-  return fs::backend().syncFolder(host.parent_path(), err);
+  return decode(data, patches) ? Found::Complete : Found::Torn;
 }
 
 // The writers journal only bytes already in the file: every patch lies within its current length.
@@ -109,53 +108,141 @@ bool withinFile(const std::vector<Patch>& patches, long long length) {
   return true;
 }
 
+bool writePatches(fs::File& f, const std::vector<Patch>& patches) {
+  for (const Patch& p : patches) {
+    if (f.seek(p.offset) != p.offset || !f.write(p.bytes)) return false;
+  }
+  return true;
+}
+
+bool syncFolder(const std::filesystem::path& folder) {
+  fs::Error err = fs::Error::None;
+  return fs::backend().syncFolder(folder, err);
+}
+
+// Removes the journal. Its removal is made durable by the next journal's folder flush (see journal.h).
+bool removeJournal(const std::filesystem::path& jhost) {
+  fs::Error err = fs::Error::None;
+  return fs::backend().remove(jhost, err) || err == fs::Error::NotFound;
+}
+
+// Recover() on the file's host path.
+bool recoverHost(const std::filesystem::path& host) {
+  const std::filesystem::path j = journalHost(host);
+  std::vector<Patch> patches;
+  const Found found = readJournal(j, patches);
+  if (found == Found::None) return true;
+  if (found == Found::Unreadable) return false;
+  fs::File f;
+  if (found == Found::Complete && !f.openHost(host, fs::File::ReadWrite) && f.lastError() != fs::Error::NotFound)
+    return false;  // the file is there but cannot be written now: the journal waits
+  if (!f.isOpen() || !withinFile(patches, f.length())) {
+    // Torn while it was being written (the file was not touched yet), its file is gone, or it patches
+    // bytes the file never held (no writer journals those): it is no journal of this file.
+    f.close();
+    return removeJournal(j);
+  }
+  if (!writePatches(f, patches) || !f.flush() || !f.close()) return false;
+  return removeJournal(j);
+}
+
 }  // namespace
 
 std::string JournalPath(std::string_view path) { return std::string(path) + ".jnl"; }
 
 void Discard(std::string_view path) {
-  const std::string j = JournalPath(path);
-  if (fs::exists(j)) fs::deleteFile(j);
+  const std::filesystem::path host = fs::hostPath(path);
+  if (host.empty()) return;
+  fs::Error err = fs::Error::None;
+  if (fs::backend().remove(journalHost(host), err)) syncFolder(host.parent_path());
 }
 
 bool Recover(std::string_view path) {
-  const std::string j = JournalPath(path);
-  if (!fs::exists(j)) return true;
-  std::vector<Patch> patches;
-  if (!readJournal(path, patches) || !fs::isFile(path) || !withinFile(patches, fs::fileSize(path))) {
-    // Torn while it was being written (the file was not touched yet), its file is gone, or it patches
-    // bytes the file never held (no writer journals those): it is no journal of this file.
-    return fs::deleteFile(j);
-  }
-  if (!applyPatches(path, patches)) return false;
-  return fs::deleteFile(j);
+  const std::filesystem::path host = fs::hostPath(path);
+  return !host.empty() && recoverHost(host);
 }
 
 bool PatchFile(std::string_view path, const std::vector<Patch>& patches) {
-  if (!Recover(path)) return false;
-  if (!fs::isFile(path)) return false;
+  Writer w;
+  if (!w.open(path)) return false;
   if (patches.empty()) return true;
-  if (!withinFile(patches, fs::fileSize(path))) return false;
-  const std::string j = JournalPath(path);
-  if (!fs::writeFile(j, encode(patches)) || !syncFolderOf(j)) {
-    fs::deleteFile(j);
-    return false;
-  }
-  if (!applyPatches(path, patches)) return false;  // the journal stays: the next Recover finishes it
-  fs::deleteFile(j);
-  return true;
+  if (!withinFile(patches, w.length())) return false;
+  for (const Patch& p : patches) w.overwrite(p.offset, p.bytes);
+  return w.commit();
 }
 
 bool ReadRecovered(std::string_view path, std::string& out) {
-  const bool recovered = Recover(path);
+  const std::filesystem::path host = fs::hostPath(path);
+  const bool recovered = !host.empty() && recoverHost(host);
   if (!fs::readFile(path, out)) return false;
   if (!recovered) {
     // The journal could not be applied to the file: apply it to what was read (never past its end).
     std::vector<Patch> patches;
-    if (readJournal(path, patches) && withinFile(patches, static_cast<long long>(out.size()))) {
+    if (readJournal(journalHost(host), patches) == Found::Complete &&
+        withinFile(patches, static_cast<long long>(out.size()))) {
       for (const Patch& p : patches) out.replace(static_cast<std::size_t>(p.offset), p.bytes.size(), p.bytes);
     }
   }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+
+bool Writer::open(std::string_view path) {
+  file_.close();
+  over_.clear();
+  appended_.clear();
+  length_ = -1;
+  host_ = fs::hostPath(path);
+  if (host_.empty() || !recoverHost(host_)) return false;
+  if (!file_.openHost(host_, fs::File::ReadWrite)) return false;
+  length_ = file_.length();
+  if (length_ < 0) {
+    file_.close();
+    return false;
+  }
+  return true;
+}
+
+bool Writer::read(long long offset, std::size_t n, std::string& out) {
+  out.assign(n, '\0');
+  if (!file_.isOpen() || offset < 0 || offset + static_cast<long long>(n) > length_) return false;
+  return file_.seek(offset) == offset && file_.readExact(out.data(), n);
+}
+
+void Writer::overwrite(long long offset, std::string bytes) {
+  if (!bytes.empty()) over_.push_back({offset, std::move(bytes)});
+}
+
+void Writer::append(long long offset, std::string bytes) {
+  if (!bytes.empty()) appended_.push_back({offset, std::move(bytes)});
+}
+
+bool Writer::commit() {
+  if (!file_.isOpen()) return false;
+  if (over_.empty() && appended_.empty()) return file_.close();
+  const std::filesystem::path j = journalHost(host_);
+  const bool journalled = !over_.empty();
+  if (journalled) {
+    if (!withinFile(over_, length_)) return false;
+    fs::File jf;
+    const bool written = jf.openHost(j, fs::File::Write | fs::File::Create) && jf.write(encode(over_)) &&
+                         jf.flush() && jf.close();
+    // The journal's folder entry is durable before the file is touched.
+    if (!written || !syncFolder(host_.parent_path())) {
+      jf.close();
+      removeJournal(j);
+      return false;
+    }
+  }
+  // From here a cut leaves a complete journal: the next Recover() finishes the overwrites.
+  if (!writePatches(file_, over_) || !writePatches(file_, appended_) || !file_.flush() || !file_.close())
+    return false;
+  over_.clear();
+  appended_.clear();
+  // A journal that could not be removed holds only what the file holds now: applying it again later
+  // changes nothing, so the writes stand.
+  if (journalled) removeJournal(j);
   return true;
 }
 

@@ -1,15 +1,27 @@
 // Writes over bytes already in a file that survive a power loss whole or not at all.
 //
-// A patch set is first written to a journal beside the file (the file's name + ".jnl"), flushed, then
-// written into the file and flushed, and then the journal is removed. A journal that was written whole
-// (it carries its length and a checksum) but not removed is applied again by Recover(); a torn journal
-// means the file was never touched and is simply removed. Every writer of a journalled file calls
-// Recover() first, so an old journal is never applied over newer bytes.
+// A set of overwrites is first written to a journal beside the file (the file's own name + ".jnl"),
+// flushed with its folder entry, then written into the file and flushed, and then the journal is
+// removed. A journal that was written whole (it carries its length and a checksum) but not removed is
+// applied again by Recover(); a torn journal means the file was never touched and is simply removed.
+// Every writer of a journalled file calls Recover() first, so an old journal is never applied over
+// newer bytes.
+//
+// The journal's removal is not flushed on its own: a journal that comes back after a power cut holds
+// only bytes the file already holds (it was applied and the file flushed before the removal), so
+// applying it again changes nothing; and the next journal of the file is flushed with its folder before
+// the file is touched, which makes the removal of the one before it durable first.
+//
+// The journal is the program's own file: it is looked up by its exact name beside the file as stored,
+// so a look for a journal that is not there costs one failed open, never a search of the folder.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/fs/fs.h"
 
 namespace filejournal {
 
@@ -34,5 +46,35 @@ bool ReadRecovered(std::string_view path, std::string& out);
 
 // Removes the journal of the file, if any (when the file itself is replaced or deleted).
 void Discard(std::string_view path);
+
+// One set of writes to an existing file, all made at commit(): overwrites of bytes the file holds,
+// which reach it all or none across a power loss (one journal entry for the whole set), and bytes put
+// at or past its end (appended records), which need no journal: a torn tail is the readers' to ignore.
+// The file stays open from open() to commit(), so the set can be compared with what the file holds.
+class Writer {
+ public:
+  // Finishes or discards an interrupted set, then opens the existing file for reading and writing.
+  // False when the file is missing or cannot be opened, or an interrupted set cannot be finished.
+  bool open(std::string_view path);
+  long long length() const { return length_; }
+  // Reads n bytes of the file at offset (within its length).
+  bool read(long long offset, std::size_t n, std::string& out);
+  // Overwrites bytes the file holds. An overwrite past the file's length fails the commit.
+  void overwrite(long long offset, std::string bytes);
+  // Writes bytes from offset, at or past the end of the whole records the file holds.
+  void append(long long offset, std::string bytes);
+  std::size_t overwrites() const { return over_.size(); }
+  // Makes the writes: the overwrites into one journal (flushed with its folder entry), then the
+  // overwrites and the appended bytes into the file, flushed once, then the journal removed. True when
+  // all of it reached the file. Nothing to write is no failure.
+  bool commit();
+
+ private:
+  platform::fs::File file_;
+  std::filesystem::path host_;
+  long long length_ = -1;
+  std::vector<Patch> over_;
+  std::vector<Patch> appended_;
+};
 
 }  // namespace filejournal

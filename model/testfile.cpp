@@ -1,4 +1,5 @@
 // The test data file of a channel and its "Backup\" copy.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string>
@@ -32,42 +33,65 @@ std::string encodeRecord(const TestRecord& r) {
   return s;
 }
 
-// Writes record k of the list into one file (the test file or its copy). Records that the file does
-// not hold yet are added at their own offsets and flushed; a record already in the file is overwritten
-// through the journal.
-bool writeRecordTo(const std::string& path, int k, const std::vector<TestRecord>& records) {
-  if (!filejournal::Recover(path)) return false;
-  fs::File f;
-  if (!f.open(path, fs::File::ReadWrite)) return false;
-  const long long length = f.length();
-  if (length < 0) return false;
-  const long long whole = length / static_cast<long long>(kRec);
-  if (k < whole) {
-    f.close();
-    return filejournal::PatchFile(path, {{k * static_cast<long long>(kRec), encodeRecord(records[k])}});
-  }
-  // From the first missing record (over a partial last record a power loss left) up to k.
-  std::string bytes;
-  for (long long i = whole; i <= k; ++i) bytes += encodeRecord(records[static_cast<std::size_t>(i)]);
-  const long long at = whole * static_cast<long long>(kRec);
-  if (f.seek(at) != at || !f.write(bytes) || !f.flush()) return false;
-  return f.close();
-}
+// A byte range of a record of the list to bring into a file: `whole` ranges are whole records, which
+// are added when the file does not hold them yet; the others (texts) are written only into records the
+// file holds.
+struct Range {
+  int record = 0;
+  std::size_t offset = 0;
+  std::size_t size = kRec;
+  bool whole = true;
+};
 
-// Rewrites one byte range of each of the given records (those the file holds whole).
-bool patchRecordsTo(const std::string& path, const std::vector<int>& indices,
-                    const std::vector<TestRecord>& records, std::size_t offset, std::size_t size) {
-  if (!filejournal::Recover(path)) return false;
-  const long long length = fs::fileSize(path);
-  if (length < 0) return false;
-  const long long whole = length / static_cast<long long>(kRec);
-  std::vector<filejournal::Patch> patches;
-  for (int k : indices) {
-    if (k < 0 || static_cast<std::size_t>(k) >= records.size() || k >= whole) continue;
-    const std::string rec = encodeRecord(records[static_cast<std::size_t>(k)]);
-    patches.push_back({k * static_cast<long long>(kRec) + static_cast<long long>(offset), rec.substr(offset, size)});
+Range textRange(int k, std::size_t offset, std::size_t size) { return {k, offset, size, false}; }
+
+// Brings the ranges of one file (the test file or its copy) to the list's bytes in one set of writes:
+// a range of a record the file holds is overwritten only where its bytes differ from the file's (all
+// such overwrites through one journal entry); a whole record past the file's whole records is added
+// at its own offset, with every record from the first missing one (over a partial last record a power
+// loss left) before it, so the file never holds a gap. One flush of the file for all of it.
+enum class Written { NotOpened, Failed, Done };
+Written writeRanges(const std::string& path, const std::vector<Range>& ranges, const std::vector<TestRecord>& records) {
+  filejournal::Writer w;
+  if (!w.open(path)) return Written::NotOpened;
+  const long long whole = w.length() / static_cast<long long>(kRec);
+  int last = -1;  // the last whole record to add
+  std::vector<Range> over;
+  for (const Range& r : ranges) {
+    if (r.record < 0 || static_cast<std::size_t>(r.record) >= records.size()) continue;
+    if (r.record < whole) over.push_back(r);
+    else if (r.whole) last = std::max(last, r.record);
   }
-  return filejournal::PatchFile(path, patches);
+  // What the file holds under the overwrites, read in runs of nearby ranges.
+  std::sort(over.begin(), over.end(), [](const Range& a, const Range& b) {
+    return a.record != b.record ? a.record < b.record : a.offset < b.offset;
+  });
+  std::string held;
+  long long heldAt = 0;
+  for (std::size_t i = 0; i < over.size(); ++i) {
+    const Range& r = over[i];
+    const long long at = r.record * static_cast<long long>(kRec) + static_cast<long long>(r.offset);
+    if (at < heldAt || at + static_cast<long long>(r.size) > heldAt + static_cast<long long>(held.size())) {
+      // A new run: from this range to the last range that starts within 4 KiB of the one before it.
+      long long end = at + static_cast<long long>(r.size);
+      for (std::size_t j = i + 1; j < over.size(); ++j) {
+        const long long next = over[j].record * static_cast<long long>(kRec) + static_cast<long long>(over[j].offset);
+        if (next > end + 4096) break;
+        end = std::max(end, next + static_cast<long long>(over[j].size));
+      }
+      heldAt = at;
+      if (!w.read(at, static_cast<std::size_t>(end - at), held)) return Written::Failed;
+    }
+    const std::string wanted = encodeRecord(records[static_cast<std::size_t>(r.record)]).substr(r.offset, r.size);
+    if (held.compare(static_cast<std::size_t>(at - heldAt), r.size, wanted) != 0) w.overwrite(at, wanted);
+  }
+  if (last >= 0) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(last - whole + 1) * kRec);
+    for (long long i = whole; i <= last; ++i) bytes += encodeRecord(records[static_cast<std::size_t>(i)]);
+    w.append(whole * static_cast<long long>(kRec), std::move(bytes));
+  }
+  return w.commit() ? Written::Done : Written::Failed;
 }
 
 // The backup copy's path when the SD-card folder exists (creating its "Backup" folder), else empty.
@@ -78,14 +102,30 @@ std::string backupTarget(const std::string& path, const Parameter& p) {
   return JDQFile::BackupPathFor(path, p.boardFlag.load());
 }
 
-int rewriteTexts(const std::string& path, const std::vector<int>& indices,
-                 const std::vector<TestRecord>& records, const Parameter& p, std::size_t offset,
-                 std::size_t size) {
-  if (!fs::isFile(path)) return 0;
-  const bool ok = patchRecordsTo(path, indices, records, offset, size);
+// The ranges into the test file, then the same into its backup copy when the SD card holds one (a
+// test file that cannot be opened is left with its copy). 1 when the test file was written; the
+// copy's result does not count.
+int writeBoth(const std::string& path, const std::vector<Range>& ranges, const std::vector<TestRecord>& records,
+              const Parameter& p) {
+  if (path.empty()) return 0;
+  const Written result = writeRanges(path, ranges, records);
+  if (result == Written::NotOpened) return 0;
   const std::string backup = backupTarget(path, p);
-  if (!backup.empty() && fs::isFile(backup)) patchRecordsTo(backup, indices, records, offset, size);
-  return ok ? 1 : 0;
+  if (!backup.empty()) writeRanges(backup, ranges, records);
+  return result == Written::Done ? 1 : 0;
+}
+
+std::vector<Range> textRanges(const std::vector<int>& indices, std::size_t offset, std::size_t size) {
+  std::vector<Range> ranges;
+  for (int k : indices) ranges.push_back(textRange(k, offset, size));
+  return ranges;
+}
+
+// The records whose texts carry the running state of a test.
+std::vector<int> runningTextRecords() {
+  std::vector<int> indices = {4, 7, 13, 14, 15, 16, 18, 31};
+  for (int i = 41; i <= 62; ++i) indices.push_back(i);
+  return indices;
 }
 
 // The fields of a record in the order of the current file layout, each with its size in the file.
@@ -180,34 +220,40 @@ int CreateTestFile(const std::string& path, const std::vector<TestRecord>& recor
 }
 
 int WriteRecord(const std::string& path, int k, const std::vector<TestRecord>& records, const Parameter& p) {
-  if (k < 0 || static_cast<std::size_t>(k) >= records.size() || !fs::isFile(path)) return 0;
-  const bool ok = writeRecordTo(path, k, records);
-  const std::string backup = backupTarget(path, p);
-  if (!backup.empty() && fs::isFile(backup)) writeRecordTo(backup, k, records);
-  return ok ? 1 : 0;
+  if (k < 0 || static_cast<std::size_t>(k) >= records.size()) return 0;
+  return writeBoth(path, {Range{k}}, records, p);
+}
+
+int WriteReading(const std::string& path, int k, bool extraTexts, const std::vector<TestRecord>& records,
+                 const Parameter& p) {
+  if (k < 0 || static_cast<std::size_t>(k) >= records.size()) return 0;
+  std::vector<Range> ranges;
+  if (extraTexts) ranges = textRanges(range(0, 15), kTail1Offset, kTail1Size);
+  for (const Range& r : textRanges(runningTextRecords(), kTextsOffset, kTextsSize)) ranges.push_back(r);
+  ranges.push_back(Range{k});
+  if (k + 1 > kHeaderRecordCount - 1 && static_cast<std::size_t>(k + 1) < records.size()) ranges.push_back(Range{k + 1});
+  return writeBoth(path, ranges, records, p);
 }
 
 int UpdateAllHeaderTexts(const std::string& path, int, const std::vector<TestRecord>& records,
                          const Parameter& p) {
-  return rewriteTexts(path, range(0, kHeaderRecordCount - 1), records, p, kTextsOffset, kTextsSize);
+  return writeBoth(path, textRanges(range(0, kHeaderRecordCount - 1), kTextsOffset, kTextsSize), records, p);
 }
 
 int UpdateHeaderExtraTexts(const std::string& path, int, const std::vector<TestRecord>& records,
                            const Parameter& p) {
-  return rewriteTexts(path, range(0, 15), records, p, kTail1Offset, kTail1Size);
+  return writeBoth(path, textRanges(range(0, 15), kTail1Offset, kTail1Size), records, p);
 }
 
 int UpdateHeaderTexts(const std::string& path, int, const std::vector<TestRecord>& records,
                       const Parameter& p) {
-  std::vector<int> indices = {4, 7, 13, 14, 15, 16, 18, 31};
-  for (int i = 41; i <= 62; ++i) indices.push_back(i);
-  return rewriteTexts(path, indices, records, p, kTextsOffset, kTextsSize);
+  return writeBoth(path, textRanges(runningTextRecords(), kTextsOffset, kTextsSize), records, p);
 }
 
 int UpdateOneRecordText(const std::string& path, int k, const std::vector<TestRecord>& records,
                         const Parameter& p) {
   if (k < 0 || static_cast<std::size_t>(k) >= records.size()) return 0;
-  return rewriteTexts(path, {k}, records, p, kTextsOffset, kTextsSize);
+  return writeBoth(path, {textRange(k, kTextsOffset, kTextsSize)}, records, p);
 }
 
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records) {

@@ -399,6 +399,9 @@ TEST_F(TestFile, FailedWritesAreReportedAsFailure) {
   std::vector<TestRecord> list = headerList();
   ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
   for (int k = 74; k < 76; ++k) list.push_back(distinct(k));
+  // What the file holds unchanged is not written again: the list differs where the cases write.
+  list[3].valuesA[0] = 12.5f;
+  std::snprintf(list[10].text1, 20, "changed");
   p_.testFilePath = kPath;
   p_.moduleQueuePath = "\\Storage Card\\T1.gps";
   p_.testRunning = 1;
@@ -473,4 +476,112 @@ TEST_F(TestFile, JournalPastTheEndIsDiscardedAndHugeFilesAreRefused) {
   loaded = {distinct(1)};
   EXPECT_EQ(JDQFile::LoadTestFile(kPath, loaded), 0);
   EXPECT_EQ(loaded.size(), 1u);
+}
+
+// A reading with its header texts is one set of writes per file: at most three flushes each (the
+// journal, its folder entry, the file), no folder listing, and nothing written where the file already
+// holds the bytes.
+TEST_F(TestFile, AReadingIsOneSetOfWritesAndUnchangedBytesAreNotWrittenAgain) {
+  std::vector<TestRecord> list = headerList();
+  ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
+  for (int k = 0; k < 75; ++k) {
+    addReading(list, k);
+    ASSERT_EQ(JDQFile::WriteReading(kPath, k, k == 1, list, p_), 1);
+  }
+  addReading(list, 75);
+  for (int k : {31, 41, 45, 56}) std::snprintf(list[k].text1, 20, "state-%d", k);
+  const fs::Counters c0 = fs::counters();
+  ASSERT_EQ(JDQFile::WriteReading(kPath, 75, false, list, p_), 1);
+  const fs::Counters c1 = fs::counters();
+  EXPECT_LE(c1.flushes - c0.flushes, 6);
+  EXPECT_EQ(c1.listings - c0.listings, 0);
+  const std::string file = readAll(kPath);
+  ASSERT_EQ(file.size(), 77u * 311u);
+  for (int k = 0; k < 77; ++k) ASSERT_EQ(file.substr(k * 311, 311), bytesOf(list[k])) << k;
+  EXPECT_EQ(readAll(kBackup), file);
+  EXPECT_FALSE(fs::exists(kPath + ".jnl"));
+
+  // The same again: the file holds every byte already, so nothing is written or flushed.
+  ASSERT_EQ(JDQFile::WriteReading(kPath, 75, true, list, p_), 1);
+  ASSERT_EQ(JDQFile::UpdateAllHeaderTexts(kPath, 0, list, p_), 1);
+  EXPECT_EQ(fs::counters().flushes, c1.flushes);
+  EXPECT_EQ(readAll(kPath), file);
+}
+
+// A power cut at every step of writing a reading together with the running header texts and the
+// trailing texts (the test file, then its backup), with and without the loss of unflushed data: a
+// reload keeps every earlier record; the reading and every text it came with are there together or
+// not at all; the end record after it is whole or missing (the loader then adds one).
+TEST_F(TestFile, PowerCutWhileWritingAReadingWithItsHeaderTextsLeavesAllOldOrAllNew) {
+  std::vector<TestRecord> list = headerList();
+  ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
+  for (int k = 0; k < 75; ++k) {
+    addReading(list, k);
+    ASSERT_EQ(JDQFile::WriteReading(kPath, k, false, list, p_), 1);
+  }
+  const std::string before = readAll(kPath);
+  ASSERT_EQ(before.size(), 76u * 311u);
+  const std::vector<TestRecord> oldList = list;
+  std::vector<TestRecord> newList = list;
+  addReading(newList, 75);
+  for (int k : {0, 9, 15}) std::snprintf(newList[k].tail1, 20, "new-tail-%d", k);
+  for (int k : {31, 47, 62}) {
+    std::snprintf(newList[k].text1, 20, "new1-%d", k);
+    std::snprintf(newList[k].text3, 60, "new3-%d", k);
+  }
+  auto texts = [](const TestRecord& r) {
+    return std::string(r.text1, 100) + std::string(r.tail1, 20);
+  };
+
+  fs::FaultBackend fault;
+  for (const bool loseUnsynced : {false, true}) {
+    SCOPED_TRACE(loseUnsynced ? "unflushed data lost" : "unflushed data kept");
+    long long total = 0;
+    writeAll(kPath, before);
+    writeAll(kBackup, before);
+    {
+      fs::ScopedBackend use(fault);
+      fault.restorePower();
+      fault.cutPowerAfter(1LL << 40);
+      JDQFile::WriteReading(kPath, 75, true, newList, p_);
+      total = fault.steps();
+      fault.restorePower();
+    }
+    ASSERT_GT(total, 2 * 311);
+    for (long long cut = 0; cut <= total; ++cut) {
+      SCOPED_TRACE(cut);
+      fs::deleteFile(kPath + ".jnl");
+      fs::deleteFile(kBackup + ".jnl");
+      writeAll(kPath, before);
+      writeAll(kBackup, before);
+      {
+        fs::ScopedBackend use(fault);
+        fault.restorePower();
+        fault.loseUnsyncedOnCut(loseUnsynced);
+        fault.cutPowerAfter(cut);
+        JDQFile::WriteReading(kPath, 75, true, newList, p_);
+        fault.restorePower();
+        fault.loseUnsyncedOnCut(false);
+      }
+      for (const std::string& path : {kPath, kBackup}) {
+        std::vector<TestRecord> loaded;
+        ASSERT_EQ(JDQFile::LoadTestFile(path, loaded), 1) << path;
+        ASSERT_GE(loaded.size(), 77u) << path;
+        const bool written = sameRecord(loaded[75], newList[75]);
+        ASSERT_TRUE(written || sameRecord(loaded[75], oldList[75])) << path << " record 75 torn";
+        const std::vector<TestRecord>& expected = written ? newList : oldList;
+        for (int k = 0; k < 75; ++k) {
+          ASSERT_EQ(texts(loaded[k]), texts(expected[k])) << path << " texts of record " << k;
+          TestRecord reading = loaded[k];
+          std::memcpy(reading.text1, oldList[k].text1, 100);
+          std::memcpy(reading.tail1, oldList[k].tail1, 20);
+          ASSERT_TRUE(sameRecord(reading, oldList[k])) << path << " record " << k;
+        }
+        int readings = 0;
+        while (std::string(loaded[readings].marker, 5) != "11111") ++readings;
+        ASSERT_EQ(readings, written ? 76 : 75) << path;
+        EXPECT_FALSE(fs::exists(path + ".jnl")) << path;
+      }
+    }
+  }
 }
