@@ -68,8 +68,11 @@ void CMonitorDlg::ClockWasSet() { ClockGuard::NotifyClockSet(); }
 // ---- what the test procedure shows ------------------------------------------------------------------
 
 void CMonitorDlg::setControlText(int id, const std::string& text) {
+  // These controls take their colour from their text, and a changed text repaints the control by
+  // itself; an unchanged one is left alone. Only the pump-stop key's colour follows a flag of channel 1
+  // that may change while its text stays.
   setDlgItemText(id, text);
-  if (id == 1276 || id == 1277 || id == 1280 || id == 1275 || id == 1028)
+  if (id == 1275)
     if (Window* w = getDlgItem(id)) w->invalidate();
 }
 
@@ -149,8 +152,12 @@ void CMonitorDlg::OnMainTimer() {
     const bool on = p.testRunning.load() == 1 || selected == n || p.pollWhenIdle.load() == 1;
     if (on) ++active;
     CColorButton& b = channelButton(n);
-    b.state = NextLampState(b.state, on, p.controllerSilent.load() != 0);
-    b.invalidate(true);
+    // A lamp repaints only when its face changes: any repaint redraws the whole screen.
+    const int face = NextLampState(b.state, on, p.controllerSilent.load() != 0);
+    if (face != b.state) {
+      b.state = face;
+      b.invalidate(true);
+    }
     b.enableWindow(on);
   }
 
