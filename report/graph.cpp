@@ -5,9 +5,8 @@
 
 #include "report/graph_math.h"
 
-using graph_math::clampInt;
+using graph_math::pixel;
 using graph_math::scaled;
-using graph_math::truncClamp;
 
 C2DGraph::C2DGraph() {
   m_nStepLoad.fill(kNoReading);
@@ -93,7 +92,7 @@ bool C2DGraph::MapX(const Rect& c, int kind, int x, int& X) const {
     case 4: {
       const int range = m_nLoadMax - m_nLoadMin;
       const std::int64_t wx = static_cast<std::int64_t>(w) * x;
-      X = clampInt(x0 + (range == 0 ? wx : wx / range));
+      X = pixel(x0 + (range == 0 ? wx : wx / range));
       return true;
     }
     case 2:
@@ -105,8 +104,8 @@ bool C2DGraph::MapX(const Rect& c, int kind, int x, int& X) const {
         X = x0;
         return false;
       }
-      X = x0 + truncClamp(static_cast<double>(w) / std::log10(static_cast<double>(full)) *
-                          std::log10(static_cast<double>(x)));
+      X = pixel(x0 + static_cast<double>(w) / std::log10(static_cast<double>(full)) *
+                         std::log10(static_cast<double>(x)));
       return true;
     }
     default:
@@ -123,10 +122,10 @@ bool C2DGraph::MapPoint(const Rect& c, Point& out, const Point& p) const {
   const int y0 = c.top + 30;
   if (kind <= 3) {
     const int y1 = c.bottom - 30;
-    out.y = y0 - scaled(y1 - y0, p.y, range, -unit);
+    out.y = pixel(static_cast<std::int64_t>(y0) - scaled(y1 - y0, p.y, range, -unit));
   } else {
     const int base = c.bottom - 15;
-    out.y = base - scaled(base - y0, p.y, range, unit);
+    out.y = pixel(static_cast<std::int64_t>(base) - scaled(base - y0, p.y, range, unit));
   }
   return xOk;
 }
@@ -135,7 +134,7 @@ bool C2DGraph::MapPointUpper(const Rect& c, Point& out, const Point& p) const {
   const int kind = m_nCurveKind;
   const int h = (c.bottom - c.top) / 2;
   const int middle = c.bottom - h;
-  out.y = middle - scaled(h - 15, p.y, m_dSettleMax - m_dSettleMin, -0.01);
+  out.y = pixel(static_cast<std::int64_t>(middle) - scaled(h - 15, p.y, m_dSettleMax - m_dSettleMin, -0.01));
   // The panels map loads and times of kinds 1 to 3 only; X stays unset for any other kind.
   if (kind < 1 || kind > 3) return false;
   return MapX(c, kind, p.x, out.x);
@@ -145,7 +144,8 @@ bool C2DGraph::MapPointLower(const Rect& c, Point& out, const Point& p) const {
   const int kind = m_nCurveKind;
   const int h = (c.bottom - c.top) / 2;
   const int middle = c.bottom - h;
-  out.y = middle - scaled((c.bottom - c.top) - h - 15, p.y, m_dSettleMax - m_dSettleMin, 0.01);
+  out.y = pixel(static_cast<std::int64_t>(middle) -
+                scaled((c.bottom - c.top) - h - 15, p.y, m_dSettleMax - m_dSettleMin, 0.01));
   // The panels map loads and times of kinds 1 to 3 only; X stays unset for any other kind.
   if (kind < 1 || kind > 3) return false;
   return MapX(c, kind, p.x, out.x);

@@ -21,6 +21,21 @@ inline int clampInt(std::int64_t v) {
   return static_cast<int>(v);
 }
 
+// Pixel positions stay within a million pixels of the window: far outside it for any point beyond the
+// axes, and small enough for the drawing's own arithmetic (marker corners, label offsets).
+inline constexpr int kFarPixel = 1000000;
+inline int pixel(std::int64_t v) {
+  if (v > kFarPixel) return kFarPixel;
+  if (v < -kFarPixel) return -kFarPixel;
+  return static_cast<int>(v);
+}
+inline int pixel(double v) {
+  if (std::isnan(v)) return 0;
+  if (v > kFarPixel) return kFarPixel;
+  if (v < -kFarPixel) return -kFarPixel;
+  return static_cast<int>(v);
+}
+
 // The settlement offset trunc(((span * y) / range) * factor), the product span * y taken whole; 0 for
 // an empty range.
 inline int scaled(int span, int y, double range, double factor) {

@@ -7,7 +7,7 @@
 
 namespace ui = platform::ui;
 using graph_math::scaled;
-using graph_math::truncClamp;
+using graph_math::pixel;
 
 namespace {
 
@@ -204,9 +204,9 @@ void C2DGraph::PlotCyclePairs(bool increment) {
     if (increment) {
       if (m_ptAux.x != 5) continue;
       const float y5 = static_cast<float>(m_ptCur.y);
-      m_ptTo = {truncClamp(static_cast<float>(Wd) * static_cast<float>(m_ptCur.x) / (static_cast<float>(n) * step) +
+      m_ptTo = {pixel(static_cast<float>(Wd) * static_cast<float>(m_ptCur.x) / (static_cast<float>(n) * step) +
                            static_cast<float>(L + 40)),
-                truncClamp(static_cast<float>(B - 20) - (y5 - previous) * static_cast<float>(Hd) / (step * 100.0f))};
+                pixel(static_cast<float>(B - 20) - (y5 - previous) * static_cast<float>(Hd) / (step * 100.0f))};
       dc.lineTo(m_ptTo.x, m_ptTo.y);
       Marker(dc, m_ptTo);
       previous = y5;
@@ -217,10 +217,10 @@ void C2DGraph::PlotCyclePairs(bool increment) {
     const long long cycle = m_ptAux.x;
     const long long loaded = (2LL * f / 3 + static_cast<long long>(f) * (cycle - 1)) / (5LL * n);
     const long long unloaded = (static_cast<long long>(f) * cycle) / (5LL * n);
-    m_ptFrom = {truncClamp(static_cast<float>(loaded) + offset + static_cast<float>(L + 40)),
-                zero - scaled(Hc, m_ptCur.y, range, -0.01)};
-    m_ptTo = {truncClamp(static_cast<float>(unloaded) + offset + static_cast<float>(L + 40)),
-              zero - scaled(Hc, m_ptAux.y, range, -0.01)};
+    m_ptFrom = {pixel(static_cast<float>(loaded) + offset + static_cast<float>(L + 40)),
+                pixel(static_cast<std::int64_t>(zero) - scaled(Hc, m_ptCur.y, range, -0.01))};
+    m_ptTo = {pixel(static_cast<float>(unloaded) + offset + static_cast<float>(L + 40)),
+              pixel(static_cast<std::int64_t>(zero) - scaled(Hc, m_ptAux.y, range, -0.01))};
     dc.lineTo(m_ptFrom.x, m_ptFrom.y);
     dc.lineTo(m_ptTo.x, m_ptTo.y);
   }

@@ -74,7 +74,8 @@ inline RecordedTest staticTest(int testType, int standard, const std::vector<flo
     std::array<float, 4> now{};
     for (int k = 0; k < readings; ++k) {
       const float share = 1.0f - 0.45f * std::exp(-static_cast<float>(k) / 2.0f);
-      for (std::size_t g = 0; g < 4; ++g) now[g] = std::round((previous[g] + (goal[g] - previous[g]) * share) * 100.0f) / 100.0f;
+      for (std::size_t g = 0; g < 4; ++g)
+        now[g] = std::round((previous[g] + (goal[g] - previous[g]) * share) * 100.0f) / 100.0f;
       t.records.push_back(reading(false, load, now));
     }
     previous = now;

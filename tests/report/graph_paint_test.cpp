@@ -84,7 +84,8 @@ int besideHeight(const std::string& text) {
   return height;
 }
 int besideX(const std::string& text) {
-  return std::max(0, std::min(text.size() == 4 ? 8 : text.size() == 5 ? 4 : 0, 37 - textWidth(text, besideHeight(text))));
+  const int part = text.size() == 4 ? 8 : text.size() == 5 ? 4 : 0;
+  return std::max(0, std::min(part, 37 - textWidth(text, besideHeight(text))));
 }
 // A text at x, moved left as far as it takes to end inside the window.
 int fitX(int x, const std::string& text) { return std::min(x, kW - textWidth(text)); }
@@ -198,12 +199,15 @@ TEST_F(GraphPaint, AxesAndTitlesOfTheChartVariants) {
   const int d3 = 730 / 3;  // width of a decade of three
   const std::vector<AxisCase> cases = {
       {"rock standard: 5000 raw is a 6 mm axis", 1, 3, 1, 1000, 1000, 5000,
-       {{{besideX("6.00"), 340 + 23}, "6.00"}, {{besideX("1.20"), 68 + 23}, "1.20"}, {{besideX("3.60"), 204 + 23}, "3.60"}}},
+       {{{besideX("6.00"), 340 + 23}, "6.00"},
+        {{besideX("1.20"), 68 + 23}, "1.20"},
+        {{besideX("3.60"), 204 + 23}, "3.60"}}},
       {"other standards: 5000 raw is a 54 mm axis", 1, 5, 1, 1000, 1000, 5000,
        {{{besideX("54.00"), 340 + 23}, "54.00"}, {{besideX(n(10.8)), 68 + 23}, n(10.8)}}},
       {"plate", 0, 2, 1, 400, 1000, 100, {{{fitX(754, "p(kPa)"), 38}, "p(kPa)"}, {{400, 382}, "p-s 曲线"}}},
       {"plate log", 0, 2, 2, 400, 1000, 100, {{{fitX(748, "lgp(kPa)"), 38}, "lgp(kPa)"}, {{400, 382}, "s-lgp 曲线"}}},
-      {"lateral 93", 4, 93, 1, 400, 1000, 100, {{{48, 382}, "Y0(mm)"}, {{400, 382}, "H-Y0曲线"}, {{754, 38}, "H(kN)"}}},
+      {"lateral 93", 4, 93, 1, 400, 1000, 100,
+       {{{48, 382}, "Y0(mm)"}, {{400, 382}, "H-Y0曲线"}, {{754, 38}, "H(kN)"}}},
       {"lateral 93 log", 4, 93, 2, 400, 1000, 100, {{{400, 382}, "Y0-lgH曲线"}}},
       {"lateral 93 time", 4, 93, 3, 400, 1000, 100, {{{400, 382}, "Y0-lgt曲线"}}},
       {"three load decades at 1000", 1, 5, 2, 1000, 1000, 100,
@@ -275,7 +279,8 @@ TEST_F(GraphPaint, LogLoadCurveStartsAtItsFirstPositiveLoadAndEndsAtTheMaximum) 
   C2DGraph& g = chart(1, 5, 2);
   g.m_nLoadMax = 1000;
   g.m_dSettleMaxRaw = 1000;
-  for (Point p : {Point{0, 0}, Point{100, 200}, Point{400, 500}, Point{1000, 900}, Point{500, 1100}}) g.AddPoint1(p.x, p.y);
+  for (Point p : {Point{0, 0}, Point{100, 200}, Point{400, 500}, Point{1000, 900}, Point{500, 1100}})
+    g.AddPoint1(p.x, p.y);
   const ui::Bitmap b = paint();
   Point a, c, d, e;
   ASSERT_TRUE(g.MapPoint(a, {100, 200}));
@@ -556,6 +561,57 @@ TEST_F(GraphPaint, ChartOfARecordedTestFromTheCurveBuilder) {
   Point first;
   ASSERT_TRUE(g.MapPoint(first, g.m_ptList1[1]));
   EXPECT_TRUE(markerAt(b, first));
+}
+
+}  // namespace
+
+namespace {
+
+// Limits and points far outside any real test leave the window drawing its next chart as before.
+TEST_F(GraphPaint, ExtremeLimitsAndPointsNeitherFaultNorSpoilTheNextChart) {
+  C2DGraph& g = chart(1, 5, 1);
+  const ui::Bitmap clean = paint();
+  struct Limits { int loadMax, timeMax; double raw; float step; };
+  const Limits limits[] = {{0, 0, 0, 0.0f}, {-5, -5, -1, -1.0f}, {2147483647, 2147483647, 1e300, 1e-30f},
+                           {1, 1, std::nan(""), std::nanf("")}, {-2147483647, 0, HUGE_VAL, HUGE_VALF}};
+  const Point points[] = {{0, 0}, {2147483647, 2147483647}, {-2147483647, -2147483647}, {1, -2147483647}, {5, 5}};
+  for (const Limits& l : limits) {
+    for (int type : {0, 1, 2, 4, 5}) {
+      for (int kind = 0; kind <= 7; ++kind) {
+        g.m_nTestType = type;
+        g.m_nStandard = type == 4 ? 62 : 5;
+        g.m_nCurveKind = kind;
+        g.m_nLoadMax = l.loadMax;
+        g.m_nTimeMax = l.timeMax;
+        g.m_dSettleMaxRaw = l.raw;
+        g.m_fLevelStep = l.step;
+        for (int list = 1; list <= 6; ++list) g.ClearPointList(list);
+        for (int i = 0; i < 5; ++i) {
+          const Point p = points[i];
+          g.AddPoint3And1(p.x, p.y, p.y, p.x);
+          g.AddPoint4And2(p.y, p.x, p.x, p.y);
+          g.AddPoint5(p.x, p.y);
+          g.AddPoint6(i == 4 ? 5 : p.x, p.y);
+          g.SetStepLoad(i, i < 2 ? l.loadMax : p.x);
+        }
+        paint();
+      }
+    }
+  }
+  // The same chart as at the start.
+  g.m_nTestType = 1;
+  g.m_nStandard = 5;
+  g.m_nCurveKind = 1;
+  g.m_nLoadMax = 1000;
+  g.m_nTimeMax = 1000;
+  g.m_dSettleMaxRaw = 1000;
+  for (int list = 1; list <= 6; ++list) g.ClearPointList(list);
+  g.m_nStepLoad.fill(C2DGraph::kNoReading);
+  const ui::Bitmap again = paint();
+  int differ = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) differ += again.pixel(x, y) != clean.pixel(x, y);
+  EXPECT_EQ(differ, 0);
 }
 
 }  // namespace
