@@ -51,6 +51,7 @@ class ScriptedWindow : public frontend::MainWindowPort {
     boxes.push_back(text);
   }
   int confirm(const std::string& question) override {
+    if (whileAsked) whileAsked(question);
     std::lock_guard<std::mutex> lk(m_);
     questions.push_back(question);
     if (answers.empty()) return 1;
@@ -70,6 +71,8 @@ class ScriptedWindow : public frontend::MainWindowPort {
   int shownReportPage() const override { return page; }
 
   std::deque<int> answers;
+  // Runs while a question stands open, before it is answered (the operator may take a while).
+  std::function<void(const std::string&)> whileAsked;
   std::vector<std::string> questions;
   std::vector<std::string> boxes;
   std::map<int, std::string> controls;
@@ -217,11 +220,11 @@ class Instrument {
     JDQFile::UpdateAllHeaderTexts(p.testFilePath, 31, p.testRecords, p);
   }
 
-  // One step of the main loop: 900 ms of instrument time with the link's polls, then the control tick
-  // of channels 1, 2 and 3.
-  void step() {
+  // One step of the main loop: 900 ms of instrument time (or `ms`, for a main loop held up) with the
+  // link's polls, then the control tick of channels 1, 2 and 3.
+  void step(std::uint64_t ms = 900) {
     if (drive_ == Drive::InProcess) {
-      clk::advance(900);
+      clk::advance(ms);
       const std::uint64_t nowMs = clk::monotonicMs();
       for (int n = 1; n <= 3; ++n) {
         Parameter& p = ch(n);

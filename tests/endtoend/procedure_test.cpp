@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "model/computations.h"
 #include "platform/text/text.h"
 
 #include "tests/endtoend/instrument.h"
@@ -401,4 +402,77 @@ TEST(RecordReading, PlatformTextsForTheBox) {
   EXPECT_EQ(queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps")).size(), static_cast<std::size_t>(readings));
   EXPECT_EQ(queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gpsw")).size(), 2u);  // two level starts
   EXPECT_EQ(texts, static_cast<std::size_t>(readings) - 2);
+}
+
+// The end at zero load reads the last reading and the one three before it at their rebuilt positions:
+// a reading left out of the rebuild among the last ones (here the procedure-changed mark of the level
+// buttons) neither hides the settlements nor stops the test from ending. Rock standard 119 ends once
+// the rebound of its last three readings is below 0.010 mm; standard 73 once the zero-load time has
+// passed and the rebound is at most 0.25 mm.
+TEST(CheckCycleEnd, ZeroLoadEndWithALeftOutReading) {
+  for (int code : {119, 73}) {
+    SCOPED_TRACE(testing::Message() << "standard " << code);
+    Instrument inst;
+    TestSetup t;
+    t.code = code;
+    t.firstLoad = 400.0f;
+    t.step = 200.0f;
+    t.maxLoad = 800.0f;
+    inst.start(1, t);
+    Parameter& p = inst.ch(1);
+    const int zeroTime = p.levelMinutes[16];
+    // To the zero-load level's reading at load reached; the next reading is left out.
+    ASSERT_TRUE(inst.runUntil(
+        [&] { return p.loadingPhase.load() >= 6 && !(p.controlLoad.load() > 0.0f) && p.procedure.levelReadings >= 1; },
+        80));
+    const int leftOutIndex = p.readingCount;
+    p.procedureChanged = 1;
+    ASSERT_TRUE(inst.runUntil([&] { return p.testRunning.load() == 0; }, 40));
+
+    const std::vector<TestRecord> file = inst.loadFile("\\Storage Card\\2026001-P1.krv");
+    EXPECT_EQ(file[static_cast<std::size_t>(leftOutIndex)].tail2[0] & 0x40, 0x40);
+    std::vector<TestRecord> rebuilt = file;
+    Parameter viewer;
+    ASSERT_EQ(JDQFile::RebuildReadings(viewer, rebuilt), 1);
+    const std::size_t n = static_cast<std::size_t>(viewer.readingIndex - 1);
+    const int minutes = std::atoi(std::string(rebuilt[n].time, 5).c_str());
+    const float last = rebuilt[n].valuesA[16], earlier = rebuilt[n - 3].valuesA[16];
+    EXPECT_FLOAT_EQ(rebuilt[n].valuesA[17], 0.0f);
+    if (code == 119) {
+      EXPECT_LT(static_cast<int>(earlier * 1000.0f + 0.5f) - static_cast<int>(last * 1000.0f + 0.5f), 10);
+    } else {
+      EXPECT_GE(minutes, zeroTime);
+      EXPECT_LE(earlier - last, 0.25f);
+    }
+  }
+}
+
+// A program restarted in the middle of a level keeps the level's minutes: the readings after the
+// restart carry the minutes of the schedule counted from the moment the level's load was reached.
+TEST(ControlTick, RestartMidLevelKeepsTheMinutes) {
+  Instrument inst;
+  TestSetup t;
+  t.maxLoad = 800.0f;
+  inst.start(1, t);
+  Parameter& p = inst.ch(1);
+  ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 2 && p.procedure.readingIndex >= 2; }, 10));
+  const int before = p.readingCount;
+  std::vector<TestRecord> records = inst.loadFile(p.testFilePath);
+  p.procedure = ProcedureState{};
+  p.elapsedCounter = 0;
+  p.resumeMarker = 1;
+  p.testRecords = records;
+  JDQFile::RestoreFromHeader(p, p.testRecords);
+  inst.procedure->ResumeFromRunningState(p);
+  ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 3; }, 10));
+
+  const auto levels = levelsOf(readingsOf(inst.loadFile("\\Storage Card\\2026001-P1.krv")));
+  ASSERT_GE(levels.size(), 2u);
+  const Level& second = levels[1];
+  std::vector<int> minutes;
+  for (const Reading& r : second.readings) minutes.push_back(r.minutes);
+  const std::vector<int> schedule = {0, 5, 15, 30, 45, 60, 90, 120, 150, 180, 210, 240};
+  ASSERT_LE(minutes.size(), schedule.size());
+  EXPECT_EQ(minutes, std::vector<int>(schedule.begin(), schedule.begin() + static_cast<long>(minutes.size())));
+  EXPECT_GT(static_cast<int>(second.readings.back().index), before);  // readings after the restart
 }

@@ -7,7 +7,9 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <numeric>
+#include <random>
 
 #include "model/computations.h"
 #include "model/header_fields.h"
@@ -457,5 +459,272 @@ TEST(WholeTest, ReadingTimesAreTheMinutesAfterTheLoadWasReached) {
     const std::size_t last = static_cast<std::size_t>(p.readingCount) - 1;
     EXPECT_GE(recordMinutes(file[last]), zeroTime);
     EXPECT_LT(recordMinutes(file[last - 1]), zeroTime);
+  }
+}
+
+namespace {
+
+// The standard's own stability rule, computed here from a level's readings (minutes after the load
+// was reached, settlements from the gauges rounded as the instrument keeps them): the windows of the
+// judging interval from the newest reading back, sliding or chained, each passing when the settlement
+// grew less than the limit (or no more, in comparison mode 1), and the hold-time gate.
+struct Criteria {
+  int hold = 0, interval = 0, count = 0, mode = 0;
+  float limit = 0.0f;
+};
+struct Point {
+  int t;
+  float s;
+};
+int hundredthsOf(float x) { return static_cast<int>(x * 100.0f + 0.5f); }
+int thousandthsOf(float x) { return static_cast<int>(x * 1000.0f + 0.5f); }
+
+// Stable at reading n of the level `lv`? `first` tells that the level is the test's first (a window
+// that runs past its start then finds nothing instead of another level); `before` is the time of the
+// test before this level (standard 14's total time).
+bool ownRule(int code, const std::vector<Point>& lv, std::size_t n, const Criteria& c, bool first, bool finalLevel,
+             int before, std::size_t position) {
+  if (lv[n].t < c.hold || position < static_cast<std::size_t>(c.count)) return false;
+  if (code == 14 && c.mode == 1) {
+    if (!finalLevel) return lv[n].t > 119;
+    if (before + lv[n].t < 720) return false;
+  }
+  const bool chained = code == 2 || code == 6;
+  const bool thousandths = (code == 3 || code == 119) && c.mode == 1;
+  auto measure = [&](float x) { return thousandths ? thousandthsOf(x) : hundredthsOf(x); };
+  int passes = 0;
+  std::size_t a = n;
+  for (int w = 0; w < c.count; ++w) {
+    if (!chained) a = n - static_cast<std::size_t>(w);
+    std::size_t b = a;
+    bool found = false;
+    while (b > 0) {
+      --b;
+      if (lv[a].t - lv[b].t >= c.interval) {
+        found = true;
+        break;
+      }
+    }
+    if (!found) {
+      if (!first) return false;  // the walk met the level before
+      if (chained) return false;
+      continue;
+    }
+    const int d = measure(lv[a].s) - measure(lv[b].s);
+    if (c.mode == 1 ? d > measure(c.limit) : d >= measure(c.limit)) return false;
+    if (++passes == c.count) return true;
+    a = b;
+  }
+  return false;
+}
+
+}  // namespace
+
+// Whole tests under standards with different rules: every level's first reading is the one at the
+// moment its load was reached, time 0, and it alone stands on the level's step record in the rebuilt
+// list; the later readings carry the standard's minutes; no reading stands twice; and every loading
+// level is judged stable at the first reading at which the standard's own windows, measured back to
+// that time-0 settlement, pass.
+TEST(WholeTest, EachLevelCountsFromTheReadingAtItsLoadByStandard) {
+  struct Case {
+    int code;
+    float first, step, max;
+  } cases[] = {
+      {5, 400.0f, 200.0f, 1200.0f},  {6, 400.0f, 200.0f, 1000.0f}, {2, 400.0f, 200.0f, 1000.0f},
+      {14, 400.0f, 200.0f, 1000.0f}, {72, 200.0f, 200.0f, 1000.0f}, {119, 400.0f, 200.0f, 1000.0f},
+      {3, 400.0f, 200.0f, 1000.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "standard " << c.code);
+    Instrument inst;
+    TestSetup t;
+    t.code = c.code;
+    t.firstLoad = c.first;
+    t.step = c.step;
+    t.maxLoad = c.max;
+    t.serial = std::to_string(7000 + c.code);
+    inst.start(1, t);
+    Parameter& p = inst.ch(1);
+    const auto load = loadingIntervals(p);
+    if (c.code == 72) {
+      // The second cycle of standard 72 climbs to its own load Pg (the set-up's extra value).
+      const float pg = 1200.0f;
+      const float second[] = {0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.0f, 0.8f, 0.6f, 0.4f, 0.2f, 0.0f};
+      for (std::size_t k = 0; k < 13; ++k) p.levelLoads[7 + k] = pg * second[k];
+    }
+
+    struct Seen {
+      Criteria criteria;
+      bool judged;      // taken while the level was held (phase 2 or 3)
+      bool madeStable;  // the level became stable at it
+    };
+    std::map<int, Seen> seen;
+    const std::uint64_t limit = clk::monotonicMs() + 120ull * 3600000ull;
+    // Standard 14 takes its zero-load reading at 720 minutes without the end-of-cycle check after it
+    // (the operator ends that test): the run stops there.
+    const int zeroTime = p.levelMinutes[16];
+    auto zeroLoadDone = [&] {
+      return c.code == 14 && p.loadingPhase.load() >= 6 && !(p.controlLoad.load() > 0.0f) &&
+             p.procedure.nextReadingAt - p.procedure.levelClockAt >= 60LL * zeroTime + 600;
+    };
+    while (p.testRunning.load() == 1 && !zeroLoadDone() && clk::monotonicMs() < limit) {
+      const int count = p.readingCount;
+      const int phase = p.loadingPhase.load();
+      const Criteria now{p.holdMinutes.load(), p.judgeIntervalMinutes.load(), p.judgeCount.load(),
+                         p.criterionMode3.load(), p.stableSettlement.load()};
+      inst.step();
+      if (p.readingCount == count + 1)
+        seen[count] = {now, phase == 2 || phase == 3, (phase == 2 || phase == 3) && p.loadingPhase.load() == 4};
+    }
+    ASSERT_TRUE(p.testRunning.load() == 0 || zeroLoadDone()) << "phase " << p.loadingPhase.load() << ", target " << p.controlLoad.load()
+                                       << ", readings " << p.readingCount << ", next " << p.nextReadingText
+                                       << ", questions " << inst.window.questions.size();
+
+    const std::vector<TestRecord> file = inst.loadFile("\\Storage Card\\" + t.serial + "-P1.krv");
+    const std::vector<Reading> readings = readingsOf(file);
+    const std::vector<Level> levels = levelsOf(readings);
+    ASSERT_GE(levels.size(), 4u);
+    EXPECT_GE(lastTime(levels.back()), zeroTime);
+    std::vector<TestRecord> rebuilt = file;
+    Parameter viewer;
+    ASSERT_EQ(JDQFile::RebuildReadings(viewer, rebuilt), 1);
+    // No reading stands twice: one position for each reading but the step records.
+    EXPECT_EQ(viewer.readingIndex, static_cast<int>(readings.size() - levels.size()));
+
+    const bool thousandths = c.code == 3 || c.code == 119;
+    int levelNo = 0;
+    int testTime = 0;
+    std::size_t stepIndex = 0;
+    for (const Level& lv : levels) {
+      SCOPED_TRACE(testing::Message() << "level " << levelNo + 1 << " at " << lv.load);
+      while (readings[stepIndex].marker != "--:--" || readings[stepIndex].load != lv.load) ++stepIndex;
+      ASSERT_FALSE(lv.readings.empty());
+      // The level's time 0: the reading at load reached, on the step record's position.
+      EXPECT_EQ(lv.readings[0].minutes, 0);
+      EXPECT_EQ(lv.readings[0].index, static_cast<int>(stepIndex) + 1);
+      const std::size_t position = stepIndex - static_cast<std::size_t>(levelNo);
+      EXPECT_EQ(recordMinutes(rebuilt[position]), 0);
+      std::vector<Point> pts;
+      for (const Reading& r : lv.readings) pts.push_back({r.minutes, RoundHalfEven(mean4(r), thousandths ? 3 : 2)});
+      EXPECT_FLOAT_EQ(rebuilt[position].valuesA[16], pts[0].s);
+      for (std::size_t k = 1; k < lv.readings.size(); ++k)
+        EXPECT_EQ(recordMinutes(rebuilt[position + k]), lv.readings[k].minutes) << k;
+
+      const bool loading = seen.at(lv.readings[0].index).judged;
+      if (loading) {
+        EXPECT_EQ(minutesOf(lv), scheduleTimes(load, lv.readings.size()));
+        const bool finalLevel = std::fabs(lv.load - p.stepLoad3.load()) < 0.01f;
+        std::size_t own = lv.readings.size();
+        for (std::size_t k = 0; k < lv.readings.size() && own == lv.readings.size(); ++k) {
+          const Seen& at = seen.at(lv.readings[k].index);
+          if (ownRule(c.code, pts, k, at.criteria, levelNo == 0, finalLevel, testTime, position + k)) own = k;
+        }
+        ASSERT_LT(own, lv.readings.size()) << "never stable by the standard's rule";
+        EXPECT_TRUE(seen.at(lv.readings[own].index).madeStable) << "the rule passes at minute " << pts[own].t;
+        EXPECT_EQ(own, lv.readings.size() - 1) << "the level went on after it was stable";
+      }
+      testTime += lastTime(lv);
+      ++levelNo;
+    }
+  }
+}
+
+// A main loop that is held up: ticks mostly 0.9 s apart, with gaps of 2, 15 and 120 s at random, and
+// channel 1's maximum-load question left open for 20 minutes while channel 2 holds a level. Every
+// level of both tests ends; no scheduled reading is missing; a reading whose window passed is taken at
+// the first tick after it, marked late, and keeps its place, so every reading stands at its level's
+// minutes counted from the moment the load was reached.
+TEST(WholeTest, IrregularTicksAndALongQuestionLoseNoReading) {
+  Instrument inst;
+  TestSetup one;
+  one.firstLoad = one.maxLoad = 400.0f;
+  inst.start(1, one);
+  TestSetup two;
+  two.maxLoad = 1000.0f;
+  two.serial = "2026002";
+  two.pile = "P2";
+  auto startTwo = [&] { inst.start(2, two); };
+  int longQuestions = 0;
+  int phaseOfTwo = -1;
+  inst.window.whileAsked = [&](const std::string& q) {
+    if (q.rfind("1#", 0) != 0 || longQuestions++ != 0) return;
+    phaseOfTwo = inst.ch(2).loadingPhase.load();
+    clk::advance(20 * 60 * 1000);
+  };
+
+  // Each channel's clock times of the moments its levels' loads were reached, and of its readings.
+  std::map<int, std::vector<std::int64_t>> reached;
+  std::map<int, std::map<int, std::int64_t>> takenAt;
+  std::mt19937 random(14);
+  std::uniform_real_distribution<double> draw(0.0, 1.0);
+  const std::uint64_t startTwoAt = clk::monotonicMs() + 45ull * 60000ull;  // channel 2 starts later
+  bool twoStarted = false;
+  const std::uint64_t limit = clk::monotonicMs() + 40ull * 3600000ull;
+  while ((inst.ch(1).testRunning.load() == 1 || inst.ch(2).testRunning.load() == 1) &&
+         clk::monotonicMs() < limit) {
+    std::array<int, 3> phase{}, count{};
+    for (int n = 1; n <= 2; ++n) {
+      phase[static_cast<std::size_t>(n)] = inst.ch(n).loadingPhase.load();
+      count[static_cast<std::size_t>(n)] = inst.ch(n).readingCount;
+    }
+    if (!twoStarted && clk::monotonicMs() >= startTwoAt) {
+      startTwo();
+      twoStarted = true;
+    }
+    const double r = draw(random);
+    inst.step(r < 0.90 ? 900 : r < 0.95 ? 2000 : r < 0.985 ? 15000 : 120000);
+    for (int n = 1; n <= 2; ++n) {
+      Parameter& p = inst.ch(n);
+      const int before = phase[static_cast<std::size_t>(n)];
+      const int now = p.loadingPhase.load();
+      if ((before == 1 && (now == 2 || now == 3)) || (before == 5 && now >= 6))
+        reached[n].push_back(clk::toSeconds(p.localTime));
+      for (int k = count[static_cast<std::size_t>(n)]; k < p.readingCount; ++k)
+        takenAt[n][k] = clk::toSeconds(p.localTime);
+    }
+  }
+  ASSERT_EQ(longQuestions, 1);
+  EXPECT_TRUE(phaseOfTwo == 2 || phaseOfTwo == 3) << phaseOfTwo;  // channel 2 held a level meanwhile
+
+  for (int n = 1; n <= 2; ++n) {
+    SCOPED_TRACE(testing::Message() << "channel " << n);
+    Parameter& p = inst.ch(n);
+    const TestSetup& t = n == 1 ? one : two;
+    Outcome o = checkFinished(inst, n, t, "\\Storage Card\\" + t.serial + "-" + t.pile + ".krv");
+    ASSERT_EQ(reached[n].size(), o.levels.size());
+    const auto load = loadingIntervals(p);
+    const auto unload = unloadingIntervals(p);
+    int late = 0;
+    for (std::size_t l = 0; l < o.levels.size(); ++l) {
+      SCOPED_TRACE(testing::Message() << "level " << l + 1 << " at " << o.levels[l].load);
+      const Level& lv = o.levels[l];
+      const bool loading = l == 0 || lv.load > o.levels[l - 1].load;
+      const std::vector<int> slots = scheduleTimes(loading ? load : unload, lv.readings.size());
+      // The reading at load reached is taken on that tick.
+      EXPECT_EQ(takenAt[n].at(lv.readings[0].index), reached[n][l]);
+      for (std::size_t k = 0; k < lv.readings.size(); ++k) {
+        const Reading& r = lv.readings[k];
+        const std::int64_t at = takenAt[n].at(r.index);
+        const std::int64_t due = reached[n][l] + 60LL * slots[k];
+        // No slot is missing or taken twice: reading k is the one of slot k, taken in its window or,
+        // marked late, at the first tick after it.
+        EXPECT_GE(at, due) << k;
+        if (at <= due + 10) {
+          EXPECT_EQ(r.status[5], 0) << k;
+          EXPECT_EQ(r.minutes, slots[k]) << k;
+        } else {
+          ++late;
+          EXPECT_EQ(r.status[5], 2) << k;
+          EXPECT_EQ(r.status[1] & 32, 32) << k;
+          EXPECT_EQ(r.minutes, static_cast<int>((at - reached[n][l] + 30) / 60)) << k;
+        }
+      }
+    }
+    EXPECT_GT(late, 0);
+    // Rebuilt, every reading stands at its slot's minutes.
+    std::vector<TestRecord> rebuilt = o.records;
+    Parameter viewer;
+    ASSERT_EQ(JDQFile::RebuildReadings(viewer, rebuilt), 1);
+    EXPECT_EQ(viewer.readingIndex, static_cast<int>(o.readings.size() - o.levels.size()));
   }
 }
