@@ -77,6 +77,12 @@ const char* byMode(const PromptTexts& t, int mode) {
   return t[2];
 }
 
+// A question of a channel: the channel digit goes before a text that begins with "# " (giving
+// "1# ..."); a text without that mark stands as it is.
+std::string channelQuestion(const std::string& name, const char* text) {
+  return std::string(text).rfind("# ", 0) == 0 ? name + text : std::string(text);
+}
+
 enum MaxKind { kGeneral, kStandard0, kStandard72, kStandard149 };
 
 }  // namespace
@@ -510,7 +516,7 @@ void ChannelProcedure::maximumLoadPrompt(Parameter& p, const std::string& name, 
                                                         : kind == kStandard149 ? kMax149 : kMaxGeneral;
   const int mode = p.loadingMode.load();
   setPhase(p, 0);
-  if (ask(name + byMode(texts, mode)) != 1) return;
+  if (ask(channelQuestion(name, byMode(texts, mode))) != 1) return;
 
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();

@@ -476,3 +476,39 @@ TEST(ControlTick, RestartMidLevelKeepsTheMinutes) {
   EXPECT_EQ(minutes, std::vector<int>(schedule.begin(), schedule.begin() + static_cast<long>(minutes.size())));
   EXPECT_GT(static_cast<int>(second.readings.back().index), before);  // readings after the restart
 }
+
+// The maximum-load questions carry the channel digit only when their text begins with "# ": those of
+// standards 72 and 149 for a dual oil circuit or a single one stand as they are.
+TEST(ControlTick, MaximumLoadQuestionsTakeTheChannelDigitOnlyAfterTheirMark) {
+  struct Case {
+    int code;
+    int mode;
+    const char* question;
+  } cases[] = {
+      {72, 1, "双油路千斤顶，卸载前先将油泵换向\r\n阀打到卸载！然后确认."},
+      {72, 2, "1# 比例双油路，\r\n5秒钟后自动卸载!"},
+      {72, 0, "单油路千斤顶，先选择确认，然后人\r\n工卸压！"},
+      {149, 1, "双油路千斤顶，卸载前先将油泵换向\r\n阀打到卸载！然后确认"},
+      {149, 3, "自动双油路，5秒后自动卸载！"},
+      {5, 1, "1# 已加到最大荷载，若卸载请先油路换向！\r\n然后单击确定."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "standard " << c.code << ", mode " << c.mode);
+    Instrument inst;
+    TestSetup t;
+    t.code = c.code;
+    inst.start(1, t);
+    Parameter& p = inst.ch(1);
+    ASSERT_TRUE(inst.runUntil([&] { return p.loadingPhase.load() >= 2; }, 1));
+    inst.window.answers.push_back(0);
+    p.loadingMode = c.mode;
+    p.controlLoad = p.stepLoad3.load();
+    p.previousLoad = p.stepLoad3.load();  // the same level, at the maximum load
+    p.procedure.levelCounter = 4;
+    p.procedure.levelEndCounter = 29;
+    p.loadingPhase = 4;
+    inst.step();
+    ASSERT_FALSE(inst.window.questions.empty());
+    EXPECT_EQ(inst.window.questions.back(), c.question);
+  }
+}
