@@ -48,6 +48,60 @@ void ClearPumpControl(Parameter& p) {
   l.auxCountdown.store(0);
 }
 
+void ClearToIdle(Parameter& p) {
+  ProcedureState& s = p.procedure;
+  LinkState& l = p.link;
+  std::lock_guard<std::mutex> lock(p.loadLock);
+  p.testRunning.store(0);
+  p.paused.store(0);
+  // The test is no longer one to resume: a restore of the header records must not start it again.
+  p.resumeMarker = 0;
+  p.loadingPhase.store(0);
+  p.previousLoad.store(0.0f);
+  l.levelNumber.store(0);
+  l.levelChange.store(0);
+  l.reached.store(0);
+  l.unloadStepCounter.store(0);
+  s.levelCounter = 0;
+  s.levelReadings = 0;
+  s.levelStart = s.readingClock = s.useTarget = 0;
+  s.waitingAfterStable = s.advanceRequested = 0;
+  s.levelEndCounter = 0;
+  s.reloadCounter = 1;
+  s.unloadLevelComplete = 0;
+  // No reading is scheduled any more.
+  s.readingIndex = 0;
+  s.nextReadingAt = 0;
+  s.levelClockAt = 0;
+  s.catchUpTaken = 0;
+  s.overdue = 0;
+  p.nextReadingText = kNoReadingText;
+  // The pump released, every mark of the next reading cleared.
+  ClearPumpControl(p);
+  p.pumpForcedStop.store(0);
+  s.pumpStopKind = 0;
+  s.pumpStopMark = 0;
+  s.stopRelease = 0;
+  s.alarmMarks.fill(0);
+  s.pausedMark = 0;
+  s.zeroingMarks.fill(0);
+  s.settingsChanged = 0;
+  s.scheduleBreak = 0;
+  s.lateReading = 0;
+  p.procedureChanged.store(0);
+  // The alarms of the ended test: no pause asked for, nothing counting towards one, nothing shown.
+  l.pauseRequest.fill(0);
+  l.persistence.fill(0);
+  l.pauseRequested.store(0);
+  l.stopState.store(0);
+  l.pressureDeviation.store(0);
+  for (std::string& t : l.alarmText) t.clear();
+  for (std::string* t : {&l.deviationText, &l.moduleText, &l.boxText, &l.gaugeText, &l.commText, &l.batteryText,
+                         &l.configText})
+    t->clear();
+  l.auxOutput.store(0);
+}
+
 int ChannelProcedure::TogglePumpStop(Parameter& p) {
   ProcedureState& s = p.procedure;
   if (p.pumpForcedStop.load() != 64) {
@@ -82,22 +136,11 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   p.pollWhenIdle.store(1);
   const std::size_t slash = p.testFilePath.rfind('\\');
   s.lastTestFileName = slash == std::string::npos ? p.testFilePath : p.testFilePath.substr(slash + 1);
-  s.levelCounter = 0;
-  {
-    std::lock_guard<std::mutex> lock(p.loadLock);
-    p.loadingPhase.store(0);
-    p.previousLoad.store(0.0f);
-    p.testRunning.store(0);
-  }
-  s.unloadLevelComplete = 0;
-  // The test is no longer one to resume: the restore below must not start it again.
-  p.resumeMarker = 0;
+  ClearToIdle(p);
   p.fileLoaded.store(1);
-  p.paused.store(0);
   p.testFilePath.clear();
   p.clockShift = 0;
   p.uploadStatus.store(0);
-  s.reloadCounter = 1;
 
   // Queue files with nothing left to send go (the routine deletes an emptied file of an idle channel).
   const int routeCode = toIntSaturated(route() + 0.5f);
@@ -105,26 +148,8 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   if (routeCode == 0 || routeCode == 3) JDQFile::WriteQueueFile(name, 1, 0, p, &none);
   if (routeCode == 2 || routeCode == 3) JDQFile::WriteQueueFile(name, 1, 1, p, &none);
 
-  p.pumpCommand.store(0);
-  s.pumpStopKind = 0;
-  s.pumpStopMark = 0;
-  s.alarmMarks.fill(0);
-  s.pausedMark = 0;
-  s.zeroingMarks.fill(0);
-  s.settingsChanged = 0;
-  s.scheduleBreak = 0;
-  s.lateReading = 0;
-  p.procedureChanged.store(0);
-  p.pumpForcedStop.store(0);
-  ClearPumpControl(p);
   for (std::size_t i = 0; i < p.texts.size(); ++i) p.texts[i].clear();
   for (std::size_t i = 0; i < 4; ++i) p.texts2[i].clear();
-  p.link.levelNumber.store(0);
-  s.levelReadings = 0;
-  s.levelStart = s.readingClock = s.useTarget = 0;
-  s.waitingAfterStable = s.advanceRequested = 0;
-  s.levelEndCounter = 0;
-  p.nextReadingText = kNoReadingText;
 
   JDQFile::BuildHeaderRecords(p);
   JDQFile::PackParameters(p, p.ParameterList);

@@ -125,6 +125,13 @@ float TargetPressure(const Parameter& p, float target);
 // automatic valve, the pump block and the signal countdown.
 void ClearPumpControl(Parameter& p);
 
+// Leaves the channel idle after the end of its test, by whichever way it ended: not running, not
+// paused, loading phase 0 with no level, no reading scheduled ("— : — : —"), the pump released and
+// every pump-stop, alarm and event mark cleared, and the alarms' pause requests, persistence
+// counters, stop state and texts cleared, so nothing of the ended test goes on being read, sounded
+// or shown. Everything changes under the channel's loadLock.
+void ClearToIdle(Parameter& p);
+
 // Event bytes A and B of a reading from the channel's marks. Every counted mark is cleared (the
 // pump-stop mark excepted) and the four zeroing marks in any case; the paused mark is counted and
 // cleared only with `countPaused`.
