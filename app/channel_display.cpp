@@ -280,9 +280,10 @@ void CMonitorDlg::RefreshChannelView(Parameter& p) {
     p.timeText = formatInt("%02d", p.testClock.hour) + " : " + formatInt("%02d", p.testClock.minute) + " : " +
                  formatInt("%02d", p.testClock.second);
     setDlgItemText(1030, p.timeText);
-    SetStatusAlert(false);
-    if (!statusHold_[i])
-      setDlgItemText(kStatusLine, p.preloadEnded.load() ? "已加载到预压设定值" : "新试验从“系统设置”按钮开始！");
+    // The idle prompt never hides what the supervisor shows (another channel's alarm) or a held text.
+    const bool held = StatusLineHeld(n);
+    if (!held && !loop_.supervisorShows)
+      ShowStatusText(p.preloadEnded.load() ? "已加载到预压设定值" : "新试验从“系统设置”按钮开始！", false);
     if (p.link.linkLost.load() != 0) {
       setControlText(1275, p.pumpForcedStop.load() == 64 ? "强停" : "停止");
       int& messages = loop_.linkFaultMessages[i];
@@ -290,8 +291,7 @@ void CMonitorDlg::RefreshChannelView(Parameter& p) {
                          : messages < 5 ? "有无线干扰,持续干扰请换信道!"
                                         : "有无线干扰,持续干扰请换有线!";
       messages = messages >= 10 ? 0 : messages + 1;
-      if (!statusHold_[i]) setDlgItemText(kStatusLine, text);
-      SetStatusAlert(true);
+      if (!held) ShowStatusText(text, true);
     }
   }
 }

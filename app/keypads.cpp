@@ -156,8 +156,14 @@ std::string KeypadDialog::Backspace() {
   std::string t = EditText();
   if (t.empty()) return {};
   const std::string removed = lastChar(t);
-  setDlgItemText(kEdit, t.substr(0, t.size() - removed.size()));
-  if (r && r->typedCount > 0) --r->typedCount;
+  const std::string rest = t.substr(0, t.size() - removed.size());
+  setDlgItemText(kEdit, rest);
+  if (r) {
+    // A backspace on the shown value corrects it: the entry goes on from what is left (and counts it,
+    // so the maximum length holds for the text); a typed character is simply taken back.
+    if (r->typedCount <= 0) r->typedCount = Utf8Length(rest);
+    else --r->typedCount;
+  }
   FocusEdit();
   return removed;
 }
@@ -219,7 +225,10 @@ Key::Key() : KeypadDialog(175) {
     const KeypadRequest* r = Request();
     const std::string removed = Backspace();
     if (!r || removed.empty()) return;
-    if ((r->mode == kKeypadDecimal || r->mode == kKeypadSignedDecimal) && removed == ".") EnableKey(kPoint, true);
+    // In the decimal modes a point may follow while the text holds digits and none yet.
+    const std::string rest = EditText();
+    if (r->mode == kKeypadDecimal || r->mode == kKeypadSignedDecimal)
+      EnableKey(kPoint, !rest.empty() && rest.find('.') == std::string::npos);
     if (r->mode == kKeypadSignedDecimal && r->typedCount == 0) EnableKey(kMinus, true);
   });
 }

@@ -81,7 +81,7 @@ std::vector<const std::string*> channelTexts(const Parameter& p, const std::stri
           &s.deviationText,                  &status,
           &s.alarmText[LinkState::ForceSensor], &s.gaugeText,
           &s.commText,                       &s.batteryText,
-          &s.configText};
+          &s.configText,                     &s.storageText};
 }
 
 }  // namespace
@@ -140,6 +140,11 @@ TestSupervisor::Result TestSupervisor::Supervise(const std::array<Parameter*, 3>
         if (p.paused.load() == 0) p.procedure.pausedMark = 1;
         p.paused = 1;
         r.alarmPaused[i] = true;
+        // Stored as the operator's pause is (item 66): a restart takes the faulty test up paused.
+        if (p.ParameterList.item(66) != 1.0f) {
+          JDQFile::PackParameters(p, p.ParameterList);
+          JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
+        }
       }
     }
     r.faultSeen = true;

@@ -119,6 +119,8 @@ struct MainLoopState {
   std::array<int, 3> refreshes{};
   std::array<HourSettlement, 3> hourSettlement{};
   std::string stateWord = "— —";  // the last state word written (1028)
+  bool supervisorShows = false;   // the supervisor had a text for the status line on its last pass
+  std::uint64_t statusHeldUntilMs = 0;  // a held text owns the status line until then (monotonic)
   // Ends the program after the upgrade program started (tests replace it); empty: the process ends.
   std::function<void()> exitProgram;
 };

@@ -108,7 +108,8 @@ DialogTemplate mainTemplate(int id, bool groupBoxes) {
   c.push_back({1031, ControlClass::Static, "时间", {360, 592, 400, 624}, SS_CENTERIMAGE});
   c.push_back({1032, ControlClass::Static, "", {400, 586, 566, 630}, SS_CENTER | SS_CENTERIMAGE | SS_NOTIFY});
   // Report pages.
-  c.push_back({1240, ControlClass::Tab, "", {480, 72, 1016, 580}, TCS_BOTTOM});
+  // As wide as the screen leaves beside the measurement area: the six captions fit at 23 pixels.
+  c.push_back({1240, ControlClass::Tab, "", {472, 72, 1020, 580}, TCS_BOTTOM});
   // Status line.
   c.push_back({1040, ControlClass::Static, "", {20, 638, 1016, 684}, SS_CENTERIMAGE});
   // Buttons.
@@ -365,8 +366,7 @@ void CMonitorDlg::ApplyFonts() {
             {1042, 1043, 1044, 1045, 1278, 1279, 1055, 1057, 1052, 1050})},
       {30, 500, "Tahoma", {kStatusLine}},
       {22, 500, "NULL", {1056, 1058}},
-      // Six captions fit the width of the tab at 18 pixels.
-      {18, 500, "NULL", {kTab}},
+      {23, 500, "NULL", {kTab}},
       {28, 500, "NULL", {1121, 1122, 1123, 1124, 1125, 1126, 1127, 1128, 1129, 1130, 1131, 1275, 1276, 1277, 1280,
                          1306, 1307, 1308, 1309}},
   };
@@ -452,9 +452,7 @@ void CMonitorDlg::OnPowerLost(WPARAM event, LPARAM msSinceLoss) {
   const long long left = std::max<long long>(0, 3 - static_cast<long long>(msSinceLoss) / 1000);
   char text[96];
   std::snprintf(text, sizeof text, "外接电源断开，%lld秒后自动关机", left);
-  setDlgItemText(kStatusLine, text);
-  statusAlert_ = true;
-  if (Window* w = getDlgItem(kStatusLine)) w->invalidate();
+  ShowStatusText(text, true);
   // 4. The resume timer starts over with every notice.
   powerResumeCounter_ = 0;
   if (powerTimerArmed_) {

@@ -89,6 +89,14 @@ class CMonitorDlg : public platform::ui::Dialog, public frontend::MainWindowPort
   void ReleaseManualKeys();
   // A deliberate setting of the time: the clock-jump guard takes the new time.
   void ClockWasSet();
+  // The status line 1040: a text in red (alert) or blue. A held text stays for `ms` (a failure that
+  // must be read): until then neither the idle prompt nor the supervisor's rotation replaces it.
+  static constexpr std::uint64_t kStatusHoldMs = 8000;
+  void ShowStatusText(const std::string& text, bool alert);
+  void HoldStatusText(const std::string& text, bool alert, std::uint64_t ms = kStatusHoldMs);
+  // Whether the status line is held: by a held text, or (for channel n's view) by the power-loss
+  // countdown.
+  bool StatusLineHeld(int n = 1) const;
   // The selected channel (1..3), 0 when none is shown.
   int SelectedChannel();
   std::string VersionText();

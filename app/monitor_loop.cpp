@@ -205,8 +205,22 @@ void CMonitorDlg::OnMainTimer() {
   setDlgItemText(1346, radio ? "信号强度" : "有线未连");
   setDlgItemText(1032, clockText(c1.localTime));
   setDlgItemText(1041, dateText(c1.localTime));
-  SetStatusAlert(false);
-  if (!statusHold_[0]) setDlgItemText(kStatusLine, "新试验从“系统设置”按钮开始！");
+  // The idle prompt takes the line only when nothing else is to be shown there.
+  if (!StatusLineHeld() && !loop_.supervisorShows) ShowStatusText("新试验从“系统设置”按钮开始！", false);
+}
+
+void CMonitorDlg::ShowStatusText(const std::string& text, bool alert) {
+  setDlgItemText(kStatusLine, text);
+  SetStatusAlert(alert);
+}
+
+void CMonitorDlg::HoldStatusText(const std::string& text, bool alert, std::uint64_t ms) {
+  ShowStatusText(text, alert);
+  loop_.statusHeldUntilMs = clk::monotonicMs() + ms;
+}
+
+bool CMonitorDlg::StatusLineHeld(int n) const {
+  return statusHold_[static_cast<std::size_t>(n - 1)] || clk::monotonicMs() < loop_.statusHeldUntilMs;
 }
 
 void CMonitorDlg::SetStatusAlert(bool alert) {
@@ -222,9 +236,9 @@ void CMonitorDlg::SuperviseChannels() {
   const TestSupervisor::Result r = loop_.supervisor.Supervise(ch, [this] { link_.AlarmOn(); });
   for (std::size_t i = 0; i < 3; ++i)
     if (r.alarmPaused[i]) powerPaused_[i] = false;  // an alarm pause is never taken back by timer 3
-  if (statusHold_[0]) return;  // the power-loss countdown owns the status line
+  loop_.supervisorShows = r.textShown;
+  if (StatusLineHeld()) return;  // the power-loss countdown or a held text owns the status line
   if (r.faultSeen) SetStatusAlert(true);
   if (!r.textShown) return;
-  SetStatusAlert(r.alert);
-  setDlgItemText(kStatusLine, r.text);
+  ShowStatusText(r.text, r.alert);
 }

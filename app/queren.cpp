@@ -42,7 +42,7 @@ TemplateRegistration regQueren{DialogTemplate{
     0,
     {
         {kGroup, ControlClass::Button, "系统提示：", {10, 4, 686, 370}, BS_GROUPBOX},
-        {kQuestion, ControlClass::Static, "", {30, 64, 666, 240}, SS_CENTER | SS_CENTERIMAGE},
+        {kQuestion, ControlClass::Static, "", {30, 50, 666, 250}, SS_CENTER | SS_CENTERIMAGE},
         {kNo, ControlClass::Button, "取消", {60, 260, 300, 350}},
         {kYes, ControlClass::Button, "确定", {390, 260, 630, 350}},
         {kFocusSink, ControlClass::Edit, "确认", {30, 240, 60, 250}, ES_READONLY, false},

@@ -52,8 +52,8 @@ void CMonitorDlg::OnBnClickedUpgrade() {
   }
   const std::string refit = program + "RefitC.exe";
   if (!FileExists(refit) || !platform::process::startProgram(refit)) {
-    setDlgItemText(kStatusLine, "启动升级程序失败，源文件丢失或不存在！");
-    SetStatusAlert(true);
+    // The failure stays on the status line long enough to be read.
+    HoldStatusText("启动升级程序失败，源文件丢失或不存在！", true);
     return;
   }
   if (loop_.exitProgram) {

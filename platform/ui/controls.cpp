@@ -849,7 +849,8 @@ bool TabCtrl::deleteAllItems() {
   return true;
 }
 
-int TabCtrl::tabHeight() const { return getFont().height() + 14; }
+// The row of tabs: the caption's height and a few pixels above and below it.
+int TabCtrl::tabHeight() const { return getFont().height() + 9; }
 
 Rect TabCtrl::getItemRect(int index) const {
   if (index < 0 || index >= getItemCount()) return {};

@@ -133,13 +133,16 @@ TEST_F(KeypadTest, OverLongInputIsRefused) {
   EXPECT_EQ(abc->EditText(), "123");
   ASSERT_TRUE(drv::tap(*abc, KeyABC::kDigits));
 
-  // Backspace on the shown value keeps the count at zero, so it cannot open room for more keys.
+  // A shown value corrected by backspace counts what is left, so no room opens for more keys than the
+  // maximum allows.
   ask(MonitorSlot::XiTongBaoHu, 4, "前端号", "123456", 3, kKeypadInteger);
   press(*key, {KeypadDialog::kBackspace, KeypadDialog::kBackspace, KeypadDialog::kBackspace});
   EXPECT_EQ(edit(), "123");
-  EXPECT_EQ(request().typedCount, 0);
+  EXPECT_EQ(request().typedCount, 3);
   press(*key, {k5, k5, k5, k5, k5});
-  EXPECT_EQ(edit(), "555");
+  EXPECT_EQ(edit(), "123");
+  press(*key, {KeypadDialog::kBackspace, k5, k5});
+  EXPECT_EQ(edit(), "125");
 
   // A sign change that would pass the maximum is refused too.
   ask(MonitorSlot::XiTongBiaoDing, 9, "系数", "1", 3, kKeypadSignedDecimal);
@@ -147,6 +150,28 @@ TEST_F(KeypadTest, OverLongInputIsRefused) {
   EXPECT_EQ(edit(), "123");
   ASSERT_TRUE(drv::tap(*key, ui::IDOK));
   EXPECT_EQ(request().text, "123");
+}
+
+TEST_F(KeypadTest, BackspaceOnTheShownValueCorrectsIt) {
+  struct Case {
+    std::string shown;
+    std::vector<int> keys;
+    std::string result;
+    bool pointAfterBackspace;
+  } cases[] = {
+      {"12.5", {KeypadDialog::kBackspace, k3}, "12.3", false},
+      {"125", {KeypadDialog::kBackspace, Key::kPoint, k5}, "12.5", true},
+      {"7", {KeypadDialog::kBackspace, k3}, "3", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    ask(MonitorSlot::ShiYanGuiFan, 3, "最大荷载", c.shown, 8, kKeypadDecimal);
+    press(*key, {c.keys.front()});
+    EXPECT_EQ(drv::enabled(*key, Key::kPoint), c.pointAfterBackspace);
+    for (std::size_t k = 1; k < c.keys.size(); ++k) press(*key, {c.keys[k]});
+    ASSERT_TRUE(drv::tap(*key, ui::IDOK));
+    EXPECT_EQ(request().text, c.result);
+  }
 }
 
 TEST_F(KeypadTest, SignedDecimalChangesSignKeepingItsDecimals) {
