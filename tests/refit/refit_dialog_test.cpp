@@ -360,8 +360,20 @@ TEST_P(Pictures, DialogAndItsQuestion) {
     ASSERT_TRUE(drv::tap(d, CRefitDlg::kUpgrade));
   }
   EXPECT_TRUE(fsys::exists(shots / "refit-question.png"));
+  // The message of a touch calibration that is not there.
+  {
+    drv::IdleScript script([&] {
+      auto* box = dynamic_cast<refit::CMessageBox*>(ui::activeWindow());
+      if (!box) return;
+      drv::screenshot(shots / "refit-message.png");
+      EXPECT_GT(drv::inkPixels(*box, box->getDlgItem(refit::CMessageBox::kText)->windowRect()), 100);
+      drv::tap(*box, ui::IDOK);
+    });
+    ASSERT_TRUE(drv::tap(d, CRefitDlg::kTouchCalibrate));
+  }
+  EXPECT_TRUE(fsys::exists(shots / "refit-message.png"));
   if (const char* out = std::getenv("REFIT_SCREENSHOTS")) {
-    for (const char* name : {"refit-dialog.png", "refit-question.png"})
+    for (const char* name : {"refit-dialog.png", "refit-question.png", "refit-message.png"})
       fsys::copy_file(shots / name, fsys::path(out) / name, fsys::copy_options::overwrite_existing);
   }
 }
