@@ -253,7 +253,8 @@ int JDQFile::LoadParameterFile(std::string& path, const std::string& channelName
   // The copy in the program folder.
   const Check copy = readCandidate(copyPath(board, channelName), data, layout, checked);
   if (copy == Check::Good) {
-    p.configCheck = 1;
+    // A copy of another length is read unchecked, as such a primary is.
+    p.configCheck = checked ? 1 : 0;
     applyLayout(*layout, data, path, p);
     return 1;
   }

@@ -232,6 +232,12 @@ TEST_F(ParameterFile, DamagedPrimaryFallsBackToTheCopy) {
   Parameter t;
   EXPECT_EQ(load(t), 0);
   EXPECT_EQ(t.configCheck, 4);
+
+  writeAll(nand, fixture("param_880.ini"));  // a copy of an older layout: read, but unchecked
+  Parameter u;
+  EXPECT_EQ(load(u), 1);
+  EXPECT_EQ(u.configCheck, 0);
+  EXPECT_EQ(u.ParameterList.item(5), 105.0f);
 }
 
 TEST_F(ParameterFile, TruncatedOrEmptyFilesAreDamaged) {
