@@ -277,8 +277,11 @@ ManualOutcome ManualRecord(Parameter& p, float route, int shownPage) {
     in.recorded.load = r.valuesA[0];
     in.recorded.oilPressure = r.valuesA[1];
     for (std::size_t g = 0; g < 8; ++g) in.recorded.gauges[g] = r.valuesA[2 + g];
-    in.derivedValue = p.link.rawForceValue.load();
+    in.derivedValue = p.link.measuredLoad.load();
     in.cycleCounter = s.reloadCounter;
+    in.pressureAlarm = !p.link.alarmText[LinkState::NoPressure].empty();
+    in.controllerLongitude = p.link.controllerLongitude.load();
+    in.controllerLatitude = p.link.controllerLatitude.load();
     in.status1 = static_cast<std::uint8_t>(a);
     in.status2 = static_cast<std::uint8_t>(b);
     in.status3 = static_cast<std::uint8_t>(b);

@@ -230,7 +230,8 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
   in.recorded.load = s.lastRecorded[0];
   in.recorded.oilPressure = s.lastRecorded[1];
   for (std::size_t g = 0; g < 8; ++g) in.recorded.gauges[g] = s.lastRecorded[2 + g];
-  in.derivedValue = p.link.rawForceValue.load();
+  // The load the reply parser derives from the force reading with the sensor coefficients.
+  in.derivedValue = p.link.measuredLoad.load();
   in.cycleCounter = s.reloadCounter;
   const std::size_t last = static_cast<std::size_t>(std::max(0, p.readingCount - (minuteRecord ? 1 : 0)));
   if (last < p.testRecords.size()) {
@@ -239,15 +240,16 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
     in.status2 = static_cast<std::uint8_t>(r.tail2[3]);
     in.status3 = static_cast<std::uint8_t>(r.tail2[4]);
   }
-  // Alarm flags of the record: the pressure deviation, the uneven-settlement alarm (item 29), the
-  // settlement (item 28 is compared with it) and the gauges near the end of their range.
-  in.pressureAlarm = p.link.pressureDeviation.load() != 0;
+  // Alarm flags of the record: the load that cannot be built up (item 30), the uneven-settlement
+  // alarm (item 29), the settlement (item 28 is compared with it) and the gauges near the end of their
+  // range.
+  in.pressureAlarm = !p.link.alarmText[LinkState::NoPressure].empty();
   in.protectionAlarm = !p.link.alarmText[LinkState::Uneven].empty();
   in.protectedValue = p.link.meanDisplacement.load();
   for (std::size_t g = 0; g < 4; ++g) in.gaugeAlarm[g] = p.link.nearRange[g].load() != 0;
   in.commandOption = p.link.levelNumber.load() == 1 ? 1 : 0;
-  in.controllerLongitude = 0.0f;
-  in.controllerLatitude = 0.0f;
+  in.controllerLongitude = p.link.controllerLongitude.load();
+  in.controllerLatitude = p.link.controllerLatitude.load();
 
   if (routeCode == 0 || routeCode == 3) {
     p.boxFlag.store(0);

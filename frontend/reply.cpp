@@ -53,8 +53,8 @@ void parseText(Parameter& p, const std::uint8_t* r) {
   auto b = parsePositionField(two);
   if (!a || !b) return;
   if (*a != 0.0 && *b != 0.0) {
-    p.latitude.store(static_cast<float>(*a));
-    p.longitude.store(static_cast<float>(*b));
+    p.link.controllerLatitude.store(static_cast<float>(*a));
+    p.link.controllerLongitude.store(static_cast<float>(*b));
     p.positionFix.store(1);
     int c = p.link.positionCounter.load() + 1;
     p.link.positionCounter.store(c > 10000 ? 0 : c);

@@ -60,6 +60,9 @@ struct LinkState {
   std::atomic<int> status28{0};
   std::atomic<int> chargeBits{0};
   std::atomic<int> positionCounter{0};
+  // The controller's own position from its text replies (degrees), kept apart from the GPS module's.
+  std::atomic<float> controllerLatitude{0.0f};
+  std::atomic<float> controllerLongitude{0.0f};
 
   // Link counters.
   std::atomic<int> errorCount{0};

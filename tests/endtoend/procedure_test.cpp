@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "model/computations.h"
+#include "upload/wire_number.h"
 #include "platform/text/text.h"
 
 #include "tests/endtoend/instrument.h"
@@ -511,4 +513,68 @@ TEST(ControlTick, MaximumLoadQuestionsTakeTheChannelDigitOnlyAfterTheirMark) {
     ASSERT_FALSE(inst.window.questions.empty());
     EXPECT_EQ(inst.window.questions.back(), c.question);
   }
+}
+
+// The upload record of a reading that the procedure recorded, read back field by field: L70-72 the
+// load the reply parser derived (three decimals), L86 bit 0 from the load that cannot be built up
+// (with item 30 above 0), L118-125 the controller's own position, apart from the GPS module's.
+TEST(RecordReading, UploadRecordOfARecordedReading) {
+  Instrument inst;
+  TestSetup t;
+  t.route = 0.0f;  // the built-in module only
+  inst.start(1, t);
+  Parameter& p = inst.ch(1);
+  p.ParameterList.set(30, 5.0f);
+  p.protectionSetting = 5;
+  p.link.controllerLongitude = 114.505f;
+  p.link.controllerLatitude = 30.51f;
+  p.longitude = 100.0f;  // the GPS module's position is not the controller's
+  p.latitude = 20.0f;
+  ASSERT_TRUE(inst.runUntil([&] { return p.loadingPhase.load() >= 2 && p.procedure.readingIndex == 0 && p.readingCount == 2; }, 2));
+  // The next reading is taken while the controller reports that the load cannot be built up (its
+  // valve state 1, standing for more than four ticks: the alarm is raised, not yet the pause).
+  while (clk::toSeconds(clk::localTime()) < p.procedure.nextReadingAt - 8) inst.step();
+  inst.controller(1).editFaults([](sim::ControllerFaults& f) { f.pumpStop = true; });
+  const int before = p.readingCount;
+  float derived = 0.0f;
+  for (int ticks = 0; p.readingCount == before && ticks < 100; ++ticks) {
+    inst.step();
+    derived = p.link.measuredLoad.load();
+  }
+  ASSERT_GT(p.readingCount, before);
+  EXPECT_FALSE(p.link.alarmText[LinkState::NoPressure].empty());
+  inst.controller(1).editFaults([](sim::ControllerFaults& f) { f.pumpStop = false; });
+  const auto slots = queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps"));
+  ASSERT_EQ(slots.size(), static_cast<std::size_t>(p.readingCount));
+  // Back to the logical order: final 5-65 are L5, L7, ..., L125 and final 66-126 L6, L8, ..., L126.
+  const std::string& f = slots.back();
+  std::array<std::uint8_t, 128> logical{};
+  for (int j = 0; j < 61; ++j) {
+    logical[static_cast<std::size_t>(5 + 2 * j)] = static_cast<std::uint8_t>(f[static_cast<std::size_t>(5 + j)]);
+    logical[static_cast<std::size_t>(6 + 2 * j)] = static_cast<std::uint8_t>(f[static_cast<std::size_t>(66 + j)]);
+  }
+  std::uint8_t n3[3];
+  EncodeWireNumber(static_cast<float>(static_cast<int>(derived * 1000.0 + 0.5) * 0.001), n3);
+  EXPECT_GT(derived, 300.0f);
+  EXPECT_EQ(logical[70], n3[0]);
+  EXPECT_EQ(logical[71], n3[1]);
+  EXPECT_EQ(logical[72], n3[2]);
+  EXPECT_EQ(logical[86] & 1, 1);
+  auto floatAt = [&](std::size_t at) {
+    const std::uint32_t u = (std::uint32_t{logical[at]} << 24) | (std::uint32_t{logical[at + 1]} << 16) |
+                            (std::uint32_t{logical[at + 2]} << 8) | logical[at + 3];
+    float v;
+    std::memcpy(&v, &u, 4);
+    return v;
+  };
+  EXPECT_FLOAT_EQ(floatAt(118), 114.505f);
+  EXPECT_FLOAT_EQ(floatAt(122), 30.51f);
+
+  // Without the alarm bit 0 stays clear.
+  inst.runFor(0.2);
+  ASSERT_TRUE(p.link.alarmText[LinkState::NoPressure].empty());
+  const int again = p.readingCount;
+  ASSERT_TRUE(inst.runUntil([&] { return p.readingCount > again; }, 1));
+  const std::string& g = queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps")).back();
+  EXPECT_EQ(static_cast<std::uint8_t>(g[static_cast<std::size_t>(66 + 40)]) & 1, 0);  // L86
 }

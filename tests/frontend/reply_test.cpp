@@ -318,14 +318,17 @@ TEST_F(ReplyFixture, TextReplies) {
   EXPECT_EQ(p.link.goodCount.load(), 4);
   feed(text("3030.6000,N,11430.3,E"));
   EXPECT_EQ(p.positionFix.load(), 1);
-  EXPECT_NEAR(p.latitude.load(), 30.51, 1e-5);
-  EXPECT_NEAR(p.longitude.load(), 114.505, 1e-4);
+  EXPECT_NEAR(p.link.controllerLatitude.load(), 30.51, 1e-5);
+  EXPECT_NEAR(p.link.controllerLongitude.load(), 114.505, 1e-4);
   EXPECT_EQ(p.link.positionCounter.load(), 1);
+  // The GPS module's position is its own.
+  EXPECT_FLOAT_EQ(p.latitude.load(), 0.0f);
+  EXPECT_FLOAT_EQ(p.longitude.load(), 0.0f);
   // Replies without their commas or digits are ignored.
-  p.latitude = 0.0f;
+  p.link.controllerLatitude = 0.0f;
   for (const char* bad : {"3030.6000N11430.3E", "30x0.6000,N,11430.3,E", ",,,", "3030.6000,N,,E"}) {
     feed(text(bad));
-    EXPECT_FLOAT_EQ(p.latitude.load(), 0.0f) << bad;
+    EXPECT_FLOAT_EQ(p.link.controllerLatitude.load(), 0.0f) << bad;
   }
   EXPECT_FALSE(parsePositionField("30.1").has_value());
   EXPECT_NEAR(*parsePositionField("11430.3"), 114.505, 1e-6);
