@@ -3,6 +3,7 @@
 #include "app/monitor_dialogs.h"
 #include "app/options.h"
 #include "platform/ui/ui.h"
+#include "report/pages.h"
 
 namespace {
 CMainApp theApp;
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   if (!StartProgramEnvironment("Main", argc, argv, options, exitCode)) return exitCode;
 
   if (!StartProgramDisplay("Main", options)) return 1;
+  RegisterReportPages();
   CreateMonitorDialogs();
   theApp.InitInstance();
   DeleteMonitorDialogs();

@@ -82,12 +82,12 @@ std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot) {
     case MonitorSlot::XiTongshijian: return std::make_unique<XiTongshijian>();
     case MonitorSlot::QuXian: return std::make_unique<QuXian>();
     case MonitorSlot::ShiZhuangYuYa: return std::make_unique<ShiZhuangYuYa>();
-    case MonitorSlot::CPageHuiZongBiao: return std::make_unique<CPageHuiZongBiao>();
-    case MonitorSlot::CPageChenJiangBiao: return std::make_unique<CPageChenJiangBiao>();
-    case MonitorSlot::CPageJiLuBiao: return std::make_unique<CPageJiLuBiao>();
-    case MonitorSlot::CPageQ_s: return std::make_unique<CPageQ_s>();
-    case MonitorSlot::CPages_lgQ: return std::make_unique<CPages_lgQ>();
-    case MonitorSlot::CPages_lgt: return std::make_unique<CPages_lgt>();
+    case MonitorSlot::CPageHuiZongBiao:
+    case MonitorSlot::CPageChenJiangBiao:
+    case MonitorSlot::CPageJiLuBiao:
+    case MonitorSlot::CPageQ_s:
+    case MonitorSlot::CPages_lgQ:
+    case MonitorSlot::CPages_lgt: return std::make_unique<EmptyReportPage>(slot);
     case MonitorSlot::Key: return std::make_unique<Key>();
     case MonitorSlot::KeyABC: return std::make_unique<KeyABC>();
     case MonitorSlot::SelCgq: return std::make_unique<SelCgq>();

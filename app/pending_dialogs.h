@@ -109,46 +109,15 @@ class ShiZhuangYuYa : public MonitorDialog {
   const char* ClassName() const override { return "ShiZhuangYuYa"; }
 };
 
-// Summary table page.
-class CPageHuiZongBiao : public MonitorDialog {
+// A report page whose own page was not registered: its place's class name and template, an empty
+// child window of the tab.
+class EmptyReportPage : public MonitorDialog {
  public:
-  CPageHuiZongBiao() : MonitorDialog(169) {}
-  const char* ClassName() const override { return "CPageHuiZongBiao"; }
-};
+  explicit EmptyReportPage(MonitorSlot slot) : MonitorDialog(SlotInfo(slot).templateBoard1), slot_(slot) {}
+  const char* ClassName() const override { return SlotInfo(slot_).className; }
 
-// Load-settlement table page.
-class CPageChenJiangBiao : public MonitorDialog {
- public:
-  CPageChenJiangBiao() : MonitorDialog(168) {}
-  const char* ClassName() const override { return "CPageChenJiangBiao"; }
-};
-
-// Record table page.
-class CPageJiLuBiao : public MonitorDialog {
- public:
-  CPageJiLuBiao() : MonitorDialog(167) {}
-  const char* ClassName() const override { return "CPageJiLuBiao"; }
-};
-
-// Q-s curve page.
-class CPageQ_s : public MonitorDialog {
- public:
-  CPageQ_s() : MonitorDialog(170) {}
-  const char* ClassName() const override { return "CPageQ_s"; }
-};
-
-// S-lgQ curve page.
-class CPages_lgQ : public MonitorDialog {
- public:
-  CPages_lgQ() : MonitorDialog(171) {}
-  const char* ClassName() const override { return "CPages_lgQ"; }
-};
-
-// S-lgt curve page.
-class CPages_lgt : public MonitorDialog {
- public:
-  CPages_lgt() : MonitorDialog(172) {}
-  const char* ClassName() const override { return "CPages_lgt"; }
+ private:
+  MonitorSlot slot_;
 };
 
 // Sensor and jack selection.

@@ -4,8 +4,7 @@
 
 class CurveGraph {
  public:
-  static constexpr int kStepLoadCount = 300;  // entries of the per-reading level-load table
-  static constexpr int kNoReading = 99999;    // table entry without a reading
+  static constexpr int kNoReading = 99999;  // table entry without a reading
 
   virtual ~CurveGraph() = default;
 
@@ -28,7 +27,9 @@ class CurveGraph {
   virtual void SetTimeMax(int minutes) = 0;            // full scale of the time axis
   virtual void SetTestType(int testType) = 0;
   virtual void SetStandard(int standard) = 0;
-  // Entry `index` (0..299) of the per-reading table: the level load of reading `index`; other indexes
-  // are ignored.
+  // The per-reading table: one entry per reading of the test. SetStepLoadCount sizes it to `count`
+  // entries (none below 0), every one without a reading; SetStepLoad sets entry `index`, the level load
+  // of reading `index`; indexes outside the table are ignored.
+  virtual void SetStepLoadCount(int count) = 0;
   virtual void SetStepLoad(int index, int load) = 0;
 };

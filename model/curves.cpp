@@ -31,9 +31,9 @@ class CurveBuilder {
       } else if (p_.readingIndex > 0) {
         g_->AddPoint1(0, 0);
       }
-      for (int k = 0; k < CurveGraph::kStepLoadCount; ++k) g_->SetStepLoad(k, CurveGraph::kNoReading);
     }
-    const int n = std::min({p_.readingIndex, CurveGraph::kStepLoadCount, static_cast<int>(r_.size())});
+    const int n = std::max(0, std::min(p_.readingIndex, static_cast<int>(r_.size())));
+    if (g_) g_->SetStepLoadCount(n);
     int stop = n;
     for (int pos = 1; pos < n; ++pos) {
       const TestRecord& r = r_[pos];
@@ -149,17 +149,23 @@ void cyclicChart(const std::vector<TestRecord>& records, const TestSettings& s,
   g.SetTestType(testType);
   const int f3 = s.gaugeOn[2], f4 = s.gaugeOn[3];
   const int count = std::min(s.recordCount, static_cast<int>(records.size()));
+  // The displacement scale of this chart, in hundredths: the largest displacement drawn, at least
+  // 0.1 mm as for the other charts.
+  double scale = 10.0;
   int reading = 0;
   for (int j = 0; j < count; ++j) {
     const TestRecord& r = records[j];
-    if (isEndRecord(r)) return;
+    if (isEndRecord(r)) break;
     if (isStepRecord(r)) continue;
     if (reading % 2 == 1 && f3 + f4 >= 1 && j >= 1) {
-      g.AddPoint5(whole(r.valuesA[kLevel]), gauges34(records[j - 1], f3, f4));
-      g.AddPoint6(whole(r.valuesA[kSecondLoad]), gauges34(r, f3, f4));
+      const int before = gauges34(records[j - 1], f3, f4), after = gauges34(r, f3, f4);
+      g.AddPoint5(whole(r.valuesA[kLevel]), before);
+      g.AddPoint6(whole(r.valuesA[kSecondLoad]), after);
+      scale = std::max({scale, std::fabs(static_cast<double>(before)), std::fabs(static_cast<double>(after))});
     }
     ++reading;
   }
+  g.SetSettleMaxRaw(scale);
 }
 
 }  // namespace

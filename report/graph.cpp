@@ -9,7 +9,6 @@ using graph_math::pixel;
 using graph_math::scaled;
 
 C2DGraph::C2DGraph() {
-  m_nStepLoad.fill(kNoReading);
   on(platform::ui::WM_PAINT, [this](platform::ui::Message&) {
     OnPaint();
     return platform::ui::LRESULT{0};
@@ -64,8 +63,12 @@ void C2DGraph::ClearPointList(int list) {
   }
 }
 
+void C2DGraph::SetStepLoadCount(int count) {
+  m_nStepLoad.assign(static_cast<std::size_t>(count < 0 ? 0 : count), kNoReading);
+}
+
 void C2DGraph::SetStepLoad(int index, int load) {
-  if (index < 0 || index >= kStepLoadCount) return;
+  if (index < 0 || index >= static_cast<int>(m_nStepLoad.size())) return;
   m_nStepLoad[static_cast<std::size_t>(index)] = load;
 }
 

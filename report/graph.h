@@ -57,6 +57,7 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   void SetTimeMax(int minutes) override { m_nTimeMax = minutes; }
   void SetTestType(int testType) override { m_nTestType = testType; }
   void SetStandard(int standard) override { m_nStandard = standard; }
+  void SetStepLoadCount(int count) override;
   void SetStepLoad(int index, int load) override;
 
   // Data point to pixel in the window's client area. Each returns false, leaving what it cannot compute
@@ -114,7 +115,7 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   int m_nTimeMax = 1000;
   int m_nCurveKind = 1;  // 1 Q-s, 2 s-lgQ, 3 s-lgt; 4..6 the same with upward displacement
   int m_nTestType = 1;
-  std::array<int, kStepLoadCount> m_nStepLoad;
+  std::vector<int> m_nStepLoad;  // one entry per reading of the test
   int m_nStandard = 0;
   int m_nLevelCount = 0;
   float m_fLevelStep = 0.0f;

@@ -50,7 +50,7 @@ void C2DGraph::OnPaint() {
 }
 
 int C2DGraph::StepLoadAt(int index) const {
-  if (index < 0 || index >= kStepLoadCount) return kNoReading;
+  if (index < 0 || index >= static_cast<int>(m_nStepLoad.size())) return kNoReading;
   return m_nStepLoad[static_cast<std::size_t>(index)];
 }
 

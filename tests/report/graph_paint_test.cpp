@@ -305,6 +305,7 @@ void timeChains(C2DGraph& g) {
   const int loads[] = {100, 100, 100, 200, 200, 200, 300, 300, 300, 200, 200};
   const int times[] = {5, 15, 30, 5, 15, 30, 5, 15, 60, 5, 10};
   const int settle[] = {50, 80, 100, 250, 300, 330, 600, 700, 760, 500, 480};
+  g.SetStepLoadCount(11);
   for (int i = 0; i < 11; ++i) {
     g.AddPoint2(times[i], settle[i]);
     g.SetStepLoad(i, loads[i]);
@@ -342,6 +343,7 @@ TEST_F(GraphPaint, TimeCurveTableReadOnlyWithinItsSize) {
   g.m_nLoadMax = 100;
   g.m_nTimeMax = 1000;
   g.m_dSettleMaxRaw = 1000;
+  g.SetStepLoadCount(300);
   for (int i = 0; i < 320; ++i) {
     g.AddPoint2(1 + i, 300 + i);
     g.SetStepLoad(i, 100);  // no end mark inside the table
@@ -408,6 +410,7 @@ TEST_F(GraphPaint, TwoPanelTimeChartsLabelBothPanels) {
   g.m_dSettleMaxRaw = 1000;
   const int loads[] = {100, 100, 200, 200};
   const int times[] = {5, 30, 5, 60};
+  g.SetStepLoadCount(4);
   for (int i = 0; i < 4; ++i) {
     g.AddPoint4And2(times[i], 100 + 100 * i, times[i], 150 + 150 * i);
     g.SetStepLoad(i, loads[i]);
@@ -586,6 +589,7 @@ TEST_F(GraphPaint, ExtremeLimitsAndPointsNeitherFaultNorSpoilTheNextChart) {
         g.m_dSettleMaxRaw = l.raw;
         g.m_fLevelStep = l.step;
         for (int list = 1; list <= 6; ++list) g.ClearPointList(list);
+        g.SetStepLoadCount(5);
         for (int i = 0; i < 5; ++i) {
           const Point p = points[i];
           g.AddPoint3And1(p.x, p.y, p.y, p.x);
@@ -606,7 +610,7 @@ TEST_F(GraphPaint, ExtremeLimitsAndPointsNeitherFaultNorSpoilTheNextChart) {
   g.m_nTimeMax = 1000;
   g.m_dSettleMaxRaw = 1000;
   for (int list = 1; list <= 6; ++list) g.ClearPointList(list);
-  g.m_nStepLoad.fill(C2DGraph::kNoReading);
+  g.SetStepLoadCount(0);
   const ui::Bitmap again = paint();
   int differ = 0;
   for (int y = 0; y < kH; ++y)

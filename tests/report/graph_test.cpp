@@ -43,11 +43,18 @@ TEST(C2DGraphData, AddPointOperationsAppendToTheirLists) {
   g.ClearPointList(7);  // no such list
   EXPECT_TRUE(g.m_ptList1.empty());
   EXPECT_EQ(g.m_ptList2.size(), 2u);
-  // The per-reading table takes only its 300 entries.
-  g.SetStepLoad(299, 5);
-  g.SetStepLoad(300, 6);
+  // The per-reading table takes only the entries it was sized to, each sized entry without a reading.
+  g.SetStepLoad(0, 4);
+  EXPECT_TRUE(g.m_nStepLoad.empty());
+  g.SetStepLoadCount(1200);
+  g.SetStepLoad(1199, 5);
+  g.SetStepLoad(1200, 6);
   g.SetStepLoad(-1, 7);
-  EXPECT_EQ(g.m_nStepLoad[299], 5);
+  ASSERT_EQ(g.m_nStepLoad.size(), 1200u);
+  EXPECT_EQ(g.m_nStepLoad[1199], 5);
+  EXPECT_EQ(g.m_nStepLoad[0], 99999);
+  g.SetStepLoadCount(-3);
+  EXPECT_TRUE(g.m_nStepLoad.empty());
 }
 
 // At every step the value moves to the next step; between two steps it goes to the upper one.
