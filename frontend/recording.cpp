@@ -8,6 +8,8 @@
 #include "frontend/procedure.h"
 #include "model/computations.h"
 #include "model/datafiles.h"
+#include "model/helpers.h"
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "upload/queue_record.h"
 
@@ -38,6 +40,91 @@ template <std::size_t N>
 void putText(char (&field)[N], const std::string& text) {
   std::memset(field, 0, N);
   std::memcpy(field, text.data(), std::min(N, text.size()));
+}
+
+// Whether the "Backup\" copy of the test file, where the SD card holds one, has records 0..k.
+bool copyHolds(const Parameter& p, int k) {
+  const int board = p.boardFlag.load();
+  if (!FileExists(GetSdCardDir(board))) return true;
+  const long long size = platform::fs::fileSize(JDQFile::BackupPathFor(p.testFilePath, board));
+  return size < 0 || size >= (k + 1) * static_cast<long long>(kTestRecordDiskSize);
+}
+
+// Writes reading `index` into the test file and its copy, after every reading the storage did not
+// take before it. Those go in as they were recorded (later rebuilds of the list do not reach them, as
+// they would not have reached a record that was written at once), with the header texts as they are
+// now, which may have missed changes meanwhile. True when all of it stands in the file; else the
+// first reading not written and the records from it are kept for the next try.
+bool storeReading(Parameter& p, int index, bool extraTexts) {
+  ProcedureState& s = p.procedure;
+  const std::vector<TestRecord>& records = p.testRecords;
+  const std::string& path = p.testFilePath;
+  constexpr std::size_t kSize = kTestRecordDiskSize;
+  if (index == 0 || (s.unwrittenFrom >= 0 && s.unwrittenRecords.size() != (index - s.unwrittenFrom) * kSize)) {
+    // A new test, or a backlog that does not lead up to this reading: nothing to catch up.
+    s.unwrittenFrom = -1;
+    s.unwrittenRecords.clear();
+    s.heldUploads.clear();
+  }
+  bool ok;
+  if (s.unwrittenFrom < 0) {
+    ok = JDQFile::WriteReading(path, index, extraTexts, records, p) == 1;
+  } else {
+    std::vector<TestRecord> image = records;
+    for (int k = s.unwrittenFrom; k < index; ++k) {
+      TestRecord& r = image[static_cast<std::size_t>(k)];
+      const TestRecord& now = records[static_cast<std::size_t>(k)];
+      JDQFile::DecodeTestRecord(reinterpret_cast<const byte*>(&s.unwrittenRecords[(k - s.unwrittenFrom) * kSize]), false, r);
+      if (k < kHeaderRecordCount) {
+        std::memcpy(r.text1, now.text1, sizeof r.text1);
+        std::memcpy(r.text2, now.text2, sizeof r.text2);
+        std::memcpy(r.text3, now.text3, sizeof r.text3);
+        std::memcpy(r.tail1, now.tail1, sizeof r.tail1);
+      }
+    }
+    ok = JDQFile::UpdateAllHeaderTexts(path, 0, image, p) == 1 &&
+         JDQFile::UpdateHeaderExtraTexts(path, 0, image, p) == 1;
+    for (int k = s.unwrittenFrom; ok && k <= index + 1; ++k) {
+      if (k <= index || (k > kHeaderRecordCount - 1 && static_cast<std::size_t>(k) < image.size()))
+        ok = JDQFile::WriteRecord(path, k, image, p) == 1;
+    }
+  }
+  ok = ok && copyHolds(p, index);
+  if (ok) {
+    s.unwrittenFrom = -1;
+    s.unwrittenRecords.clear();
+    return true;
+  }
+  if (s.unwrittenFrom < 0) s.unwrittenFrom = index;
+  std::string bytes(kSize, '\0');
+  JDQFile::EncodeTestRecord(records[static_cast<std::size_t>(index)], reinterpret_cast<byte*>(bytes.data()));
+  s.unwrittenRecords += bytes;
+  return false;
+}
+
+// The upload record just built goes to queue `which`; a reading's record waits while readings are
+// not in the test file, so the queues never hold a reading the file lacks.
+void enqueueBuilt(Parameter& p, int which, bool reading) {
+  ProcedureState& s = p.procedure;
+  if (reading && s.unwrittenFrom >= 0) {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    s.heldUploads.emplace_back(which, p.queueBuild);
+    return;
+  }
+  JDQFile::EnqueueRecord(p, which);
+}
+
+// Queues the held upload records in the order of their readings.
+void releaseHeldUploads(Parameter& p) {
+  ProcedureState& s = p.procedure;
+  for (const auto& [which, bytes] : s.heldUploads) {
+    {
+      std::lock_guard<std::mutex> lock(p.queueLock);
+      p.queueBuild = bytes;
+    }
+    JDQFile::EnqueueRecord(p, which);
+  }
+  s.heldUploads.clear();
 }
 
 }  // namespace
@@ -184,7 +271,18 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   const int next = index + 1;
   while (records.size() <= static_cast<std::size_t>(next)) records.push_back(JDQFile::BlankTestRecord());
   JDQFile::SetEmptyMarks(records[static_cast<std::size_t>(next)]);
-  JDQFile::WriteReading(p.testFilePath, index, index == 1, records, p);
+  const bool hadBacklog = p.procedure.unwrittenFrom >= 0 && index != 0;
+  const bool stored = storeReading(p, index, index == 1);
+  if (stored && (hadBacklog || index == 0)) {
+    releaseHeldUploads(p);
+    p.link.storageText.clear();
+  } else if (!stored && !hadBacklog) {
+    // The storage alarm and the storage-fault prompt of the main loop, with the first reading lost to
+    // the storage; the status line keeps saying so until the readings stand in the file.
+    if (channel1().alarmOn.load() == 0) alarmOn();
+    p.configCheck = 4;
+    p.link.storageText = std::to_string(channelNumber(p)) + "#试验仪器存储出现故障，请将试验数据导出，及时送修！";
+  }
 
   // 11, 12. Upload.
   s.lastReadingTime = format("%02d:%02d", now.hour, now.minute);
@@ -255,7 +353,7 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
     p.boxFlag.store(0);
     in.identifierFromRecord8 = false;
     BuildIntoChannel(p, in, UploadRecordKind::Reading);
-    JDQFile::EnqueueRecord(p, 0);
+    enqueueBuilt(p, 0, !minuteRecord);
   }
   if ((routeCode == 2 || routeCode == 3) && !minuteRecord && s.levelStartMark == 0 &&
       p.platformTextSwitch.load() == 1) {
@@ -279,7 +377,7 @@ void ChannelProcedure::queueUpload(Parameter& p, bool minuteRecord) {
     p.boxFlag.store(box ? 1 : 0);
     in.identifierFromRecord8 = box;
     BuildIntoChannel(p, in, UploadRecordKind::Reading);
-    JDQFile::EnqueueRecord(p, 1);
+    enqueueBuilt(p, 1, !minuteRecord);
   }
 }
 

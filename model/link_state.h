@@ -96,6 +96,7 @@ struct LinkState {
   std::array<byte, kPersistent> pauseRequest{};
   std::array<std::string, kPersistent> alarmText{};  // texts of the persistent conditions
   std::string deviationText, moduleText, boxText, gaugeText, commText, batteryText, configText;
+  std::string storageText;  // readings the storage did not take (set and cleared by the recording)
   int pumpOnCounter = 0;
   byte cannotBuildPressure = 0;
   int commCycle = 0;

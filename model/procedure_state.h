@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/clock/clock.h"
 
@@ -49,6 +51,13 @@ struct ProcedureState {
   byte useTargetMark = 0;     // the last reading recorded the target load
   int levelReadings = 0;      // readings recorded in this level (0 at the level start)
   std::array<float, 10> lastRecorded{};  // load, pressure and displacements 1-8 of the last reading
+  // Readings that the storage did not take: the first record index not yet written whole into the
+  // test file and its copy (-1 when everything is written), those records as they were when each was
+  // recorded (311 bytes each, in the file's layout, from that index on), and the upload records of
+  // those readings in order (queue 0 or 1 and the record), queued once the readings stand in the file.
+  int unwrittenFrom = -1;
+  std::string unwrittenRecords;
+  std::vector<std::pair<int, std::array<byte, 128>>> heldUploads;
 
   // Marks counted in the event bytes of the next reading.
   std::array<byte, 4> zeroingMarks{};  // raised by the data-zeroing dialog
