@@ -39,9 +39,12 @@ std::string ownProgramName() {
 }  // namespace
 
 void pollTestTaps() {
-  static const char* folderSetting = std::getenv("INSTRUMENT_TEST_TAPS");
-  if (folderSetting == nullptr || *folderSetting == '\0') return;
-  static const fsys::path folder(folderSetting);
+  // Read once: the folder is given to a program when it starts.
+  static const fsys::path folder = [] {
+    const char* v = std::getenv("INSTRUMENT_TEST_TAPS");
+    return fsys::path(v != nullptr ? v : "");
+  }();
+  if (folder.empty()) return;
   static const std::string self = ownProgramName();
   // A look at the folder at most every 20 ms of host time.
   static std::chrono::steady_clock::time_point last;

@@ -124,8 +124,9 @@ TEST_F(Programs, UpgradeFromTheMainProgramAndTheWatchdogAroundIt) {
   fsys::remove(program() / "Main.exe.stop");
   const auto stopped = std::chrono::steady_clock::now();
   ASSERT_TRUE(eventually([&] { return fsys::exists(program() / "Main.exe.started"); }, 10000));
-  // A tick comes every second; the start itself takes a moment.
-  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(3000));
+  // A tick comes every second (the tick itself is pinned on the manual clock in the watchdog's tests);
+  // the start takes a moment, more on a loaded machine.
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(4000));
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   EXPECT_EQ(countOf("Main.exe"), 1);
   EXPECT_EQ(countOf("SentryC.exe"), 1);

@@ -178,7 +178,7 @@ TEST_P(SentryTest, ProgramWatchesTheMainProgram) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_EQ(countOf("Main.exe"), 0);
   install("Main.exe");
-  ASSERT_TRUE(eventually([&] { return fsys::exists(program() / "Main.exe.started"); }, 3000));
+  ASSERT_TRUE(eventually([&] { return fsys::exists(program() / "Main.exe.started"); }, 6000));
 
   // The main program ends while the upgrade program runs: nothing starts until the upgrade ends.
   start("RefitC.exe");
@@ -186,7 +186,7 @@ TEST_P(SentryTest, ProgramWatchesTheMainProgram) {
   std::this_thread::sleep_for(std::chrono::milliseconds(2500));
   EXPECT_EQ(countOf("Main.exe"), 0);
   stop("RefitC.exe");
-  EXPECT_TRUE(eventually([&] { return fsys::exists(program() / "Main.exe.started"); }, 3000));
+  EXPECT_TRUE(eventually([&] { return fsys::exists(program() / "Main.exe.started"); }, 6000));
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   EXPECT_EQ(countOf("Main.exe"), 1);
   EXPECT_EQ(countOf("SentryC.exe"), 1);
