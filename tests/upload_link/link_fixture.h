@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "model/datafiles.h"
@@ -43,6 +44,11 @@ class LinkFixture : public ::testing::Test {
     std::filesystem::create_directories(root_ / "nandflash");
     std::filesystem::create_directories(root_ / "Storage Card");
     clk::configure(clk::Mode::Manual);
+    freshChannels();
+    setRoute(3);
+  }
+  // The channel records as a restarted program has them: settings and queue-file names, queues empty.
+  void freshChannels() {
     channels_ = std::make_unique<std::array<Parameter, 3>>();
     for (int n = 1; n <= 3; ++n) {
       Parameter& p = ch(n);
@@ -55,7 +61,6 @@ class LinkFixture : public ::testing::Test {
       p.moduleQueuePath = "\\Storage Card\\C" + std::to_string(n) + ".gps";
       p.boxQueuePath = "\\Storage Card\\C" + std::to_string(n) + ".gpsw";
     }
-    setRoute(3);
   }
   void TearDown() override {
     link.reset();
@@ -81,9 +86,15 @@ class LinkFixture : public ::testing::Test {
       std::string err;
       ASSERT_TRUE(box->start(sim::defaultBoxPortName(), &err)) << err;
     }
+    openLink(uploadThread);
+  }
+  void openLink(bool uploadThread = false) {
     link = std::make_unique<upload::UploadLink>(ch(1), ch(2), ch(3), uploadThread);
-    EXPECT_EQ(link->OpenBoxPort(), withBox ? 1 : 0);
-    EXPECT_EQ(link->OpenGprsPort(), withGprs ? 1 : 0);
+    // A new link counts from 0; the modules count on.
+    gprsBase_ = {gprs ? gprs->bytesTaken() : 0, gprs ? gprs->bytesSent() : 0};
+    boxBase_ = {box ? box->bytesTaken() : 0, box ? box->bytesSent() : 0};
+    EXPECT_EQ(link->OpenBoxPort(), box ? 1 : 0);
+    EXPECT_EQ(link->OpenGprsPort(), gprs ? 1 : 0);
   }
 
   // Queues a record on a channel's route (0 built-in, 1 external) and its queue file.
@@ -120,10 +131,12 @@ class LinkFixture : public ::testing::Test {
     while (std::chrono::steady_clock::now() < until) {
       bool idle = true;
       if (gprs) {
-        idle = idle && gprs->bytesTaken() == link->gprsBytesWritten() && link->gprsBytesReceived() == gprs->bytesSent();
+        idle = idle && gprs->bytesTaken() - gprsBase_.first == link->gprsBytesWritten() &&
+               link->gprsBytesReceived() == gprs->bytesSent() - gprsBase_.second;
       }
       if (box) {
-        idle = idle && box->bytesTaken() == link->boxBytesWritten() && link->boxBytesReceived() == box->bytesSent();
+        idle = idle && box->bytesTaken() - boxBase_.first == link->boxBytesWritten() &&
+               link->boxBytesReceived() == box->bytesSent() - boxBase_.second;
       }
       const int sleeping = clk::sleepers();
       if (sleeping > asleep) {
@@ -166,6 +179,7 @@ class LinkFixture : public ::testing::Test {
 
  private:
   std::filesystem::path root_;
+  std::pair<std::uint64_t, std::uint64_t> gprsBase_{0, 0}, boxBase_{0, 0};
   std::unique_ptr<std::array<Parameter, 3>> channels_;  // fresh for each SetUp
 };
 
