@@ -1,11 +1,13 @@
 #include "app/channel_init.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "frontend/procedure.h"
 #include "model/datafiles.h"
 #include "model/helpers.h"
 #include "platform/clock/clock.h"
+#include "platform/fs/fs.h"
 #include "setup/catalogue.h"
 
 namespace {
@@ -70,6 +72,45 @@ void resetRunTimeState(Parameter& p) {
 }
 
 }  // namespace
+
+bool TakeUpFromBackup(Parameter& p, const std::string& path) {
+  const int board = p.boardFlag.load();
+  const std::string name = fileNamePart(path);
+  const std::string backup = JDQFile::BackupPathFor(path, board);
+  std::vector<TestRecord> records;
+  if (FileExists(GetSdCardDir(board)) && JDQFile::LoadTestFile(backup, records) == 1) {
+    // The file is mended from its whole copy (a folder in its place is left alone).
+    std::string bytes;
+    if (!platform::fs::isFolder(path) && platform::fs::readFile(backup, bytes)) platform::fs::replaceFile(path, bytes);
+    p.testRecords = std::move(records);
+    return true;
+  }
+  p.configCheck = 4;
+  p.link.storageText = p.channelName + "#试验数据文件" + name + "无法读取，请将试验数据导出，及时送修！";
+  return false;
+}
+
+bool CarryOverPendingSlots(const std::string& from, const std::string& to) {
+  if (from.empty() || from == to) return true;
+  std::string old;
+  if (!platform::fs::isFile(from) || !platform::fs::readFile(from, old)) return true;
+  std::string pending;
+  for (std::size_t at = 0; at + kQueueRecordSize <= old.size(); at += kQueueRecordSize) {
+    if (old.compare(at, 4, "OVER") == 0 || old.compare(at, 4, "0000") == 0) continue;
+    pending.append(old, at, kQueueRecordSize);
+  }
+  if (pending.empty()) return true;
+  // The pending slots go after the slots of the file the test goes on with; the old file keeps its
+  // slots, each marked sent once it stands in the new one.
+  std::string target;
+  if (platform::fs::isFile(to) && !platform::fs::readFile(to, target)) return false;
+  target.resize(target.size() / kQueueRecordSize * kQueueRecordSize);
+  if (!platform::fs::replaceFile(to, target + pending)) return false;
+  for (std::size_t at = 0; at + kQueueRecordSize <= old.size(); at += kQueueRecordSize)
+    if (old.compare(at, 4, "0000") != 0) std::memcpy(&old[at], "OVER", 4);
+  platform::fs::replaceFile(from, old);
+  return true;
+}
 
 std::string FirstDisplayLevelText(const Parameter& p) {
   const int phase = p.loadingPhase.load();
@@ -150,15 +191,25 @@ ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, con
     p.fileLoaded = 0;
     p.testRecords.clear();
     loaded = JDQFile::LoadTestFile(path, p.testRecords) == 1;
+    if (!loaded) loaded = TakeUpFromBackup(p, path);
   }
   if (!loaded) JDQFile::BuildHeaderRecords(p);
 
   // 12. Under upload route 3 the box queue file is named by the serial and pile numbers. This comes
-  // before the restore, so that the restore reloads the queue from the file the test writes.
+  // before the restore, so that the restore reloads the queue from the file the test writes. Records
+  // still unsent in the file named at set-up are carried over first, so none is left behind.
   if (!path.empty() && !p.externalSerialNumber.empty() && channel1.ParameterList.item(56) == 3.0f) {
-    std::lock_guard<std::mutex> g(p.queueLock);
-    p.boxQueuePath = GetDataRoot(board) + FileNameFromText(p.externalSerialNumber) + "-" +
-                     FileNameFromText(p.pileLabel) + ".gpsw";
+    const std::string named = GetDataRoot(board) + FileNameFromText(p.externalSerialNumber) + "-" +
+                              FileNameFromText(p.pileLabel) + ".gpsw";
+    std::string setUp;
+    {
+      std::lock_guard<std::mutex> g(p.queueLock);
+      setUp = p.boxQueuePath;
+    }
+    if (CarryOverPendingSlots(setUp, named)) {
+      std::lock_guard<std::mutex> g(p.queueLock);
+      p.boxQueuePath = named;
+    }
   }
 
   // 11. Settings from the header records; a test whose file was read is taken up again.

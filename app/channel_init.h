@@ -23,8 +23,19 @@ inline constexpr int kOptionValue = 9;
 // Brings a just-constructed channel record to its working state. `name` is "1", "2" or "3";
 // `channel1` is the record of channel 1 (initialised first; it may be `p` itself), whose upload route
 // names the queue files. Nothing is reported to the operator: a missing or damaged parameter file gives
-// the default list (written at once), a missing test file header records built from the settings.
+// the default list (written at once), a test file that cannot be taken up header records built from
+// the settings.
 ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, const Parameter& channel1);
+
+// A running test whose file does not load (too short, too long, or no file at all) is taken up from
+// its whole "Backup\" copy, and the file mended from it where a file can stand; true then. Otherwise
+// the channel's storage text names the file and the storage prompt is asked for (`configCheck` 4).
+bool TakeUpFromBackup(Parameter& p, const std::string& path);
+
+// Before a queue file's name changes: the slots of `from` not yet sent are appended to `to` (and
+// marked sent in `from`), so that none is left behind. False when they could not be carried over (the
+// caller then keeps using `from`). Nothing to carry over (no file, or no pending slot) is true.
+bool CarryOverPendingSlots(const std::string& from, const std::string& to);
 
 // The level text of the first display: "第%d级" while a level runs (for the cyclic standards in every
 // phase above 0, for the others in phases 1 to 5), else "— —".

@@ -123,6 +123,8 @@ void CMonitorDlg::OnMainTimer() {
     c1.sdCheckRequest = 0;
     c1.sdCheckTicks = 0;
     if (!FileExists(GetSdCardDir(board))) confirm("未检测到SD卡但不影响本次试验，\r\n请尽快送修检查SD卡！");
+    // Storage that is there but takes no writes is a fault of the storage (reported just below).
+    if (!StorageTakesWrites(GetDataRoot(board))) c1.configCheck = 4;
   }
 
   // 3. A parameter file that failed its check.

@@ -104,6 +104,13 @@ bool IsAllDigits(const std::string& text) {
   return true;
 }
 
+bool StorageTakesWrites(const std::string& folder) {
+  const std::string probe = folder + "~storage-check.tmp";
+  const bool written = platform::fs::writeFile(probe, "storage check");
+  platform::fs::deleteFile(probe);
+  return written && !platform::fs::exists(probe);
+}
+
 int GetRandom() {
   static std::mutex m;
   static std::minstd_rand gen(static_cast<unsigned>(platform::clock::localMillis()));

@@ -29,6 +29,10 @@ float StrToFloat(const std::string& text);
 // True when the file or folder (given with a trailing backslash) exists.
 bool FileExists(const std::string& path);
 
+// True when a small file can be written into the folder (given with a trailing backslash) and removed
+// again: storage that is there but takes no writes (read-only or full) gives false.
+bool StorageTakesWrites(const std::string& folder);
+
 // True when every character is a digit 0-9 (an empty text is true).
 bool IsAllDigits(const std::string& text);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "app/channel_init.h"
@@ -178,14 +179,80 @@ TEST_F(ChannelInit, RouteThreeNamesTheBoxQueueByTheSerialAndPileNumbers) {
   EXPECT_EQ(p.moduleQueuePath, "\\Storage Card\\ABC.gps");
 }
 
-TEST_F(ChannelInit, MissingTestFileGivesHeaderRecordsFromTheSettingsAndNoRunningTest) {
+// A running test whose file does not load is taken up from its whole "Backup\" copy (and the file
+// mended from it where a file can stand); when neither serves, the channel starts idle with header
+// records from its settings and a message that names the file.
+TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
+  const fsys::path file = "Storage Card/ABC.krv", copy = "Storage Card/Backup/ABC.krv";
+  struct Case {
+    const char* name;
+    std::function<void(const fsys::path&)> damage;
+    bool takenUp;
+  };
+  const Case cases[] = {
+      {"a file of 72 records", [&](const fsys::path& r) { fsys::resize_file(r / file, 72 * 311); }, true},
+      {"a folder in the file's place",
+       [&](const fsys::path& r) {
+         fsys::remove(r / file);
+         fsys::create_directories(r / file);
+       },
+       true},
+      {"no file and no copy",
+       [&](const fsys::path& r) {
+         fsys::remove(r / file);
+         fsys::remove(r / copy);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fsys::remove_all(root_);
+    fsys::create_directories(root_);
+    board1WithCard();
+    writeRunningTest("1", 1, StoredTest{});
+    const std::uintmax_t whole = fsys::file_size(root_ / copy);
+    c.damage(root_);
+    Parameter p;
+    InitChannelRecord(p, "1", p);
+    if (c.takenUp) {
+      EXPECT_EQ(p.testRunning.load(), 1);
+      EXPECT_EQ(p.readingCount, 3);
+      EXPECT_EQ(p.configCheck.load(), 2);
+      if (fsys::is_regular_file(root_ / file)) EXPECT_EQ(fsys::file_size(root_ / file), whole);
+      else EXPECT_TRUE(fsys::is_directory(root_ / file));
+    } else {
+      EXPECT_EQ(p.testRecords.size(), 74u);
+      EXPECT_EQ(p.testRunning.load(), 0);
+      EXPECT_EQ(p.configCheck.load(), 4);
+      EXPECT_EQ(p.link.storageText, "1#试验数据文件ABC.krv无法读取，请将试验数据导出，及时送修！");
+    }
+  }
+}
+
+// Under upload route 3 the box queue's name changes at start-up; the records still unsent in the
+// file named at set-up go with it, each once.
+TEST_F(ChannelInit, RouteThreeCarriesThePendingBoxRecordsOver) {
   board1WithCard();
-  writeRunningTest("1", 1, StoredTest{});
-  fsys::remove(root_ / "Storage Card" / "ABC.krv");
+  StoredTest t;
+  t.route = 3.0f;
+  writeRunningTest("1", 1, t);
+  std::string old(3 * kQueueRecordSize, 'A');
+  std::memcpy(&old[0], "OVER", 4);
+  old[2 * kQueueRecordSize] = 'C';
+  ASSERT_TRUE(platform::fs::writeFile("\\Storage Card\\ABC.gpsw", old));
+  std::string named(kQueueRecordSize, 'N');
+  ASSERT_TRUE(platform::fs::writeFile("\\Storage Card\\SN-1-P7.gpsw", named));
   Parameter p;
   InitChannelRecord(p, "1", p);
-  EXPECT_EQ(p.testRecords.size(), 74u);
-  EXPECT_EQ(p.testRunning.load(), 0);
+  EXPECT_EQ(p.boxQueuePath, "\\Storage Card\\SN-1-P7.gpsw");
+  ASSERT_EQ(p.boxQueue.size(), 3u);
+  EXPECT_EQ(p.boxQueue[0].bytes[0], 'N');
+  EXPECT_EQ(p.boxQueue[1].bytes[0], 'A');
+  EXPECT_EQ(p.boxQueue[2].bytes[0], 'C');
+  // A second start carries nothing over again.
+  Parameter q;
+  InitChannelRecord(q, "1", q);
+  EXPECT_EQ(q.boxQueue.size(), 3u);
 }
 
 TEST(ChannelFirstDisplay, LevelTextAndControlLoad) {

@@ -138,6 +138,20 @@ TEST_F(MainLoop, StartUpPromptsForAMissingCardAndADamagedParameterFile) {
   EXPECT_TRUE(asked.empty());
 }
 
+// A card that is there but takes no writes is reported with the storage check of start-up.
+TEST_F(MainLoop, StartUpPromptsForStorageThatTakesNoWrites) {
+  fsys::create_directories(root_ / "nandflash");
+  fsys::create_directories(root_ / "Storage Card");
+  CMonitorDlg& w = startMain(1);
+  (void)w;
+  platform::fs::FaultBackend full;
+  full.failCall(platform::fs::FaultBackend::Call::Write, 0);
+  platform::fs::ScopedBackend use(full);
+  const std::vector<std::string> asked = answerPrompts([&] { drv::run(900 * 14, 100); });
+  EXPECT_EQ(asked, std::vector<std::string>{"仪器存储出现故障，\r\n请将试验数据导出，及时送修！"});
+  EXPECT_FALSE(fsys::exists(root_ / "Storage Card" / "~storage-check.tmp"));
+}
+
 TEST_F(MainLoop, RunningTestResumesAgainstTheSimulatorAndShowsLiveReadings) {
   sim::FrontEndSimulator& s = startSim("COM6");
   s.controller(0).setForceKn(200.0);

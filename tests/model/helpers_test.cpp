@@ -8,6 +8,7 @@
 #include "model/helpers.h"
 #include "platform/clock/clock.h"
 #include "platform/device/device.h"
+#include "platform/fs/fs.h"
 #include "model_fixture.h"
 
 TEST(RoundHalfEven, RoundsHalvesToTheEvenDigit) {
@@ -158,6 +159,21 @@ TEST_F(StorageFolders, FileExistsForFilesAndFolders) {
   EXPECT_TRUE(FileExists("\\NANDFLASH\\sentryc.exe"));
   EXPECT_FALSE(FileExists("\\nandflash\\RefitC.exe"));
   EXPECT_FALSE(FileExists("\\Storage Card\\"));
+}
+
+// The storage check writes a small file and removes it; storage that refuses the write (or the folder
+// that is not there) gives false and leaves nothing behind.
+TEST_F(StorageFolders, StorageTakesWritesOnlyWhenAFileCanBeWritten) {
+  makeFolder("\\Storage Card\\");
+  EXPECT_TRUE(StorageTakesWrites("\\Storage Card\\"));
+  EXPECT_FALSE(StorageTakesWrites("\\Hard Disk\\"));
+  {
+    platform::fs::FaultBackend full;
+    full.failCall(platform::fs::FaultBackend::Call::Write, 0);
+    platform::fs::ScopedBackend use(full);
+    EXPECT_FALSE(StorageTakesWrites("\\Storage Card\\"));
+  }
+  EXPECT_FALSE(FileExists("\\Storage Card\\~storage-check.tmp"));
 }
 
 TEST(ShortBeep, ClicksTheBuzzerOfEachBoard) {
