@@ -2,6 +2,7 @@
 // the same settings; one that does not load leaves the channel as it was.
 #include <cstring>
 
+#include "model/datafiles.h"
 #include "model/parameter.h"
 #include "platform/text/text.h"
 #include "tests/fuzz/fuzz_root.h"
@@ -36,5 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t k = 130; k < a.size() && k < 514; ++k)
     fuzz::check((a[k] == 1.0f) == (b[k] == 1.0f), "a flag changed in the round trip");
   fuzz::check(q.pileLabel == platform::text::truncateChars(q.pileLabel, 15), "label longer than its field");
+
+  // The settings as start-up takes them: header records from the items, the channel's fields from
+  // the header records, and the items again from the fields.
+  q.channelName = "1";
+  JDQFile::BuildHeaderRecords(q);
+  q.resumeMarker = 0;
+  JDQFile::RestoreFromHeader(q, q.testRecords);
+  JDQFile::PackParameters(q, q.ParameterList);
   return 0;
 }
