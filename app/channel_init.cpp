@@ -85,6 +85,8 @@ bool TakeUpFromBackup(Parameter& p, const std::string& path) {
     p.testRecords = std::move(records);
     return true;
   }
+  // A test whose file was never made (set up, not started) leaves neither entry: nothing is lost then.
+  if (!FileExists(path) && !FileExists(backup)) return false;
   p.configCheck = 4;
   p.link.storageText = p.channelName + "#试验数据文件" + name + "无法读取，请将试验数据导出，及时送修！";
   return false;

@@ -197,9 +197,9 @@ TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
          fsys::create_directories(r / file);
        },
        true},
-      {"no file and no copy",
+      {"a short file and no copy",
        [&](const fsys::path& r) {
-         fsys::remove(r / file);
+         fsys::resize_file(r / file, 10 * 311);
          fsys::remove(r / copy);
        },
        false},
@@ -225,8 +225,16 @@ TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
       EXPECT_EQ(p.testRunning.load(), 0);
       EXPECT_EQ(p.configCheck.load(), 4);
       EXPECT_EQ(p.link.storageText, "1#试验数据文件ABC.krv无法读取，请将试验数据导出，及时送修！");
+      EXPECT_EQ(fsys::file_size(root_ / file), 10u * 311u);  // left as it was
     }
   }
+  // A test set up but never started has no file and no copy: the channel starts idle, saying nothing.
+  fsys::remove(root_ / file);
+  Parameter p;
+  InitChannelRecord(p, "1", p);
+  EXPECT_EQ(p.testRunning.load(), 0);
+  EXPECT_TRUE(p.link.storageText.empty());
+  EXPECT_NE(p.configCheck.load(), 4);
 }
 
 // Under upload route 3 the box queue's name changes at start-up; the records still unsent in the
