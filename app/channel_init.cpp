@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "frontend/procedure.h"
 #include "model/datafiles.h"
@@ -96,18 +97,23 @@ bool CarryOverPendingSlots(const std::string& from, const std::string& to) {
   if (from.empty() || from == to) return true;
   std::string old;
   if (!platform::fs::isFile(from) || !platform::fs::readFile(from, old)) return true;
-  std::string pending;
-  for (std::size_t at = 0; at + kQueueRecordSize <= old.size(); at += kQueueRecordSize) {
-    if (old.compare(at, 4, "OVER") == 0 || old.compare(at, 4, "0000") == 0) continue;
-    pending.append(old, at, kQueueRecordSize);
-  }
-  if (pending.empty()) return true;
-  // The pending slots go after the slots of the file the test goes on with; the old file keeps its
-  // slots, each marked sent once it stands in the new one.
+  // The pending slots go after the slots of the file the test goes on with (a slot already there, from
+  // a carry-over that a power loss cut short, is not added twice); the old file keeps its slots, each
+  // marked sent once it stands in the new one.
   std::string target;
   if (platform::fs::isFile(to) && !platform::fs::readFile(to, target)) return false;
   target.resize(target.size() / kQueueRecordSize * kQueueRecordSize);
-  if (!platform::fs::replaceFile(to, target + pending)) return false;
+  std::set<std::string> there;
+  for (std::size_t at = 0; at < target.size(); at += kQueueRecordSize) there.insert(target.substr(at, kQueueRecordSize));
+  std::string pending;
+  bool any = false;
+  for (std::size_t at = 0; at + kQueueRecordSize <= old.size(); at += kQueueRecordSize) {
+    if (old.compare(at, 4, "OVER") == 0 || old.compare(at, 4, "0000") == 0) continue;
+    any = true;
+    if (there.insert(old.substr(at, kQueueRecordSize)).second) pending.append(old, at, kQueueRecordSize);
+  }
+  if (!any) return true;
+  if (!pending.empty() && !platform::fs::replaceFile(to, target + pending)) return false;
   for (std::size_t at = 0; at + kQueueRecordSize <= old.size(); at += kQueueRecordSize)
     if (old.compare(at, 4, "0000") != 0) std::memcpy(&old[at], "OVER", 4);
   platform::fs::replaceFile(from, old);

@@ -261,6 +261,11 @@ TEST_F(ChannelInit, RouteThreeCarriesThePendingBoxRecordsOver) {
   Parameter q;
   InitChannelRecord(q, "1", q);
   EXPECT_EQ(q.boxQueue.size(), 3u);
+  // Nor does one after a carry-over that a power loss cut before the old slots were marked.
+  ASSERT_TRUE(platform::fs::writeFile("\\Storage Card\\ABC.gpsw", old));
+  Parameter r;
+  InitChannelRecord(r, "1", r);
+  EXPECT_EQ(r.boxQueue.size(), 3u);
 }
 
 TEST(ChannelFirstDisplay, LevelTextAndControlLoad) {
