@@ -152,6 +152,34 @@ TEST_F(MainLoop, StartUpPromptsForStorageThatTakesNoWrites) {
   EXPECT_FALSE(fsys::exists(root_ / "Storage Card" / "~storage-check.tmp"));
 }
 
+// A running test whose file is damaged and has no copy: the storage prompt at start-up, and the status
+// line names the file (red) instead of any idle or running text.
+TEST_F(MainLoop, StartUpNamesARunningTestsFileThatCannotBeRead) {
+  fsys::create_directories(root_ / "nandflash");
+  writeRunningTest("1", 1, StoredTest{});
+  fsys::resize_file(root_ / "Storage Card" / "ABC.krv", 10 * 311);
+  fsys::remove(root_ / "Storage Card" / "Backup" / "ABC.krv");
+  std::vector<std::string> asked;
+  CMonitorDlg* main = nullptr;
+  asked = answerPrompts([&] {
+    main = &startMain(1);
+    drv::run(900 * 3, 100);
+  });
+  CMonitorDlg& w = *main;
+  EXPECT_EQ(asked, std::vector<std::string>{"仪器存储出现故障，\r\n请将试验数据导出，及时送修！"});
+  const std::string named = "1#试验数据文件ABC.krv无法读取，请将试验数据导出，及时送修！";
+  bool shown = false;
+  for (int tick = 0; tick < 10 && !shown; ++tick) {
+    drv::run(900, 100);
+    shown = drv::text(w, CMonitorDlg::kStatusLine) == named;
+  }
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(drv::textColor(w, CMonitorDlg::kStatusLine), RGB(255, 0, 0));
+  EXPECT_EQ(fsys::file_size(root_ / "Storage Card" / "ABC.krv"), 10u * 311u);
+  const char* shots = std::getenv("INSTRUMENT_SCREENSHOTS");
+  EXPECT_TRUE(drv::screenshot((shots && *shots ? fsys::path(shots) : root_) / "main-window-storage-fault.png", &w));
+}
+
 TEST_F(MainLoop, RunningTestResumesAgainstTheSimulatorAndShowsLiveReadings) {
   sim::FrontEndSimulator& s = startSim("COM6");
   s.controller(0).setForceKn(200.0);
