@@ -575,6 +575,6 @@ TEST(RecordReading, UploadRecordOfARecordedReading) {
   ASSERT_TRUE(p.link.alarmText[LinkState::NoPressure].empty());
   const int again = p.readingCount;
   ASSERT_TRUE(inst.runUntil([&] { return p.readingCount > again; }, 1));
-  const std::string& g = queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps")).back();
+  const std::string g = queueSlots(inst.hostPath("\\Storage Card\\2026001-P1.gps")).back();
   EXPECT_EQ(static_cast<std::uint8_t>(g[static_cast<std::size_t>(66 + 40)]) & 1, 0);  // L86
 }
