@@ -141,6 +141,8 @@ void ReportTablePage::CreateList(int k, const std::vector<Column>& columns) {
   list.createWindow(this, r, 0, "", WS_CHILD | WS_VISIBLE | LVS_REPORT);
   list.setFont(font_, false);
   list.setExtendedStyle(LVS_EX_GRIDLINES);
+  // The narrow columns hold their numbers ("2400.0", "08:30") at this font with a 4-pixel margin.
+  list.setCellMargin(4);
   for (std::size_t c = 0; c < columns.size(); ++c)
     list.insertColumn(static_cast<int>(c), columns[c].heading, c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER,
                       columns[c].width);

@@ -558,8 +558,34 @@ int ListCtrl::checkBoxWidth() const {
 }
 
 int ListCtrl::getCountPerPage() const {
-  int h = getClientRect().height() - headerHeight();
+  int h = getClientRect().height() - headerHeight() - (hasHBar() ? kScrollBarWidth : 0);
   return std::max(0, h / std::max(1, rowHeight()));
+}
+
+int ListCtrl::columnsWidth() const {
+  int total = 0;
+  for (auto& c : columns_) total += std::max(0, c.width);
+  return total;
+}
+
+bool ListCtrl::hasHBar() const {
+  const Rect c = getClientRect();
+  const int rows = (c.height() - headerHeight()) / std::max(1, rowHeight());
+  return columnsWidth() > c.width() - (getItemCount() > rows ? kScrollBarWidth : 0);
+}
+
+int ListCtrl::viewWidth() const {
+  return getClientRect().width() - (getItemCount() > getCountPerPage() ? kScrollBarWidth : 0);
+}
+
+int ListCtrl::getScrollX() const { return std::clamp(left_, 0, std::max(0, columnsWidth() - viewWidth())); }
+
+void ListCtrl::scrollXTo(int x) {
+  const int left = std::clamp(x, 0, std::max(0, columnsWidth() - viewWidth()));
+  if (left != getScrollX() || left != left_) {
+    left_ = left;
+    invalidate();
+  }
 }
 
 void ListCtrl::scrollTo(int top) {
@@ -580,26 +606,26 @@ bool ListCtrl::ensureVisible(int row) {
 }
 
 Rect ListCtrl::getSubItemRect(int row, int col) const {
-  int x = 0;
+  int x = -getScrollX();
   for (int c = 0; c < col && c < columnCount(); ++c) x += columns_[static_cast<std::size_t>(c)].width;
   int y = headerHeight() + (row - top_) * rowHeight();
   return {x, y, x + getColumnWidth(col), y + rowHeight()};
 }
 
 Rect ListCtrl::getItemRect(int row) const {
-  int total = 0;
-  for (auto& c : columns_) total += c.width;
+  const int left = -getScrollX();
   int y = headerHeight() + (row - top_) * rowHeight();
-  return {0, y, total, y + rowHeight()};
+  return {left, y, left + columnsWidth(), y + rowHeight()};
 }
 
 ListHit ListCtrl::hitTest(Point p) const {
   ListHit hit;
   Rect client = getClientRect();
   if (!client.contains(p) || p.y < headerHeight()) return hit;
+  if (hasHBar() && p.y >= client.bottom - kScrollBarWidth) return hit;
   int row = top_ + (p.y - headerHeight()) / std::max(1, rowHeight());
   if (row < 0 || row >= getItemCount()) return hit;
-  int x = 0;
+  int x = -getScrollX();
   for (int c = 0; c < columnCount(); ++c) {
     int w = columns_[static_cast<std::size_t>(c)].width;
     if (p.x >= x && p.x < x + w) {
@@ -661,6 +687,7 @@ LRESULT ListCtrl::defWindowProc(Message& m) {
       dragging_ = false;
       downPoint_ = pointOf(m);
       downTop_ = top_;
+      downLeft_ = getScrollX();
       setCapture();
       if (fromHandle(h) == this) setFocus();
       return 0;
@@ -668,8 +695,11 @@ LRESULT ListCtrl::defWindowProc(Message& m) {
     case WM_MOUSEMOVE:
       if (down_) {
         int dy = pointOf(m).y - downPoint_.y;
-        if (std::abs(dy) > rowHeight() / 2) dragging_ = true;
-        if (dragging_) scrollTo(downTop_ - dy / std::max(1, rowHeight()));
+        int dx = pointOf(m).x - downPoint_.x;
+        if (!dragging_ && std::abs(dy) > rowHeight() / 2) dragging_ = true, sideways_ = false;
+        if (!dragging_ && hasHBar() && std::abs(dx) > rowHeight() / 2) dragging_ = true, sideways_ = true;
+        if (dragging_ && sideways_) scrollXTo(downLeft_ - dx);
+        else if (dragging_) scrollTo(downTop_ - dy / std::max(1, rowHeight()));
       }
       return 0;
     case WM_LBUTTONUP: {
@@ -679,6 +709,11 @@ LRESULT ListCtrl::defWindowProc(Message& m) {
       if (!wasDown || dragging_) return 0;
       Point p = pointOf(m);
       Rect c = getClientRect();
+      if (hasHBar() && p.y >= c.bottom - kScrollBarWidth) {
+        const int view = viewWidth();
+        if (p.x < view) scrollXTo(getScrollX() + (p.x < view / 2 ? -view : view) * 3 / 4);
+        return 0;
+      }
       if (getItemCount() > getCountPerPage() && p.x >= c.right - kScrollBarWidth && p.y >= headerHeight()) {
         int per = std::max(1, getCountPerPage());
         int mid = headerHeight() + (c.height() - headerHeight()) / 2;
@@ -717,12 +752,14 @@ void ListCtrl::draw(DC& dc) {
   int hh = headerHeight();
   int rh = std::max(1, rowHeight());
   bool scroll = getItemCount() > getCountPerPage();
-  Rect area{0, 0, client.right - (scroll ? kScrollBarWidth : 0), client.bottom};
+  const bool hbar = hasHBar();
+  const int left = getScrollX();
+  Rect area{0, 0, client.right - (scroll ? kScrollBarWidth : 0), client.bottom - (hbar ? kScrollBarWidth : 0)};
   dc.saveDC();
   dc.intersectClipRect(area);
   // Header.
   if (hh > 0) {
-    int x = 0;
+    int x = -left;
     dc.setTextColor(kColorText);
     for (auto& c : columns_) {
       if (c.width > 0) {
@@ -730,14 +767,13 @@ void ListCtrl::draw(DC& dc) {
         dc.fillSolidRect(r, kColorFace);
         dc.draw3dRect(r, kColorLight, kColorShadow);
         unsigned f = c.format == LVCFMT_CENTER ? DT_CENTER : c.format == LVCFMT_RIGHT ? DT_RIGHT : DT_LEFT;
-        dc.drawText(c.heading, r.deflate(6, 0), f | DT_VCENTER | DT_SINGLELINE);
+        dc.drawText(c.heading, r.deflate(margin_, 0), f | DT_VCENTER | DT_SINGLELINE);
       }
       x += c.width;
     }
     if (x < area.right) dc.fillSolidRect({x, 0, area.right, hh}, kColorFace);
   }
-  int total = 0;
-  for (auto& c : columns_) total += c.width;
+  int total = columnsWidth() - left;
   int per = getCountPerPage() + 1;
   int cb = checkBoxWidth();
   bool full = exStyle_ & LVS_EX_FULLROWSELECT;
@@ -747,13 +783,13 @@ void ListCtrl::draw(DC& dc) {
     Color rowBk = bk;
     if (auto c = itemColor(row)) rowBk = *c;
     else if (textBk_) rowBk = *textBk_;
-    dc.fillSolidRect({0, y, total, y + rh}, rowBk);
-    int x = 0;
+    dc.fillSolidRect({-left, y, total, y + rh}, rowBk);
+    int x = -left;
     for (int col = 0; col < columnCount(); ++col) {
       const Column& c = columns_[static_cast<std::size_t>(col)];
       if (c.width <= 0) continue;
       Rect cell{x, y, x + c.width, y + rh};
-      int textLeft = cell.left + 6;
+      int textLeft = cell.left + margin_;
       bool highlight = rw.selected && (full || col == 0);
       if (col == 0) {
         if (cb > 0) {
@@ -784,7 +820,7 @@ void ListCtrl::draw(DC& dc) {
                                 : itemTextColor(row, col).value_or(text_.value_or(kColorText)));
       std::string t = col < static_cast<int>(rw.texts.size()) ? rw.texts[static_cast<std::size_t>(col)] : std::string();
       unsigned f = c.format == LVCFMT_CENTER ? DT_CENTER : c.format == LVCFMT_RIGHT ? DT_RIGHT : DT_LEFT;
-      Rect tr{textLeft, y, cell.right - 6, y + rh};
+      Rect tr{textLeft, y, cell.right - margin_, y + rh};
       if (f != DT_LEFT && col == 0) tr.left = textLeft;
       dc.drawText(t, tr, f | DT_VCENTER | DT_SINGLELINE);
       x += c.width;
@@ -792,11 +828,11 @@ void ListCtrl::draw(DC& dc) {
   }
   if (exStyle_ & LVS_EX_GRIDLINES) {
     Pen old = dc.selectPen(Pen{PS_SOLID, 1, RGB(192, 192, 192)});
-    for (int y = hh + rh - 1; y < client.bottom; y += rh) {
+    for (int y = hh + rh - 1; y < area.bottom; y += rh) {
       dc.moveTo(0, y);
       dc.lineTo(std::min(total, area.right), y);
     }
-    int x = 0;
+    int x = -left;
     for (auto& c : columns_) {
       x += c.width;
       if (c.width <= 0) continue;
@@ -808,7 +844,7 @@ void ListCtrl::draw(DC& dc) {
   dc.restoreDC();
   if (scroll) {
     if (hh > 0) dc.fillSolidRect({client.right - kScrollBarWidth, 0, client.right, hh}, kColorFace);
-    Rect track{client.right - kScrollBarWidth, hh, client.right, client.bottom};
+    Rect track{client.right - kScrollBarWidth, hh, client.right, area.bottom};
     dc.fillSolidRect(track, RGB(225, 225, 225));
     int n = getItemCount();
     int per2 = std::max(1, getCountPerPage());
@@ -816,6 +852,15 @@ void ListCtrl::draw(DC& dc) {
     int ty = track.top + (track.height() - th) * top_ / std::max(1, n - per2);
     Rect thumb{track.left + 2, ty, track.right - 2, ty + th};
     dc.fillSolidRect(thumb, RGB(150, 150, 150));
+  }
+  if (hbar) {
+    const int view = area.right, all = std::max(1, columnsWidth());
+    Rect track{0, area.bottom, view, client.bottom};
+    dc.fillSolidRect(track, RGB(225, 225, 225));
+    const int tw = std::max(20, view * view / all);
+    const int tx = (view - tw) * left / std::max(1, all - view);
+    dc.fillSolidRect({tx, track.top + 2, tx + tw, track.bottom - 2}, RGB(150, 150, 150));
+    if (scroll) dc.fillSolidRect({area.right, area.bottom, client.right, client.bottom}, kColorFace);
   }
 }
 

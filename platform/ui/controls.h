@@ -121,7 +121,9 @@ struct ListHit {
 // A list in report view: columns, rows of texts, row background colours, check boxes, a small image per
 // row, single selection, scrolling. A tap selects the row (selection mark and focus follow) and sends
 // NM_CLICK, a second tap on the same row within 500 ms NM_DBLCLK. A tap on a check box toggles it,
-// unless the NM_CLICK handler has already changed that row's check. A vertical drag scrolls.
+// unless the NM_CLICK handler has already changed that row's check. A vertical drag scrolls. Columns wider
+// than the list scroll sideways: a bar along the bottom shows where, and a horizontal drag or a tap on
+// the bar moves them.
 class ListCtrl : public Window {
  public:
   int insertColumn(int col, std::string_view heading, int format = LVCFMT_LEFT, int width = 80);
@@ -164,8 +166,13 @@ class ListCtrl : public Window {
 
   bool ensureVisible(int row);
   int getTopIndex() const { return top_; }
+  // The column pixel shown at the left edge (0 unless the columns are wider than the list).
+  int getScrollX() const;
+  void scrollXTo(int x);
   int getCountPerPage() const;
   void setRowHeight(int px) { rowHeight_ = px; invalidate(); }  // 0: from the font and images
+  // Space between a cell's edges and its text, each side (6 by default).
+  void setCellMargin(int px) { margin_ = px < 0 ? 0 : px; invalidate(); }
   int rowHeight() const;
   int headerHeight() const;
 
@@ -198,6 +205,9 @@ class ListCtrl : public Window {
   };
   int checkBoxWidth() const;
   void scrollTo(int top);
+  int columnsWidth() const;
+  int viewWidth() const;  // the client width less the vertical bar
+  bool hasHBar() const;
   void tapRow(Point p);
 
   std::vector<Column> columns_;
@@ -209,10 +219,14 @@ class ListCtrl : public Window {
   int focused_ = -1;
   int selectionMark_ = -1;
   int rowHeight_ = 0;
+  int margin_ = 6;
   std::optional<Color> bk_, text_, textBk_;
   // Touch state.
   Point downPoint_;
   int downTop_ = 0;
+  int downLeft_ = 0;
+  int left_ = 0;
+  bool sideways_ = false;
   bool dragging_ = false;
   bool down_ = false;
   int lastTapRow_ = -1;

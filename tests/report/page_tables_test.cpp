@@ -56,6 +56,14 @@ TEST_F(RecordTable, LayoutAGaugesOneAndThreeLoadsOilAndStepRows) {
   page.RefreshTable(p_);
   EXPECT_EQ(Row(a, 1), (Cells{"2", "1234.6", "--", "08:05", "--", "--", "--", "--", "", "--", "0.00", "--", "--"}));
   for (int c = 9; c <= 12; ++c) EXPECT_EQ(a.getColumnWidth(c), 62) << c;
+  // Columns wider than the list scroll sideways to the last one.
+  const int right = a.getClientRect().right;
+  EXPECT_GT(a.getSubItemRect(1, 12).right, right);
+  a.scrollXTo(100000);
+  EXPECT_GT(a.getScrollX(), 0);
+  EXPECT_LE(a.getSubItemRect(1, 12).right, right);
+  EXPECT_GE(a.getSubItemRect(1, 12).left, 0);
+  EXPECT_EQ(a.hitTest({a.getSubItemRect(1, 12).left + 5, a.getSubItemRect(1, 12).top + 5}).subItem, 12);
 }
 
 TEST_F(RecordTable, RockStandardsShowThreeDecimals) {
