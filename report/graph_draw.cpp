@@ -236,8 +236,9 @@ void C2DGraph::DrawOnePanel(const Rect& c) {
       const int y = B - (B - T - 40) * n / 50 - 15;
       AxisLine(L + 40, y, n % 10 == 0 ? L + 48 : L + 45, y);
     }
+    // The title stands clear of the top long tick (to L+48) and of the number beside the axis.
     m_pszYTitle = "δ(mm)";
-    PutText(c, L + 48, T + 10, m_pszYTitle);
+    PutText(c, L + 56, T + 10, m_pszYTitle);
     for (int n = 5; n >= 0; --n)
       DrawNumberBeside(c, B - n * (B - T - 40) / 5 - 22, fixed(n * m_dSettleMax * 0.2, 2), false);
   }
@@ -376,8 +377,9 @@ void C2DGraph::DrawTwoPanels(const Rect& c) {
     AxisLine(L + 40, down, tickEnd, down);
   }
 
+  // The title stands clear of the top long tick (to L+48) and of the number beside the axis.
   m_pszYTitle = "s(mm)";
-  PutText(c, L + 48, T + 10, m_pszYTitle);
+  PutText(c, L + 56, T + 10, m_pszYTitle);
   for (int k = 1; k <= 5; ++k) {
     DrawNumberBeside(c, M - k * (M - T - 15) / 5 - 7, fixed(k * m_dSettleMax * 0.2, 2), false);
     DrawNumberBeside(c, M + k * (H - 15) / 5 - 7, fixed(-k * m_dSettleMax * 0.2, 2), false);
