@@ -247,12 +247,14 @@ TEST_F(KongZhiEndTest, QueueFilesGoOnlyWhenNothingIsLeftToSend) {
     bool moduleRecordLeft;
     bool moduleFileStays;
     bool boxFileStays;
+    bool droppedFromMemory = false;  // the module refused: the record is unsent but no longer queued
   } cases[] = {
       {0, true, true, true},    // records left: the file stays for a re-send
       {0, false, false, true},  // the box file is not the module route's
       {2, false, true, false},
       {3, false, false, false},
       {1, false, true, true},   // no remote transmission deletes nothing
+      {3, true, true, false, true},  // an unsent slot keeps its file, queued or not
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.route);
@@ -262,10 +264,14 @@ TEST_F(KongZhiEndTest, QueueFilesGoOnlyWhenNothingIsLeftToSend) {
     queueOne(1);
     ASSERT_TRUE(hasFile("\\Storage Card\\T001-P1.gps"));
     ASSERT_TRUE(hasFile("\\Storage Card\\T001-P1.gpsw"));
-    {
+    // Sent records are acknowledged: their slots are marked.
+    if (!c.moduleRecordLeft) {
+      ASSERT_EQ(JDQFile::AcknowledgeHead(ch[0], 0), 1);
+    }
+    ASSERT_EQ(JDQFile::AcknowledgeHead(ch[0], 1), 1);
+    if (c.droppedFromMemory) {
       std::lock_guard<std::mutex> g(ch[0].queueLock);
-      if (!c.moduleRecordLeft) ch[0].moduleQueue.clear();
-      ch[0].boxQueue.clear();
+      ch[0].moduleQueue.clear();
     }
     ASSERT_TRUE(tapAnswering(kStart, {true}));
     EXPECT_EQ(ch[0].testRunning.load(), 0);
