@@ -38,7 +38,9 @@ void ClockAndOil(std::vector<TestRecord>& records, const std::array<int, 17>& mi
       k = -1;
       continue;
     }
-    if (k >= 0) now += minutes[static_cast<std::size_t>((unloading ? 7 : 0) + std::min(k, 6))];
+    // A schedule without minutes (the multi-cycle standards) reads every four minutes.
+    const int step = k >= 0 ? minutes[static_cast<std::size_t>((unloading ? 7 : 0) + std::min(k, 6))] : 0;
+    now += k >= 0 ? (step > 0 ? step : 4) : 0;
     ++k;
     char text[8];
     std::snprintf(text, sizeof text, "%02d:%02d", now / 60 % 24, now % 60);
