@@ -44,7 +44,7 @@ std::filesystem::path root();
 std::filesystem::path hostPath(std::string_view instrumentPath);
 
 // Counts of the calls that cost the medium or the kernel most, since the program started, over all
-// threads: flushes (a file's or a folder's fsync), file-status calls (stat and the like on a path),
+// threads: flushes (a file's or a folder's sync to the medium), file-status calls (stat and the like on a path),
 // folder listings, and file opens (failed ones too). Benchmarks and tests take differences.
 struct Counters {
   long long flushes = 0;
@@ -170,7 +170,7 @@ class File {
   long long position();
   long long length();
   bool setLength(long long length);
-  bool flush();  // forces the data to the medium (fsync)
+  bool flush();  // forces the data and its length to the medium (fdatasync)
 
   Error lastError() const { return err_; }
   const std::filesystem::path& host() const { return host_; }
