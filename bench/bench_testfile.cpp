@@ -1,7 +1,13 @@
 // bench-libs: model
-// Writing reading k of a test to its data file and the "Backup\" copy: the reading over the end record
-// (journalled) and the new end record after it (appended and flushed). The cost must not grow with k.
-// Also the rewrite of the running header texts that follows each reading.
+// The test data file alone (no procedure, no upload), per call, on a device root on the disk:
+//  - BM_WriteReading/k: writing reading k of a test to its data file and the "Backup\" copy as the
+//    recording does (JDQFile::WriteReading): the reading over the end record, the new end record after
+//    it and the running header texts of the reading, one journalled set of writes per file. The test
+//    file is put back to reading k after each call (outside the measurement), so every call is reading
+//    k itself, for k = 100 and k = 3000 in the same run. The cost must not grow with k.
+//  - BM_RunningHeaderTexts/k: the rewrite of the running header texts alone when one of them changed
+//    (the reading count), as the control tick does between readings.
+// Each reports the file layer's flushes, file-status calls and folder listings per call.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -75,6 +81,25 @@ void rewind(int k, const TestRecord& end) {
   }
 }
 
+// Flushes, file-status calls and listings per iteration, counted by the file layer.
+struct Counts {
+  fs::Counters at = fs::counters();
+  long long flushes = 0, stats = 0, listings = 0;
+  void pause() {
+    const fs::Counters now = fs::counters();
+    flushes += now.flushes - at.flushes;
+    stats += now.statCalls - at.statCalls;
+    listings += now.listings - at.listings;
+  }
+  void resume() { at = fs::counters(); }
+  void report(benchmark::State& state) const {
+    const double n = static_cast<double>(state.iterations() > 0 ? state.iterations() : 1);
+    state.counters["flushes"] = static_cast<double>(flushes) / n;
+    state.counters["stats"] = static_cast<double>(stats) / n;
+    state.counters["listings"] = static_cast<double>(listings) / n;
+  }
+};
+
 void BM_WriteReading(benchmark::State& state) {
   const int k = static_cast<int>(state.range(0));
   Root root;
@@ -83,13 +108,16 @@ void BM_WriteReading(benchmark::State& state) {
   const TestRecord end = p.testRecords[static_cast<std::size_t>(k)];
   std::vector<TestRecord> next = p.testRecords;
   reading(next, k);
+  Counts counts;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(JDQFile::WriteRecord(kPath, k, next, p));
-    benchmark::DoNotOptimize(JDQFile::WriteRecord(kPath, k + 1, next, p));
+    benchmark::DoNotOptimize(JDQFile::WriteReading(kPath, k, false, next, p));
+    counts.pause();
     state.PauseTiming();
     rewind(k, end);
     state.ResumeTiming();
+    counts.resume();
   }
+  counts.report(state);
 }
 BENCHMARK(BM_WriteReading)->Arg(100)->Arg(3000)->Unit(benchmark::kMillisecond);
 
@@ -98,7 +126,14 @@ void BM_RunningHeaderTexts(benchmark::State& state) {
   Root root;
   Parameter p;
   prepare(p, k);
-  for (auto _ : state) benchmark::DoNotOptimize(JDQFile::UpdateHeaderTexts(kPath, k, p.testRecords, p));
+  Counts counts;
+  int count = k;
+  for (auto _ : state) {
+    JDQFile::SetHeaderText(p.testRecords, 31, 2, std::to_string(++count));
+    benchmark::DoNotOptimize(JDQFile::UpdateHeaderTexts(kPath, k, p.testRecords, p));
+  }
+  counts.pause();
+  counts.report(state);
 }
 BENCHMARK(BM_RunningHeaderTexts)->Arg(100)->Arg(3000)->Unit(benchmark::kMillisecond);
 

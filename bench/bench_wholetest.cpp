@@ -2,18 +2,23 @@
 // A whole three-channel test on the manual clock: the slow maintained standard, a quick standard and an
 // uplift test at once, each from its first level to its end, with the command step, the simulated
 // controllers and piles, the control tick, the test data files with their backups and the upload
-// queue files. Reports instrument hours per wall-clock second (real time is 1 hour per 3600 s).
+// queue files; in process, and over the real link (link:1). Reports instrument hours per wall-clock
+// second (real time is 1 hour per 3600 s) for each.
 #include <benchmark/benchmark.h>
 
 #include "tests/endtoend/instrument.h"
 
 namespace {
 
+// state.range(0): 0 in-process (each main-loop step hands the command frames to the simulated
+// controllers and parses their replies directly), 1 over the real link: the poll and reader threads,
+// pseudo-terminals, framing and the controller simulator's own thread, on the same manual clock.
 void BM_WholeThreeChannelTest(benchmark::State& state) {
+  const bool overLink = state.range(0) == 1;
   double hours = 0.0;
   std::uint64_t ticks = 0;
   for (auto _ : state) {
-    endtoend::Instrument inst;
+    endtoend::Instrument inst(overLink ? endtoend::Instrument::Drive::Link : endtoend::Instrument::Drive::InProcess);
     endtoend::TestSetup a, b, c;
     a.serial = "1005";
     b.serial = "2004";
@@ -30,6 +35,7 @@ void BM_WholeThreeChannelTest(benchmark::State& state) {
     inst.start(1, a);
     inst.start(2, b);
     inst.start(3, c);
+    if (overLink) inst.openLink();
     const std::uint64_t t0 = platform::clock::monotonicMs();
     const bool done = inst.runUntil(
         [&] {
@@ -45,7 +51,7 @@ void BM_WholeThreeChannelTest(benchmark::State& state) {
   state.counters["speedup_vs_real_time"] = benchmark::Counter(hours * 3600.0, benchmark::Counter::kIsRate);
   state.counters["ticks"] = benchmark::Counter(static_cast<double>(ticks), benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_WholeThreeChannelTest)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_WholeThreeChannelTest)->ArgName("link")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
 

@@ -1,0 +1,198 @@
+// bench-libs: frontend sim_frontend setup upload
+// The real road of one reading: the procedure's RecordReading on a channel with a running test, on a
+// device root on the disk (not a memory file system), with the test data file, its "Backup\" copy,
+// the running-state header texts and, with an upload route, the queue files. Channel 1 stands at
+// reading 100 and channel 2 at reading 3000 of the same kind of test; the two are recorded in turns
+// in the same run (interleaved, so the disk's mood affects both alike), each put back to where it
+// stood before the next turn, outside the measurement (and outside the counts).
+//
+// Reported per reading, for each of the two: wall time and the thread's CPU time (microseconds), and
+// the file layer's own counts of flushes, file-status calls, folder listings and opens; and the ratio
+// of reading 3000 to reading 100 in wall and CPU time.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/endtoend/instrument.h"
+
+namespace {
+
+namespace fs = platform::fs;
+
+constexpr int kPerLevel = 20;
+
+double threadCpuUs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) / 1e3;
+}
+
+// The thread's CPU time in the program itself (user), the rest being the kernel's on its behalf.
+double threadUserUs() {
+  rusage u{};
+  getrusage(RUSAGE_THREAD, &u);
+  return static_cast<double>(u.ru_utime.tv_sec) * 1e6 + static_cast<double>(u.ru_utime.tv_usec);
+}
+
+// Reading i of a test: a level start every 20 readings, loads rising, settlement creeping.
+void fillReading(TestRecord& r, int i) {
+  const bool start = i % kPerLevel == 0;
+  std::memcpy(r.marker, start ? "--:--" : "10:00", 5);
+  std::memcpy(r.stepMark, r.marker, 5);
+  std::memset(r.time, 0, sizeof r.time);
+  std::snprintf(r.time, sizeof r.time, "%d", start ? 0 : (i % kPerLevel) * 5);
+  r.valuesA[0] = 100.0f * static_cast<float>(i / kPerLevel + 1);
+  const float s = 0.02f * static_cast<float>(i / kPerLevel) + 0.3f / static_cast<float>(i % kPerLevel + 1);
+  for (int g = 0; g < 4; ++g) r.valuesA[2 + g] = s + 0.01f * static_cast<float>(g);
+  for (int v = 0; v < 10; ++v) r.valuesB[v] = r.valuesA[v];
+}
+
+// A channel standing at reading k of a running test, and what it takes to put it back there.
+struct Standing {
+  int n = 0;
+  int k = 0;
+  std::vector<TestRecord> records;
+  ProcedureState procedure;
+  std::vector<std::string> files;      // the test file, its backup, the queue files
+  std::vector<std::string> bytes;      // their content at reading k
+
+  void take(endtoend::Instrument& inst, int channel, int readings) {
+    n = channel;
+    k = readings;
+    Parameter& p = inst.ch(n);
+    std::vector<TestRecord>& r = p.testRecords;
+    while (r.size() < static_cast<std::size_t>(k + 1)) r.push_back(JDQFile::BlankTestRecord());
+    for (int i = 0; i < k; ++i) fillReading(r[static_cast<std::size_t>(i)], i);
+    JDQFile::SetEmptyMarks(r[static_cast<std::size_t>(k)]);
+    p.readingCount = p.readingCount2 = k;
+    UpdateStateRecords(p);
+    std::string file;
+    for (int i = 0; i <= k; ++i) {
+      std::string rec(kTestRecordDiskSize, '\0');
+      JDQFile::EncodeTestRecord(r[static_cast<std::size_t>(i)], reinterpret_cast<byte*>(rec.data()));
+      file += rec;
+    }
+    files = {p.testFilePath, JDQFile::BackupPathFor(p.testFilePath, 1), p.moduleQueuePath, p.boxQueuePath};
+    fs::writeFile(files[0], file);
+    fs::writeFile(files[1], file);
+    // The queue files hold one slot per reading already sent.
+    std::string queue;
+    for (int i = 0; i < k; ++i) queue += "OVER" + std::string(kQueueRecordSize - 4, 'x');
+    fs::writeFile(files[2], queue);
+    fs::writeFile(files[3], queue);
+    {
+      std::lock_guard<std::mutex> lk(p.loadLock);
+      p.loadingPhase = 1;
+    }
+    p.procedure.levelStart = 0;
+    p.procedure.levelReadings = k % kPerLevel;
+    records = r;
+    procedure = p.procedure;
+    bytes.clear();
+    for (const std::string& f : files) {
+      bytes.emplace_back();
+      fs::readFile(f, bytes.back());
+    }
+  }
+
+  void restore(endtoend::Instrument& inst) {
+    Parameter& p = inst.ch(n);
+    p.testRecords = records;
+    p.procedure = procedure;
+    p.readingCount = p.readingCount2 = k;
+    {
+      std::lock_guard<std::mutex> lk(p.loadLock);
+      p.loadingPhase = 1;
+    }
+    {
+      std::lock_guard<std::mutex> lk(p.queueLock);
+      p.moduleQueue.clear();
+      p.boxQueue.clear();
+    }
+    std::string now;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (!fs::readFile(files[i], now) || now != bytes[i]) fs::writeFile(files[i], bytes[i]);
+    }
+  }
+};
+
+struct Tally {
+  double wallUs = 0, cpuUs = 0, userUs = 0;
+  long long flushes = 0, stats = 0, listings = 0, opens = 0, readings = 0;
+  void add(const fs::Counters& a, const fs::Counters& b, double wall, double cpu, double user) {
+    wallUs += wall;
+    cpuUs += cpu;
+    userUs += user;
+    flushes += b.flushes - a.flushes;
+    stats += b.statCalls - a.statCalls;
+    listings += b.listings - a.listings;
+    opens += b.opens - a.opens;
+    ++readings;
+  }
+  void report(benchmark::State& state, const std::string& at) const {
+    const double n = readings > 0 ? static_cast<double>(readings) : 1.0;
+    state.counters[at + "_wall_us"] = wallUs / n;
+    state.counters[at + "_cpu_us"] = cpuUs / n;
+    state.counters[at + "_user_us"] = userUs / n;
+    state.counters[at + "_flushes"] = static_cast<double>(flushes) / n;
+    state.counters[at + "_stats"] = static_cast<double>(stats) / n;
+    state.counters[at + "_listings"] = static_cast<double>(listings) / n;
+    state.counters[at + "_opens"] = static_cast<double>(opens) / n;
+  }
+};
+
+// route: parameter item 56 (1: no upload, only the test file and its backup; 3: both queue files too).
+void BM_RecordReading(benchmark::State& state) {
+  const float route = static_cast<float>(state.range(0));
+  endtoend::Instrument inst;
+  endtoend::TestSetup a, b;
+  a.serial = "1005";
+  b.serial = "2004";
+  a.route = b.route = route;
+  inst.start(1, a);
+  inst.start(2, b);
+  Standing at100, at3000;
+  at100.take(inst, 1, 100);
+  at3000.take(inst, 2, 3000);
+  Tally t100, t3000;
+  bool turn = false;
+  for (auto _ : state) {
+    Standing& s = turn ? at3000 : at100;
+    Tally& t = turn ? t3000 : t100;
+    turn = !turn;
+    state.PauseTiming();
+    s.restore(inst);
+    Parameter& p = inst.ch(s.n);
+    p.localTime = platform::clock::localTime();
+    state.ResumeTiming();
+    const fs::Counters c0 = fs::counters();
+    const double cpu0 = threadCpuUs();
+    const double user0 = threadUserUs();
+    const auto w0 = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(inst.procedure->RecordReading(p, endtoend::channelName(s.n)));
+    const auto w1 = std::chrono::steady_clock::now();
+    const double cpu1 = threadCpuUs();
+    const double user1 = threadUserUs();
+    t.add(c0, fs::counters(), std::chrono::duration<double, std::micro>(w1 - w0).count(), cpu1 - cpu0,
+          user1 - user0);
+    if (p.readingCount != s.k + 1) state.SkipWithError("the reading was not recorded");
+  }
+  t100.report(state, "r100");
+  t3000.report(state, "r3000");
+  if (t100.readings > 0 && t3000.readings > 0) {
+    state.counters["ratio_wall"] = (t3000.wallUs / static_cast<double>(t3000.readings)) /
+                                   (t100.wallUs / static_cast<double>(t100.readings));
+    state.counters["ratio_cpu"] = (t3000.cpuUs / static_cast<double>(t3000.readings)) /
+                                  (t100.cpuUs / static_cast<double>(t100.readings));
+  }
+}
+BENCHMARK(BM_RecordReading)->ArgName("route")->Arg(1)->Arg(3)->Iterations(400)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
