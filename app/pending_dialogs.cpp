@@ -35,8 +35,6 @@ struct Registration {
     registerTemplate(Screen(207));  // CDaiFaShuJu
     registerTemplate(Screen(180));  // GuiFanSheZhi
     registerTemplate(Screen(205));  // GuiFanSheZhi
-    registerTemplate(Screen(101));  // GongChengXinXi
-    registerTemplate(Screen(196));  // GongChengXinXi
     registerTemplate(Screen(105));  // ChuanGanQi
     registerTemplate(Screen(197));  // ChuanGanQi
     registerTemplate(Screen(106));  // ShiYanGuiFan
@@ -58,7 +56,6 @@ struct Registration {
     registerTemplate(Page(172));  // CPages_lgt
     registerTemplate(Screen(177));  // SelCgq
     registerTemplate(Screen(206));  // SelCgq
-    registerTemplate(Screen(173));  // CCeKongQi
   }
 } registration;
 

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "app/cekongqi.h"
+#include "app/gongcheng_xinxi.h"
 #include "app/monitor_dialogs.h"
 #include "app/shizhuang_kongzhi.h"
 
@@ -44,13 +46,6 @@ class GuiFanSheZhi : public MonitorDialog {
  public:
   GuiFanSheZhi() : MonitorDialog(180) {}
   const char* ClassName() const override { return "GuiFanSheZhi"; }
-};
-
-// Test information.
-class GongChengXinXi : public MonitorDialog {
- public:
-  GongChengXinXi() : MonitorDialog(101) {}
-  const char* ClassName() const override { return "GongChengXinXi"; }
 };
 
 // Sensor and jack parameters.
@@ -125,11 +120,4 @@ class SelCgq : public MonitorDialog {
  public:
   SelCgq() : MonitorDialog(177) {}
   const char* ClassName() const override { return "SelCgq"; }
-};
-
-// Front-end controller selection.
-class CCeKongQi : public MonitorDialog {
- public:
-  CCeKongQi() : MonitorDialog(173) {}
-  const char* ClassName() const override { return "CCeKongQi"; }
 };

@@ -124,7 +124,9 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
     ASSERT_TRUE(drv::tap(w, id));
     EXPECT_TRUE(d->isWindowVisible());
     EXPECT_EQ(ui::activeWindow(), d);
-    const int exitId = slot == MonitorSlot::ShiZhuangKongZhi ? 1125 : ui::IDCANCEL;
+    const int exitId = slot == MonitorSlot::ShiZhuangKongZhi ? 1125
+                       : slot == MonitorSlot::GongChengXinXi  ? 1244
+                                                              : ui::IDCANCEL;
     ASSERT_TRUE(drv::tap(*d, exitId));  // its exit button
     EXPECT_FALSE(d->isWindowVisible());
     EXPECT_EQ(ui::activeWindow(), &w);

@@ -1,0 +1,104 @@
+// The set-up dialogs on their own: three channel records as a fresh instrument has them, the controller
+// selection, the test information dialog, the keypads and the dialogs they pass on to, and typing by
+// taps on the keypads.
+#pragma once
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "app/cekongqi.h"
+#include "app/gongcheng_xinxi.h"
+#include "app/keypads.h"
+#include "fixture.h"
+#include "model/datafiles.h"
+
+namespace apptest {
+
+// Types a text on the keypad that is on screen (digits on Key, letters on KeyABC) and confirms it.
+inline void typeOnKeypad(const std::string& text, bool confirm = true) {
+  auto* key = g_pMonitorDialogs.get<Key>(MonitorSlot::Key);
+  auto* abc = g_pMonitorDialogs.get<KeyABC>(MonitorSlot::KeyABC);
+  ASSERT_TRUE(key->isWindowVisible());
+  ASSERT_TRUE(drv::tap(*key, Key::kClear));
+  bool letters = false;
+  const std::string qwerty = "qwertyuiopasdfghjklzxcvbnm";
+  for (char c : text) {
+    if (std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-') {
+      if (letters) {
+        ASSERT_TRUE(drv::tap(*abc, KeyABC::kDigits));
+      }
+      letters = false;
+      const int id = c == '0' ? Key::kZero : c == '.' ? Key::kPoint : c == '-' ? Key::kMinus : 1121 + (c - '1');
+      ASSERT_TRUE(drv::tap(*key, id)) << c;
+    } else {
+      if (!letters) {
+        ASSERT_TRUE(drv::tap(*key, Key::kAbc));
+      }
+      letters = true;
+      const std::size_t i = qwerty.find(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+      ASSERT_NE(i, std::string::npos) << c;
+      ASSERT_TRUE(drv::tap(*abc, KeyABC::LetterIds()[i])) << c;
+    }
+  }
+  if (!confirm) return;
+  ui::Window& pad = letters ? static_cast<ui::Window&>(*abc) : *key;
+  ASSERT_TRUE(drv::tap(pad, ui::IDOK));
+}
+
+class SetupDialogTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    fsys::create_directories(root_ / "nandflash");
+    fsys::create_directories(root_ / "Storage Card" / "Backup");
+    for (int n = 1; n <= 3; ++n) {
+      Parameter& p = ch[n - 1];
+      p.channelName = std::to_string(n);
+      p.boardFlag = 1;
+      p.ParameterList.setChannelNumber(n);
+      p.ParameterList.extendWithDefaults();
+      p.controllerNumber = "00000" + std::to_string(n);
+      p.versionText = "3.3.8";
+      p.testClock = {2026, 12, 10, 9, 15, 0, 0, 4};
+      for (std::size_t k = 0; k < 4; ++k) p.displacementOn[k] = 1;  // a new instrument uses gauges 1-4
+      JDQFile::PackParameters(p, p.ParameterList);
+      JDQFile::BuildHeaderRecords(p);
+    }
+    for (MonitorSlot s : {MonitorSlot::CCeKongQi, MonitorSlot::GongChengXinXi, MonitorSlot::Key, MonitorSlot::KeyABC,
+                          MonitorSlot::ShiYanGuiFan, MonitorSlot::ShiZhuangKongZhi, MonitorSlot::ShiZhuangMuLu,
+                          MonitorSlot::ChuanGanQi}) {
+      ASSERT_TRUE(dialog(s)->create());
+      LinkMonitorDialog(s, ch[0], ch[1], ch[2]);
+    }
+    sel = dialog<CCeKongQi>(MonitorSlot::CCeKongQi);
+    info = dialog<GongChengXinXi>(MonitorSlot::GongChengXinXi);
+    key = dialog<Key>(MonitorSlot::Key);
+    ASSERT_TRUE(sel && info && key);
+  }
+
+  void show(MonitorDialog& d) {
+    d.showWindow(ui::SW_SHOW);
+    drv::pump();
+  }
+  // Taps an edit and types the text on the keypad.
+  void typeInto(MonitorDialog& d, int edit, const std::string& text) {
+    ASSERT_TRUE(drv::tap(d, edit)) << edit;
+    typeOnKeypad(text);
+    ASSERT_TRUE(d.isWindowVisible());
+  }
+  bool visible(MonitorSlot s) { return dialog(s)->isWindowVisible(); }
+  void saveShot(ui::Window& w, const std::string& name) {
+    const fsys::path docs = fsys::path(INSTRUMENT_SOURCE_DIR) / "docs";
+    if (std::getenv("SAVE_DOCS_SCREENSHOTS")) {
+      ASSERT_TRUE(drv::screenshot(docs / name, &w));
+    }
+  }
+
+  Parameter ch[3];
+  CCeKongQi* sel = nullptr;
+  GongChengXinXi* info = nullptr;
+  Key* key = nullptr;
+};
+
+}  // namespace apptest

@@ -1,0 +1,162 @@
+// The set-up road on a fresh instrument, by taps on the screen: the operator picks a front-end
+// controller and types the controller numbers, enters the test's serial and pile numbers, and starts
+// the test from the test-control dialog; the main loop then runs against the simulated controllers.
+// The test file carries the identity as the set-up wrote it.
+#include "app/shizhuang_kongzhi.h"
+#include "platform/text/text.h"
+#include "setup/standard_commit.h"
+#include "setup/timing.h"
+#include "setup_dialogs_fixture.h"
+#include "sim_loop_fixture.h"
+
+using namespace apptest;
+
+namespace {
+
+class SetupRoad : public SimLoopTest {
+ protected:
+  void typeInto(ui::Window& d, int edit, const std::string& text) {
+    ASSERT_TRUE(drv::tap(d, edit)) << edit;
+    typeOnKeypad(text);
+  }
+};
+
+// The standard's part of the set-up, as the standard dialog leaves it: a maintained load test
+// (standard 4) from 300 kN in steps of 300 kN to 1500 kN.
+StandardSettings QuickStandard() {
+  const StandardDefaults* d = FindStandardDefaults(4);
+  const TimingRow row = StandardTimingTable()[static_cast<std::size_t>(d->row)];
+  StandardSettings s;
+  s.code = 4;
+  s.controlLoad = 300.0f;
+  s.refillLower = 5.0f;
+  s.singleStep = 300.0f;
+  s.maxLoad = 1500.0f;
+  s.judgeCount = static_cast<float>(row[kJudgeCount]);
+  s.stableSettlement = 0.1f;
+  s.judgementMode = d->mode;
+  s.loadIntervals.fill(5.0f);
+  s.unloadIntervals.fill(5.0f);
+  s.holdTime = 15.0f;
+  s.judgeTime = 5.0f;
+  s.unloadSteps = static_cast<float>(row[kUnloadSteps]);
+  s.nonZeroTime = 10.0f;
+  s.zeroTime = 30.0f;
+  return s;
+}
+
+// A header text field as the file holds it: the GBK text, zero-terminated, zeros to the end.
+std::string Field(const std::string& utf8, std::size_t width) {
+  std::string f = platform::text::utf8ToGbk(utf8);
+  f.resize(width, '\0');
+  return f;
+}
+
+std::string FieldOf(const TestRecord& r, int field) {
+  switch (field) {
+    case 1: return std::string(r.text1, sizeof r.text1);
+    case 2: return std::string(r.text2, sizeof r.text2);
+    default: return std::string(r.text3, sizeof r.text3);
+  }
+}
+
+}  // namespace
+
+TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
+  fsys::create_directories(root_ / "nandflash");
+  fsys::create_directories(root_ / "Storage Card");
+  sim::FrontEndSimulator& sim = startSim("COM6");  // a new instrument talks on the radio link
+  sim.controller(0).setForceKn(12.5);
+  CMonitorDlg& w = startMain(1);
+  run(900);
+  auto* sel = dialog<CCeKongQi>(MonitorSlot::CCeKongQi);
+  auto* info = dialog<GongChengXinXi>(MonitorSlot::GongChengXinXi);
+
+  // 1. Controller selection: the numbers of the three controllers (typed short: the link sends six
+  // digits) and front-end 1#.
+  // The main window's button 1306 (hidden on this screen) opens the selection.
+  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
+  drv::pump();
+  ASSERT_TRUE(sel->isWindowVisible());
+  typeInto(*sel, CCeKongQi::kNumber1, "1");
+  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
+  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
+  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1));
+  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
+  ASSERT_FALSE(sel->isWindowVisible());
+  ASSERT_TRUE(info->isWindowVisible());
+  Parameter& p = w.channel(1);
+  EXPECT_EQ(w.channel(1).selectedChannelText, "1");
+  EXPECT_EQ(p.ParameterList.item(83), 1.0f);
+
+  // 2. Test information: a plate test with gauges 1, 2 and 5.
+  const clk::DateTime day = p.testClock;
+  ASSERT_TRUE(drv::tap(*info, 1247));
+  typeInto(*info, GongChengXinXi::kSerial, "2026001");
+  typeInto(*info, GongChengXinXi::kPile, "P9");
+  typeInto(*info, GongChengXinXi::kArea, "0.5");
+  for (int id : {1123, 1124, 1125}) ASSERT_TRUE(drv::tap(*info, id));
+  ASSERT_TRUE(drv::tap(*info, GongChengXinXi::kOk));
+  ASSERT_FALSE(info->isWindowVisible()) << drv::text(*info, GongChengXinXi::kStatus);
+  MonitorDialog* standard = dialog(MonitorSlot::ShiYanGuiFan);
+  ASSERT_TRUE(standard->isWindowVisible());
+  EXPECT_EQ(p.testFilePath, "\\Storage Card\\2026001-P9.krv");
+  EXPECT_EQ(p.channelMask.load(), 0x13);
+
+  // 3. The standard and the sensors (their dialogs' work: a load cell read in kN), then the start from
+  // the test control.
+  ASSERT_TRUE(CommitStandardSettings(p, QuickStandard()).accepted);
+  p.loadingMode = 1;
+  p.forceSensorType = 0;
+  p.pressureMethod = 1;
+  p.sensorCoefficient = 1.0f;
+  p.jackSetting = 1;
+  p.link.jackK = 1.0f;
+  standard->showWindow(ui::SW_HIDE);
+  ASSERT_TRUE(drv::tap(w, 1127));
+  auto* control = dialog<ShiZhuangKongZhi>(MonitorSlot::ShiZhuangKongZhi);
+  ASSERT_TRUE(control->isWindowVisible());
+  EXPECT_EQ(drv::text(*control, ShiZhuangKongZhi::kTitle), "1# 编号：1 流水号 2026001 桩号 P9");
+  ASSERT_TRUE(drv::tap(*control, ShiZhuangKongZhi::kStartEnd));
+  ASSERT_EQ(p.testRunning.load(), 1) << drv::text(*control, ShiZhuangKongZhi::kMessage);
+
+  // 4. The main loop runs on against the simulated controller.
+  run(6 * 60 * 1000, 100);
+  EXPECT_EQ(p.testRunning.load(), 1);
+  EXPECT_GT(p.link.goodCount.load(), 3) << "controller 000001 answers the link";
+  EXPECT_EQ(drv::text(w, 1307), "1# 锁定");
+  EXPECT_NE(drv::text(w, 1010), "— —");
+
+  // 5. The file carries the identity as the set-up wrote it.
+  std::vector<TestRecord> file;
+  ASSERT_EQ(JDQFile::LoadTestFile(p.testFilePath, file), 1);
+  struct Expect {
+    int record, field;
+    std::string text;
+    std::size_t width;
+  };
+  const std::string date = platform::text::format("%04d-%02d-%02d", day.year, day.month, day.day);
+  const Expect fixture[] = {
+      {3, 2, "0.50", 20},  {7, 3, "2026001", 60}, {8, 3, "", 60},   {8, 1, "P9", 20}, {9, 1, date, 20},
+      {21, 2, "1", 20},    {22, 2, "0", 20},      {23, 2, "0", 20}, {24, 2, "0", 20}, {25, 2, "0", 20},
+      {26, 2, "0", 20},    {27, 2, "0", 20},      {28, 2, "0", 20}, {31, 1, "1", 20}, {32, 1, "1", 20},
+      {33, 1, "0", 20},    {34, 1, "0", 20},      {36, 1, "0", 20},
+  };
+  for (const Expect& e : fixture) {
+    SCOPED_TRACE(std::to_string(e.record) + "." + std::to_string(e.field));
+    ASSERT_LT(static_cast<std::size_t>(e.record), file.size());
+    EXPECT_EQ(FieldOf(file[static_cast<std::size_t>(e.record)], e.field), Field(e.text, e.width));
+  }
+  // The level was reached and readings went into the file (reading k is record k).
+  ASSERT_GE(p.readingCount, 2);
+  EXPECT_NE(std::string(file[0].marker, 5), "11111");
+  EXPECT_NEAR(file[1].valuesA[0], 300.0f, 10.0f) << "the first level's load";
+  EXPECT_TRUE(platform::fs::isFile(JDQFile::BackupPathFor(p.testFilePath, 1)));
+  // Nothing of the set-up goes on behind the running test.
+  EXPECT_FALSE(sel->isWindowVisible());
+  EXPECT_FALSE(info->isWindowVisible());
+  EXPECT_FALSE(dialog(MonitorSlot::Key)->isWindowVisible());
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(w.channel(n).keypad.requester, 0);
+  EXPECT_EQ(p.fileLoaded.load(), 0);
+  drv::screenshot(fsys::temp_directory_path() / "setup_road_main.png", &w);
+}
