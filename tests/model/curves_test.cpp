@@ -19,7 +19,7 @@ struct FakeGraph : CurveGraph {
   int loadMax = -1, timeMax = -1, testType = -1, standard = -1;
   float levelStep = -1;
   double settleRaw = -1;
-  std::vector<int> stepLoad = std::vector<int>(300, -1);
+  std::vector<int> stepLoad;
 
   void AddPoint1(int x, int y) override { lists[1].push_back({x, y}); }
   void AddPoint2(int x, int y) override { lists[2].push_back({x, y}); }
@@ -43,9 +43,10 @@ struct FakeGraph : CurveGraph {
   void SetTimeMax(int v) override { timeMax = v; }
   void SetTestType(int v) override { testType = v; }
   void SetStandard(int v) override { standard = v; }
+  void SetStepLoadCount(int n) override { stepLoad.assign(static_cast<std::size_t>(n), CurveGraph::kNoReading); }
   void SetStepLoad(int i, int v) override {
     ASSERT_GE(i, 0);
-    ASSERT_LT(i, 300);
+    ASSERT_LT(i, static_cast<int>(stepLoad.size()));
     stepLoad[static_cast<std::size_t>(i)] = v;
   }
 };
@@ -98,6 +99,7 @@ TEST(BuildCurvePoints, LevelAndReadingPointsOfARunningTest) {
   EXPECT_EQ(g.lists[1], (std::vector<Pt>{{0, 0}, {100, 60}, {200, 110}, {100, 100}}));
   EXPECT_EQ(g.lists[2], (std::vector<Pt>{{5, 50}, {15, 60}, {5, 100}, {15, 110}, {7, 100}}));
   EXPECT_EQ(g.lists[5], (std::vector<Pt>{{9, 9}}));  // the cyclic chart is not touched
+  ASSERT_EQ(static_cast<int>(g.stepLoad.size()), p.readingIndex);
   EXPECT_EQ(std::vector<int>(g.stepLoad.begin(), g.stepLoad.begin() + 6),
             (std::vector<int>{100, 100, 200, 200, 100, 99999}));
   EXPECT_EQ(g.loadMax, 200);
@@ -166,7 +168,7 @@ TEST(BuildCurvePoints, FirstRecordOnlyAndPositionLimits) {
     EXPECT_NEAR(g.settleRaw, 50.0, 1e-4);
   }
   {
-    // 400 records: positions below 300 only; the last level closes at position 299.
+    // 400 records: every one is taken, past the 300 of a short table.
     std::vector<Rd> rds;
     for (int k = 0; k < 400; ++k) rds.push_back({k, 0.01f * static_cast<float>(k)});
     Parameter p;
@@ -175,11 +177,12 @@ TEST(BuildCurvePoints, FirstRecordOnlyAndPositionLimits) {
     FakeGraph g;
     JDQFile::BuildCurvePoints(p, list, &g, 1);
     ASSERT_EQ(p.curvePoints1.size(), 1u);
-    EXPECT_FLOAT_EQ(p.curvePoints1[0].duration, 299.0f);
-    EXPECT_EQ(p.curvePoints2.size(), 299u);
-    EXPECT_EQ(g.timeMax, 299);
-    EXPECT_EQ(g.stepLoad[298], 100);
-    EXPECT_EQ(g.stepLoad[299], 99999);
+    EXPECT_FLOAT_EQ(p.curvePoints1[0].duration, 399.0f);
+    EXPECT_EQ(p.curvePoints2.size(), 399u);
+    EXPECT_EQ(g.timeMax, 399);
+    ASSERT_EQ(static_cast<int>(g.stepLoad.size()), p.readingIndex);
+    EXPECT_EQ(g.stepLoad[398], 100);
+    EXPECT_EQ(g.stepLoad[399], 99999);
   }
   {
     // An end record stops the walk; the record before it closes the level.
@@ -246,6 +249,7 @@ TEST(BuildCurvePoints, CyclicLateralChart) {
   EXPECT_EQ(g.loadMax, 200);
   EXPECT_FLOAT_EQ(g.levelStep, 20.0f);
   EXPECT_EQ(g.standard, 62);
+  EXPECT_DOUBLE_EQ(g.settleRaw, 45.0);  // the largest displacement drawn, in hundredths
 
   // Gauges 3 and 4 off: nothing to draw.
   p.displacementOn[2] = 0;
