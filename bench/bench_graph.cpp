@@ -29,6 +29,7 @@ struct Chart {
     graph.m_nLoadMax = 3000;
     graph.m_nTimeMax = 3000;
     graph.m_dSettleMaxRaw = 4000;
+    graph.SetStepLoadCount(3000);
     for (int i = 0; i < 3000; ++i) {
       const int level = i / 20 + 1;  // twenty readings a level
       graph.AddPoint2(1 + (i % 20) * 6, static_cast<int>(level * 25 + 10 * std::log(1.0 + i % 20)));
