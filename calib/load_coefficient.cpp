@@ -106,15 +106,6 @@ float Coefficient(Kind kind, int sensorType, const Inputs& in, bool jackList) {
   return k / static_cast<float>(n);
 }
 
-std::string Trimmed(const std::string& text) {
-  std::string t = text;
-  if (t.find('.') != std::string::npos) {
-    while (!t.empty() && t.back() == '0') t.pop_back();
-    if (!t.empty() && t.back() == '.') t.pop_back();
-  }
-  return t;
-}
-
 // The jack number into header records 12 (20 bytes, no terminator when full) and 19 (the rest).
 void PutJackNumber(std::vector<TestRecord>& records, const std::string& utf8) {
   const std::string gbk = platform::text::gbkFit(utf8, kJackNumberMax);
@@ -131,6 +122,15 @@ void PutJackNumber(std::vector<TestRecord>& records, const std::string& utf8) {
 }
 
 }  // namespace
+
+std::string Trimmed(const std::string& text) {
+  std::string t = text;
+  if (t.find('.') != std::string::npos) {
+    while (!t.empty() && t.back() == '0') t.pop_back();
+    if (!t.empty() && t.back() == '.') t.pop_back();
+  }
+  return t;
+}
 
 bool IsJackList(const std::string& jackNumber) {
   return jackNumber.size() > 1 && jackNumber.find(',', 1) != std::string::npos;

@@ -56,5 +56,8 @@ PreviewResult PreviewCoefficient(int sensorType, const SensorJackEntry& entry, P
                                  const std::optional<std::array<float, 4>>& found,
                                  const std::string& storedJackNumber);
 
+// A printed number without its trailing "0" characters and then a trailing "." (100.00 -> 100).
+std::string Trimmed(const std::string& text);
+
 // True when the jack number names several jacks (a "," after its first character).
 bool IsJackList(const std::string& jackNumber);
