@@ -1,9 +1,12 @@
 // FrontendSim: one to three front-end controllers with their piles on a pseudo-terminal.
 //
 //   FrontendSim --root DIR [--port NAME] [--controllers 1,2,3] [--clock-scale N] [--reply-delay MS]
-//               [fault options]
+//               [--trace FILE] [fault options]
 //
 // A reply starts --reply-delay ms of instrument time (default 40) after its command frame arrived.
+// --trace FILE: every 200 ms of instrument time, a line per controller with its number, the local
+// time in ms since 1970, the jack's force (kN) and gauges 1-4 (mm), so that tests can tell what the
+// pile did at any moment.
 //
 // Fault options (COUNT: the next COUNT replies, -1 every reply):
 //   --no-reply COUNT  --bad-checksum COUNT  --stray-bytes COUNT  --short-frame COUNT
@@ -11,6 +14,7 @@
 //   --sensor-fault CODE  --pump-stop
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -29,6 +33,7 @@ int usage(const char* why) {
   std::fprintf(stderr, "FrontendSim: %s\n", why);
   std::fprintf(stderr,
                "usage: FrontendSim --root DIR [--port NAME] [--controllers 1,2,3] [--clock-scale N] [--reply-delay MS]\n"
+               "       [--trace FILE]\n"
                "       [--no-reply N] [--bad-checksum N] [--stray-bytes N] [--short-frame N] [--wrong-number N]\n"
                "       [--low-battery LEVEL] [--charging] [--lost-gauge N] [--sensor-fault CODE] [--pump-stop]\n");
   return 2;
@@ -53,6 +58,7 @@ int main(int argc, char** argv) {
   if (const char* env = std::getenv("INSTRUMENT_CLOCK_SCALE")) scale = std::atof(env);
   sim::ControllerFaults faults;
   int replyDelay = 40;
+  std::string trace;
 
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -88,6 +94,10 @@ int main(int argc, char** argv) {
       const char* v = value();
       if (!v || std::atof(v) <= 0) return usage("--clock-scale needs a positive number");
       scale = std::atof(v);
+    } else if (a == "--trace") {
+      const char* v = value();
+      if (!v) return usage("--trace needs a file");
+      trace = v;
     } else if (a == "--reply-delay") {
       if (!count(replyDelay) || replyDelay < 0 || replyDelay > 400) return usage("--reply-delay needs 0..400 ms");
     } else if (a == "--no-reply") {
@@ -138,12 +148,30 @@ int main(int argc, char** argv) {
               port.c_str());
   std::fflush(stdout);
 
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> traceFile(nullptr, std::fclose);
+  if (!trace.empty()) {
+    traceFile.reset(std::fopen(trace.c_str(), "w"));
+    if (!traceFile) {
+      std::fprintf(stderr, "FrontendSim: cannot write the trace %s\n", trace.c_str());
+      return 1;
+    }
+  }
+
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
   while (!g_stop) {
     // Keep the piles living between commands.
     std::uint64_t now = platform::clock::monotonicMs();
-    for (std::size_t i = 0; i < simulator.size(); ++i) simulator.controller(i).runTo(now);
+    const platform::clock::DateTime local = platform::clock::localTime();
+    const long long localMs = static_cast<long long>(platform::clock::toSeconds(local)) * 1000 + local.millisecond;
+    for (std::size_t i = 0; i < simulator.size(); ++i) {
+      sim::Controller& c = simulator.controller(i);
+      c.runTo(now);
+      if (traceFile)
+        std::fprintf(traceFile.get(), "%s %lld %.3f %.4f %.4f %.4f %.4f\n", c.number().c_str(), localMs, c.forceKn(),
+                     c.gaugeMm(0), c.gaugeMm(1), c.gaugeMm(2), c.gaugeMm(3));
+    }
+    if (traceFile) std::fflush(traceFile.get());
     platform::clock::sleepMs(200);
   }
   simulator.stop();

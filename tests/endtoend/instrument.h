@@ -410,6 +410,25 @@ inline std::vector<Level> levelsOf(const std::vector<Reading>& readings) {
   return levels;
 }
 
+// Reading times of a level, in minutes after its load was reached, whose reading intervals are
+// `intervals` (1..7, the seventh repeating): 0 (the reading when the load was reached), i1, i1+i2, ...
+inline std::vector<int> scheduleTimes(const std::array<int, 7>& intervals, std::size_t count) {
+  std::vector<int> t;
+  int at = 0;
+  if (count > 0) t.push_back(0);
+  for (std::size_t k = 0; t.size() < count; ++k) t.push_back(at += intervals[std::min<std::size_t>(k, 6)]);
+  return t;
+}
+
+inline std::array<int, 7> loadingIntervals(const Parameter& p) {
+  return {p.levelMinutes[0], p.levelMinutes[1], p.levelMinutes[2], p.levelMinutes[3],
+          p.levelMinutes[4], p.levelMinutes[5], p.levelMinutes[6]};
+}
+inline std::array<int, 7> unloadingIntervals(const Parameter& p) {
+  return {p.levelMinutes[7],  p.levelMinutes[8],  p.levelMinutes[9], p.levelMinutes[10],
+          p.levelMinutes[11], p.levelMinutes[12], p.levelMinutes[13]};
+}
+
 // Pending (not "OVER") 128-byte slots of a queue file.
 inline std::vector<std::string> queueSlots(const std::string& hostPath) {
   std::vector<std::string> slots;

@@ -26,25 +26,6 @@ std::string readHost(const std::string& path) {
 
 float mean4(const Reading& r) { return (r.gauges[0] + r.gauges[1] + r.gauges[2] + r.gauges[3]) / 4.0f; }
 
-// Reading times of a level, in minutes after its load was reached, whose reading intervals are
-// `intervals` (1..7, the seventh repeating): 0 (the reading when the load was reached), i1, i1+i2, ...
-std::vector<int> scheduleTimes(const std::array<int, 7>& intervals, std::size_t count) {
-  std::vector<int> t;
-  int at = 0;
-  if (count > 0) t.push_back(0);
-  for (std::size_t k = 0; t.size() < count; ++k) t.push_back(at += intervals[std::min<std::size_t>(k, 6)]);
-  return t;
-}
-
-std::array<int, 7> loadingIntervals(const Parameter& p) {
-  return {p.levelMinutes[0], p.levelMinutes[1], p.levelMinutes[2], p.levelMinutes[3],
-          p.levelMinutes[4], p.levelMinutes[5], p.levelMinutes[6]};
-}
-std::array<int, 7> unloadingIntervals(const Parameter& p) {
-  return {p.levelMinutes[7],  p.levelMinutes[8],  p.levelMinutes[9], p.levelMinutes[10],
-          p.levelMinutes[11], p.levelMinutes[12], p.levelMinutes[13]};
-}
-
 // The time of a level's last reading and of the one before it (0 when there is none).
 int lastTime(const Level& l) { return l.readings.empty() ? 0 : l.readings.back().minutes; }
 int timeBeforeLast(const Level& l) {
