@@ -35,8 +35,6 @@ struct Registration {
     registerTemplate(Screen(207));  // CDaiFaShuJu
     registerTemplate(Screen(180));  // GuiFanSheZhi
     registerTemplate(Screen(205));  // GuiFanSheZhi
-    registerTemplate(Screen(105));  // ChuanGanQi
-    registerTemplate(Screen(197));  // ChuanGanQi
     registerTemplate(Screen(106));  // ShiYanGuiFan
     registerTemplate(Screen(198));  // ShiYanGuiFan
     registerTemplate(Screen(107));  // XiTongBaoHu

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/cekongqi.h"
+#include "app/chuanganqi.h"
 #include "app/gongcheng_xinxi.h"
 #include "app/monitor_dialogs.h"
 #include "app/shizhuang_kongzhi.h"
@@ -46,13 +47,6 @@ class GuiFanSheZhi : public MonitorDialog {
  public:
   GuiFanSheZhi() : MonitorDialog(180) {}
   const char* ClassName() const override { return "GuiFanSheZhi"; }
-};
-
-// Sensor and jack parameters.
-class ChuanGanQi : public MonitorDialog {
- public:
-  ChuanGanQi() : MonitorDialog(105) {}
-  const char* ClassName() const override { return "ChuanGanQi"; }
 };
 
 // Standard and load-control parameters.

@@ -126,6 +126,7 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
     EXPECT_EQ(ui::activeWindow(), d);
     const int exitId = slot == MonitorSlot::ShiZhuangKongZhi ? 1125
                        : slot == MonitorSlot::GongChengXinXi  ? 1244
+                       : slot == MonitorSlot::ChuanGanQi      ? 1138
                                                               : ui::IDCANCEL;
     ASSERT_TRUE(drv::tap(*d, exitId));  // its exit button
     EXPECT_FALSE(d->isWindowVisible());
