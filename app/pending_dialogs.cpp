@@ -45,7 +45,6 @@ struct Registration {
     registerTemplate(Screen(111));  // XiTongBiaoDing
     registerTemplate(Screen(202));  // XiTongBiaoDing
     registerTemplate(Screen(142));  // XiTongshijian
-    registerTemplate(Screen(146));  // ShiZhuangYuYa
     registerTemplate(Page(169));  // CPageHuiZongBiao
     registerTemplate(Page(168));  // CPageChenJiangBiao
     registerTemplate(Page(167));  // CPageJiLuBiao

@@ -10,6 +10,7 @@
 #include "app/gongcheng_xinxi.h"
 #include "app/monitor_dialogs.h"
 #include "app/shizhuang_kongzhi.h"
+#include "app/shizhuang_yuya.h"
 
 // The object a registry place holds unless a factory was set for it.
 std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
@@ -89,13 +90,6 @@ class XiTongshijian : public MonitorDialog {
  public:
   XiTongshijian() : MonitorDialog(142) {}
   const char* ClassName() const override { return "XiTongshijian"; }
-};
-
-// Preload entry.
-class ShiZhuangYuYa : public MonitorDialog {
- public:
-  ShiZhuangYuYa() : MonitorDialog(146) {}
-  const char* ClassName() const override { return "ShiZhuangYuYa"; }
 };
 
 // A report page whose own page was not registered: its place's class name and template, an empty

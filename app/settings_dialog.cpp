@@ -62,7 +62,10 @@ void SettingsDialog::RequestKeypad(const std::string& text, const std::string& c
 
 void SettingsDialog::OnActivate(Message& m) {
   defWindowProc(m);
-  if (static_cast<int>(LOWORD(m.wParam)) != WA_ACTIVE) return;
+  if (const int state = static_cast<int>(LOWORD(m.wParam)); state != WA_ACTIVE) {
+    OnOtherActivation(state);
+    return;
+  }
   atKeypad_ = false;
   Parameter* p = RequestChannel();
   if (p == nullptr) return;

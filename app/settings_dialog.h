@@ -71,6 +71,8 @@ class SettingsDialog : public MonitorDialog {
   virtual void OnKeypadResult(const KeypadRequest& result) { (void)result; }
   // Colours of the dialog's own controls, after the status line's.
   virtual void OnCtlColor(platform::ui::CtlColor& c) { (void)c; }
+  // Any new activation state other than WA_ACTIVE (the dialog loses activation, or a tap activates it).
+  virtual void OnOtherActivation(int state) { (void)state; }
 
   // The channel whose request the return step reads: the current channel, or channel 1 for dialogs
   // whose requests go to all three channels (`SetRequestsAllChannels`).
