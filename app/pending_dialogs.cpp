@@ -39,8 +39,6 @@ struct Registration {
     registerTemplate(Screen(198));  // ShiYanGuiFan
     registerTemplate(Screen(107));  // XiTongBaoHu
     registerTemplate(Screen(201));  // XiTongBaoHu
-    registerTemplate(Screen(108));  // ShuJuQingLing
-    registerTemplate(Screen(200));  // ShuJuQingLing
     registerTemplate(Screen(110));  // QianJinDingLvDing
     registerTemplate(Screen(111));  // XiTongBiaoDing
     registerTemplate(Screen(202));  // XiTongBiaoDing

@@ -11,6 +11,7 @@
 #include "app/monitor_dialogs.h"
 #include "app/shizhuang_kongzhi.h"
 #include "app/shizhuang_yuya.h"
+#include "app/shuju_qingling.h"
 
 // The object a registry place holds unless a factory was set for it.
 std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
@@ -62,13 +63,6 @@ class XiTongBaoHu : public MonitorDialog {
  public:
   XiTongBaoHu() : MonitorDialog(107) {}
   const char* ClassName() const override { return "XiTongBaoHu"; }
-};
-
-// Sensor zeroing.
-class ShuJuQingLing : public MonitorDialog {
- public:
-  ShuJuQingLing() : MonitorDialog(108) {}
-  const char* ClassName() const override { return "ShuJuQingLing"; }
 };
 
 // Jack calibration.

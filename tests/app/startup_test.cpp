@@ -127,6 +127,7 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
     const int exitId = slot == MonitorSlot::ShiZhuangKongZhi ? 1125
                        : slot == MonitorSlot::GongChengXinXi  ? 1244
                        : slot == MonitorSlot::ChuanGanQi      ? 1138
+                       : slot == MonitorSlot::ShuJuQingLing   ? 1258
                                                               : ui::IDCANCEL;
     ASSERT_TRUE(drv::tap(*d, exitId));  // its exit button
     EXPECT_FALSE(d->isWindowVisible());
