@@ -33,8 +33,6 @@ struct Registration {
     registerTemplate(Screen(153));  // ShiZhuangBuFa
     registerTemplate(Screen(174));  // CDaiFaShuJu
     registerTemplate(Screen(207));  // CDaiFaShuJu
-    registerTemplate(Screen(180));  // GuiFanSheZhi
-    registerTemplate(Screen(205));  // GuiFanSheZhi
     registerTemplate(Screen(106));  // ShiYanGuiFan
     registerTemplate(Screen(198));  // ShiYanGuiFan
     registerTemplate(Screen(107));  // XiTongBaoHu

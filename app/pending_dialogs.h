@@ -8,6 +8,7 @@
 #include "app/cekongqi.h"
 #include "app/chuanganqi.h"
 #include "app/gongcheng_xinxi.h"
+#include "app/guifan_shezhi.h"
 #include "app/monitor_dialogs.h"
 #include "app/shizhuang_kongzhi.h"
 #include "app/shizhuang_yuya.h"
@@ -42,13 +43,6 @@ class CDaiFaShuJu : public MonitorDialog {
  public:
   CDaiFaShuJu() : MonitorDialog(174) {}
   const char* ClassName() const override { return "CDaiFaShuJu"; }
-};
-
-// Standards check-list.
-class GuiFanSheZhi : public MonitorDialog {
- public:
-  GuiFanSheZhi() : MonitorDialog(180) {}
-  const char* ClassName() const override { return "GuiFanSheZhi"; }
 };
 
 // Standard and load-control parameters.

@@ -674,8 +674,8 @@ void ListCtrl::tapRow(Point p) {
   bool onBox = hit.item >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) && (exStyle_ & LVS_EX_CHECKBOXES);
   bool before = onBox && getCheck(hit.item);
   notifyParent(n);
-  // The box toggles unless the click handler has set it already.
-  if (onBox && fromHandle(h) == this && hit.item < getItemCount() && getCheck(hit.item) == before)
+  // The box toggles unless the click handler has set it already (or said it has decided it).
+  if (onBox && !n.checkSet && fromHandle(h) == this && hit.item < getItemCount() && getCheck(hit.item) == before)
     setCheck(hit.item, !before);
 }
 

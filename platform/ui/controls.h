@@ -121,9 +121,9 @@ struct ListHit {
 // A list in report view: columns, rows of texts, row background colours, check boxes, a small image per
 // row, single selection, scrolling. A tap selects the row (selection mark and focus follow) and sends
 // NM_CLICK, a second tap on the same row within 500 ms NM_DBLCLK. A tap on a check box toggles it,
-// unless the NM_CLICK handler has already changed that row's check. A vertical drag scrolls. Columns wider
-// than the list scroll sideways: a bar along the bottom shows where, and a horizontal drag or a tap on
-// the bar moves them.
+// unless the NM_CLICK handler has already changed that row's check or set the notification's checkSet.
+// A vertical drag scrolls. Columns wider than the list scroll sideways: a bar along the bottom shows
+// where, and a horizontal drag or a tap on the bar moves them.
 class ListCtrl : public Window {
  public:
   int insertColumn(int col, std::string_view heading, int format = LVCFMT_LEFT, int width = 80);

@@ -142,6 +142,7 @@ struct Notify {
   int subItem = 0;        // list column
   Point point;            // in the control's client coordinates
   unsigned hitFlags = 0;  // list hit-test flags (LVHT_*)
+  bool checkSet = false;  // NM_CLICK on a list check box: the handler has decided the row's check
 };
 
 // WM_CTLCOLOR data (wParam points to it): sent to the parent before a control draws (and to a dialog

@@ -219,9 +219,15 @@ Verdict checkAgainstThePile(const SpeedRun& run, std::size_t levelsToCheck) {
   Verdict v;
   std::size_t cursor = 0;
   const std::vector<PileSample>& pile = run.pile;
+  // The window's trace lines and the line on either side of it: a busy machine can hold the
+  // simulator's tracing up for longer than a window, and then those two are the pile's nearest states.
   auto matchIn = [&](const Reading& r, long long from, long long to) {
-    for (std::size_t k = cursor; k < pile.size() && pile[k].ms <= to; ++k)
-      if (pile[k].ms >= from && sameSettlement(r, pile[k])) return true;
+    std::size_t k = cursor;
+    while (k + 1 < pile.size() && pile[k + 1].ms < from) ++k;
+    for (; k < pile.size(); ++k) {
+      if (sameSettlement(r, pile[k])) return true;
+      if (pile[k].ms > to) break;
+    }
     return false;
   };
   for (std::size_t l = 0; l < std::min(levelsToCheck, run.levels.size()); ++l) {
