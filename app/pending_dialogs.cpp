@@ -47,8 +47,6 @@ struct Registration {
     registerTemplate(Page(170));  // CPageQ_s
     registerTemplate(Page(171));  // CPages_lgQ
     registerTemplate(Page(172));  // CPages_lgt
-    registerTemplate(Screen(177));  // SelCgq
-    registerTemplate(Screen(206));  // SelCgq
   }
 } registration;
 

@@ -10,6 +10,7 @@
 #include "app/gongcheng_xinxi.h"
 #include "app/guifan_shezhi.h"
 #include "app/monitor_dialogs.h"
+#include "app/selcgq.h"
 #include "app/shizhuang_kongzhi.h"
 #include "app/shizhuang_yuya.h"
 #include "app/shuju_qingling.h"
@@ -89,11 +90,4 @@ class EmptyReportPage : public MonitorDialog {
 
  private:
   MonitorSlot slot_;
-};
-
-// Sensor and jack selection.
-class SelCgq : public MonitorDialog {
- public:
-  SelCgq() : MonitorDialog(177) {}
-  const char* ClassName() const override { return "SelCgq"; }
 };
