@@ -162,3 +162,28 @@ TEST_F(QingLing, MemoryIsAskedHeldUntilOkAndCarriesTheReadingsOn) {
   EXPECT_NEAR(shownAt(1, reset), 5.0f, 1e-5f) << "the reversed gauge goes on from its remembered reading";
   (void)raw1;
 }
+
+TEST_F(QingLing, DuringATestOkChangesNoZeroAndOnlyCorrectionsMarkTheGauges) {
+  ch[0].testRunning = 1;
+  ch[0].loadingPhase = 2;
+  ch[0].link.rawForceValue = 640.0f;
+  ch[0].sensorTableA[0] = 10.0f;
+  const float raw1 = setGauge(1, 3.0f, 1.0f, 0.0f, 1);
+  const float raw2 = setGauge(2, 6.0f, 1.0f, 0.0f, 1);
+  show(*dlg);
+  dialog(MonitorSlot::ShiZhuangKongZhi)->showWindow(ui::SW_HIDE);
+  ASSERT_TRUE(drv::tap(*dlg, Q::kDirection1));  // gauge 1 reversed
+  ASSERT_TRUE(drv::tap(*dlg, Q::kCorrection1 + 1));
+  typeOnKeypad("8.25");  // gauge 2 corrected
+  ASSERT_TRUE(drv::tap(*dlg, Q::kOk));
+  EXPECT_FALSE(dlg->isWindowVisible());
+  EXPECT_FALSE(dialog(MonitorSlot::ShiZhuangKongZhi)->isWindowVisible()) << "a running test stays on the main window";
+  EXPECT_FLOAT_EQ(ch[0].sensorTableA[0].load(), 10.0f);
+  EXPECT_FLOAT_EQ(shownAt(1, raw1), -3.0f);
+  EXPECT_FLOAT_EQ(shownAt(2, raw2), 8.25f);
+  EXPECT_EQ(ch[0].procedure.zeroingMarks, (std::array<byte, 4>{0, 1, 0, 0}));
+  // The dialog stays away while the loop runs on.
+  drv::run(5000);
+  EXPECT_FALSE(dlg->isWindowVisible());
+  EXPECT_EQ(ch[0].keypad.requester, 0);
+}
