@@ -23,20 +23,10 @@ FrontEndSimulator::FrontEndSimulator(const std::vector<std::string>& numbers, co
 FrontEndSimulator::~FrontEndSimulator() { stop(); }
 
 bool FrontEndSimulator::start(const std::string& portName, std::string* error) {
-  if (!pty_.open(portName, error)) return false;
-  stopEvent_.reset();
-  thread_ = std::thread([this] { run(); });
-  return true;
+  return terminal_.start(portName, error, [this] { run(); });
 }
 
-void FrontEndSimulator::stop() {
-  stopEvent_.set();
-  if (thread_.joinable()) {
-    pty_.interrupt();
-    thread_.join();
-  }
-  pty_.close();
-}
+void FrontEndSimulator::stop() { terminal_.stop(); }
 
 std::vector<FrontEndSimulator::Received> FrontEndSimulator::received() const {
   std::lock_guard<std::mutex> lk(logLock_);
@@ -51,7 +41,7 @@ void FrontEndSimulator::clearLog() {
 void FrontEndSimulator::run() {
   std::uint8_t buf[512];
   for (;;) {
-    const long n = pty_.readSome(buf, sizeof buf);
+    const long n = terminal_.pty().readSome(buf, sizeof buf);
     if (n < 0) return;
     takeBytes(buf, static_cast<std::size_t>(n));
     taken_.fetch_add(static_cast<std::uint64_t>(n));
@@ -83,8 +73,8 @@ void FrontEndSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
     for (auto& c : controllers_) {
       std::string reply = c->handle(cmd, now);
       if (reply.empty()) continue;
-      if (std::uint32_t delay = replyDelayMs_.load(); delay > 0 && stopEvent_.wait(delay)) return;
-      sent_.fetch_add(static_cast<std::uint64_t>(pty_.writeAll(reply.data(), reply.size())));
+      if (std::uint32_t delay = replyDelayMs_.load(); delay > 0 && terminal_.stoppedWithin(delay)) return;
+      sent_.fetch_add(static_cast<std::uint64_t>(terminal_.pty().writeAll(reply.data(), reply.size())));
     }
   }
 }

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/clock/clock.h"
@@ -36,7 +35,7 @@ class FrontEndSimulator {
   // device root's ports.conf. False (with a message in *error) when either fails.
   bool start(const std::string& portName, std::string* error = nullptr);
   void stop();
-  const std::string& devicePath() const { return pty_.devicePath(); }
+  const std::string& devicePath() const { return terminal_.devicePath(); }
 
   // Time (instrument ms) between a command frame's arrival and the start of its reply. A wired
   // controller answers only after the instrument has switched its line back to receive (30 ms after
@@ -58,13 +57,11 @@ class FrontEndSimulator {
   void takeBytes(const std::uint8_t* data, std::size_t n);
 
   std::vector<std::unique_ptr<Controller>> controllers_;
-  PseudoTerminal pty_;
-  std::thread thread_;
+  ServedTerminal terminal_;
   std::vector<std::uint8_t> pending_;
   mutable std::mutex logLock_;
   std::vector<Received> log_;
   std::atomic<std::uint32_t> replyDelayMs_{0};
-  platform::clock::Event stopEvent_{true, false};
   std::atomic<int> garbled_{0};
   std::atomic<std::uint64_t> taken_{0};
   std::atomic<std::uint64_t> sent_{0};

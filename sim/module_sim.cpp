@@ -21,20 +21,10 @@ std::string defaultBoxPortName() { return platform::fs::isFolder("\\nandflash\\"
 ModuleSimulator::~ModuleSimulator() { stop(); }
 
 bool ModuleSimulator::start(const std::string& portName, std::string* error) {
-  if (!pty_.open(portName, error)) return false;
-  stopEvent_.reset();
-  thread_ = std::thread([this] { run(); });
-  return true;
+  return terminal_.start(portName, error, [this] { run(); });
 }
 
-void ModuleSimulator::stop() {
-  stopEvent_.set();
-  if (thread_.joinable()) {
-    pty_.interrupt();
-    thread_.join();
-  }
-  pty_.close();
-}
+void ModuleSimulator::stop() { terminal_.stop(); }
 
 void ModuleSimulator::setFaults(const ModuleFaults& f) {
   std::lock_guard<std::mutex> lk(m_);
@@ -65,7 +55,7 @@ void ModuleSimulator::clearLog() {
 }
 
 void ModuleSimulator::sendRaw(const std::string& bytes) {
-  sent_.fetch_add(pty_.writeAll(bytes.data(), bytes.size()));
+  sent_.fetch_add(terminal_.pty().writeAll(bytes.data(), bytes.size()));
 }
 
 bool ModuleSimulator::take(int& count) {
@@ -77,7 +67,7 @@ bool ModuleSimulator::take(int& count) {
 void ModuleSimulator::run() {
   std::uint8_t buf[512];
   for (;;) {
-    const long n = pty_.readSome(buf, sizeof buf);
+    const long n = terminal_.pty().readSome(buf, sizeof buf);
     if (n < 0) return;
     takeBytes(buf, static_cast<std::size_t>(n));
     taken_.fetch_add(static_cast<std::uint64_t>(n));
@@ -121,8 +111,8 @@ void ModuleSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
       log_.push_back(r);
     }
     if (reply.empty()) continue;
-    if (delay > 0 && stopEvent_.wait(delay)) return;
-    sent_.fetch_add(pty_.writeAll(reply.data(), reply.size()));
+    if (delay > 0 && terminal_.stoppedWithin(delay)) return;
+    sent_.fetch_add(terminal_.pty().writeAll(reply.data(), reply.size()));
     answers_.fetch_add(1);
   }
 }

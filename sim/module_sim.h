@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/clock/clock.h"
@@ -51,7 +50,7 @@ class ModuleSimulator {
   // Creates the pseudo-terminal, enters it under portName in ports.conf and starts answering.
   bool start(const std::string& portName, std::string* error = nullptr);
   void stop();
-  const std::string& devicePath() const { return pty_.devicePath(); }
+  const std::string& devicePath() const { return terminal_.devicePath(); }
 
   void setFaults(const ModuleFaults& f);
   ModuleFaults faults() const;
@@ -86,13 +85,11 @@ class ModuleSimulator {
   void takeBytes(const std::uint8_t* data, std::size_t n);
   static bool take(int& count);
 
-  PseudoTerminal pty_;
-  std::thread thread_;
+  ServedTerminal terminal_;
   std::vector<std::uint8_t> pending_;
   ModuleFaults faults_;  // under m_
   std::vector<ModuleReceived> log_;  // under m_
   std::atomic<std::uint32_t> replyDelayMs_{0};
-  platform::clock::Event stopEvent_{true, false};
   std::atomic<std::uint64_t> taken_{0};
   std::atomic<std::uint64_t> sent_{0};
   std::atomic<std::uint64_t> answers_{0};

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/serial/serial.h"
 
@@ -92,6 +93,22 @@ long PseudoTerminal::readSome(void* buf, std::size_t n) {
       if (::poll(&w, 1, 20) > 0) return -1;
     }
   }
+}
+
+bool ServedTerminal::start(const std::string& portName, std::string* error, std::function<void()> serve) {
+  if (!pty_.open(portName, error)) return false;
+  stopEvent_.reset();
+  thread_ = std::thread(std::move(serve));
+  return true;
+}
+
+void ServedTerminal::stop() {
+  stopEvent_.set();
+  if (thread_.joinable()) {
+    pty_.interrupt();
+    thread_.join();
+  }
+  pty_.close();
 }
 
 }  // namespace sim

@@ -3,7 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <thread>
+
+#include "platform/clock/clock.h"
 
 namespace sim {
 
@@ -32,6 +37,30 @@ class PseudoTerminal {
   int master_ = -1;
   int slave_ = -1;  // kept open so the terminal lives while the instrument closes and reopens it
   std::string slavePath_;
+};
+
+// A pseudo-terminal served by a thread of its own from start() until stop(). The owner calls stop()
+// in its own destructor, before the members the serving thread uses are gone.
+class ServedTerminal {
+ public:
+  ServedTerminal() = default;
+  ~ServedTerminal() { stop(); }
+  ServedTerminal(const ServedTerminal&) = delete;
+  ServedTerminal& operator=(const ServedTerminal&) = delete;
+
+  // Opens the terminal under portName (as PseudoTerminal::open) and runs serve on a new thread.
+  bool start(const std::string& portName, std::string* error, std::function<void()> serve);
+  // Wakes the serving thread, waits for it to end and closes the terminal.
+  void stop();
+  // Waits ms of instrument time; true when stop() came first (the serving thread then returns).
+  bool stoppedWithin(std::uint32_t ms) { return stopEvent_.wait(ms); }
+  PseudoTerminal& pty() { return pty_; }
+  const std::string& devicePath() const { return pty_.devicePath(); }
+
+ private:
+  PseudoTerminal pty_;
+  std::thread thread_;
+  platform::clock::Event stopEvent_{true, false};
 };
 
 }  // namespace sim
