@@ -71,6 +71,21 @@ class AppTest : public ::testing::Test {
     return g_pMonitorDialogs.get<T>(slot);
   }
 
+  // Three channels of the board with internal flash and an SD card, numbered 000001-000003.
+  void prepareBoardOneChannels(Parameter (&ch)[3]) {
+    fsys::create_directories(root_ / "nandflash");
+    fsys::create_directories(root_ / "Storage Card" / "Backup");
+    for (int n = 1; n <= 3; ++n) {
+      Parameter& p = ch[n - 1];
+      p.channelName = std::to_string(n);
+      p.boardFlag = 1;
+      p.ParameterList.setChannelNumber(n);
+      p.ParameterList.extendWithDefaults();
+      p.controllerNumber = "00000" + std::to_string(n);
+      p.versionText = "3.3.8";
+    }
+  }
+
   fsys::path root_;
   std::unique_ptr<CMonitorDlg> main_;
 };

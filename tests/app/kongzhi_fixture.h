@@ -38,17 +38,7 @@ class KongZhiTest : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
-    fsys::create_directories(root_ / "nandflash");
-    fsys::create_directories(root_ / "Storage Card" / "Backup");
-    for (int n = 1; n <= 3; ++n) {
-      Parameter& p = ch[n - 1];
-      p.channelName = std::to_string(n);
-      p.boardFlag = 1;
-      p.ParameterList.setChannelNumber(n);
-      p.ParameterList.extendWithDefaults();
-      p.controllerNumber = "00000" + std::to_string(n);
-      p.versionText = "3.3.8";
-    }
+    prepareBoardOneChannels(ch);
     dlg = dialog<ShiZhuangKongZhi>(MonitorSlot::ShiZhuangKongZhi);
     ASSERT_NE(dlg, nullptr);
     for (MonitorSlot s : {MonitorSlot::ShiZhuangKongZhi, MonitorSlot::ShiZhuangMuLu, MonitorSlot::GongChengXinXi,

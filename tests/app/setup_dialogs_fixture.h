@@ -50,16 +50,9 @@ class SetupDialogTest : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
-    fsys::create_directories(root_ / "nandflash");
-    fsys::create_directories(root_ / "Storage Card" / "Backup");
+    prepareBoardOneChannels(ch);
     for (int n = 1; n <= 3; ++n) {
       Parameter& p = ch[n - 1];
-      p.channelName = std::to_string(n);
-      p.boardFlag = 1;
-      p.ParameterList.setChannelNumber(n);
-      p.ParameterList.extendWithDefaults();
-      p.controllerNumber = "00000" + std::to_string(n);
-      p.versionText = "3.3.8";
       p.testClock = {2026, 12, 10, 9, 15, 0, 0, 4};
       for (std::size_t k = 0; k < 4; ++k) p.displacementOn[k] = 1;  // a new instrument uses gauges 1-4
       JDQFile::PackParameters(p, p.ParameterList);
