@@ -66,6 +66,18 @@ bool sameSettlement(const Reading& r, const PileSample& s) {
   return true;
 }
 
+// A reading taken between two trace lines: every gauge lies between the two lines' (within the same
+// three quarters of a count). On a busy machine the simulator's tracing can be held up for seconds of
+// instrument time while the pile moves under a changing load, and no single line then matches.
+bool settlementBetween(const Reading& r, const PileSample& a, const PileSample& b) {
+  for (std::size_t g = 0; g < 4; ++g) {
+    const double lo = std::min(a.gauges[g], b.gauges[g]) - 0.0075, hi = std::max(a.gauges[g], b.gauges[g]) + 0.0075;
+    const double v = static_cast<double>(r.gauges[g]);
+    if (v < lo || v > hi) return false;
+  }
+  return true;
+}
+
 pid_t spawnProgram(const std::vector<std::string>& args, const std::string& log) {
   const pid_t pid = fork();
   if (pid != 0) return pid < 0 ? 0 : pid;
@@ -221,11 +233,26 @@ Verdict checkAgainstThePile(const SpeedRun& run, std::size_t levelsToCheck) {
   const std::vector<PileSample>& pile = run.pile;
   // The window's trace lines and the line on either side of it: a busy machine can hold the
   // simulator's tracing up for longer than a window, and then those two are the pile's nearest states.
+  auto standsAt = [&](const Reading& r, std::size_t k) {
+    return sameSettlement(r, pile[k]) || (k + 1 < pile.size() && settlementBetween(r, pile[k], pile[k + 1]));
+  };
+  // The load-reached reading is taken while the pile still moves under the last of the load: the
+  // plausibility filter can hold a gauge at its last accepted value, so each gauge is the pile's at
+  // the line or at a line of the minute before it.
+  auto heldGaugesAt = [&](const Reading& r, std::size_t k) {
+    for (std::size_t g = 0; g < 4; ++g) {
+      bool seen = false;
+      for (std::size_t j = k + 1; j-- > 0 && pile[j].ms >= pile[k].ms - 60000 && !seen;)
+        seen = std::fabs(static_cast<double>(r.gauges[g]) - pile[j].gauges[g]) <= 0.0075;
+      if (!seen) return false;
+    }
+    return true;
+  };
   auto matchIn = [&](const Reading& r, long long from, long long to) {
     std::size_t k = cursor;
     while (k + 1 < pile.size() && pile[k + 1].ms < from) ++k;
     for (; k < pile.size(); ++k) {
-      if (sameSettlement(r, pile[k])) return true;
+      if (standsAt(r, k)) return true;
       if (pile[k].ms > to) break;
     }
     return false;
@@ -239,7 +266,7 @@ Verdict checkAgainstThePile(const SpeedRun& run, std::size_t levelsToCheck) {
     // Time 0: the first moment (after the previous level) at which the pile stood at the reading.
     const Reading& first = lv.readings[0];
     EXPECT_EQ(first.minutes, 0);
-    while (cursor < pile.size() && !sameSettlement(first, pile[cursor])) ++cursor;
+    while (cursor < pile.size() && !standsAt(first, cursor) && !heldGaugesAt(first, cursor)) ++cursor;
     if (cursor == pile.size()) {
       ADD_FAILURE() << "the pile never stood at the load-reached reading";
       return v;
@@ -272,15 +299,21 @@ double envNumber(const char* name, double fallback) {
   return v != nullptr && std::atof(v) > 0 ? std::atof(v) : fallback;
 }
 
+// The runs' test: loading to 800 kN in four levels, no upload.
+TestSetup speedSetup() {
+  TestSetup t;
+  t.maxLoad = 800.0f;
+  t.route = 1.0f;
+  return t;
+}
+
 }  // namespace
 
 // The first two levels of the test at a high clock scale (600: four instrument hours in about 25
 // seconds): every reading is the pile's settlement at its minutes. How many readings came late depends
 // on how busy the machine is; each late one is marked and still true to the pile.
 TEST(MainAtSpeed, FirstLevelsReadThePileAtTheirMinutes) {
-  TestSetup t;
-  t.maxLoad = 800.0f;
-  t.route = 1.0f;  // no upload
+  const TestSetup t = speedSetup();
   MainAtSpeed m;
   const double scale = 600.0;
   const SpeedRun run = m.run(t, scale, 50.0, [](const std::vector<Level>& l) { return l.size() >= 3; });
@@ -302,9 +335,7 @@ TEST(MainAtSpeed, FirstLevelsReadThePileAtTheirMinutes) {
 // reading is the pile's settlement at its minutes and, at this scale, none is late.
 //   MAIN_CLOCK_SCALE=1000 test_main_at_speed --gtest_also_run_disabled_tests --gtest_filter='*WholeTest*'
 TEST(MainAtSpeed, DISABLED_WholeTestOnTimeAtTheScale) {
-  TestSetup t;
-  t.maxLoad = 800.0f;
-  t.route = 1.0f;
+  const TestSetup t = speedSetup();
   MainAtSpeed m;
   const double scale = envNumber("MAIN_CLOCK_SCALE", 300.0);
   // About eleven instrument hours, twice over, and the start-up.
@@ -318,4 +349,29 @@ TEST(MainAtSpeed, DISABLED_WholeTestOnTimeAtTheScale) {
               run.instrumentHours, run.wallSeconds, v.readings, v.late, v.latestMinutes);
   EXPECT_EQ(v.late, 0);
   if (HasFailure()) m.keep();
+}
+
+// Opt-in: checks again the device root that a failed run kept (its path is in the failure), after a
+// change to the check or to see what the run left.
+//   MAIN_AT_SPEED_ROOT=/tmp/mainatspeed-XXXXXX test_main_at_speed --gtest_also_run_disabled_tests --gtest_filter='*Recheck*'
+TEST(MainAtSpeed, DISABLED_RecheckAKeptRun) {
+  const char* kept = std::getenv("MAIN_AT_SPEED_ROOT");
+  if (kept == nullptr) GTEST_SKIP() << "MAIN_AT_SPEED_ROOT names no kept device root";
+  // The schedule of the set-up the runs use.
+  SpeedRun run;
+  const TestSetup t = speedSetup();
+  {
+    Instrument prep;
+    prep.start(1, t);
+    run.loadIntervals = loadingIntervals(prep.ch(1));
+    run.unloadIntervals = unloadingIntervals(prep.ch(1));
+  }
+  platform::fs::setRoot(kept);
+  std::vector<TestRecord> records;
+  const std::string path = "\\Storage Card\\" + t.serial + "-" + t.pile + ".krv";
+  ASSERT_EQ(JDQFile::LoadTestFile(path, records), 1) << path;
+  run.levels = levelsOf(readingsOf(records));
+  run.pile = readTrace(fsys::path(kept) / "pile.trace", "000001");
+  const Verdict v = checkAgainstThePile(run, run.levels.size());
+  std::printf("%zu levels; %d readings, %d late (up to %d min)\n", run.levels.size(), v.readings, v.late, v.latestMinutes);
 }
