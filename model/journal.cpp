@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 
 #include "platform/fs/fs.h"
 
@@ -11,8 +13,18 @@ namespace fs = platform::fs;
 namespace filejournal {
 namespace {
 
-constexpr char kMagic[4] = {'K', 'J', 'N', 'L'};
+// An entry: magic | generation u64 | length u32 | count u32 | { offset u64, length u32, bytes }* |
+// generation u64 | fnv1a-64 of all before | end mark. The magic is kLive until the entry is applied,
+// then kDone. The entry's own length tells where it ends: the journal file may be longer (an earlier,
+// longer entry's bytes stay behind it).
+constexpr char kLive[4] = {'K', 'J', 'R', 'N'};
+constexpr char kDone[4] = {'K', 'J', 'R', 'D'};
 constexpr char kEnd[4] = {'K', 'E', 'N', 'D'};
+constexpr std::size_t kHead = 20;
+constexpr std::size_t kTail = 20;
+
+// The older journal: magic | count | patches | total length u32 | fnv1a-32 of all before | end mark.
+constexpr char kOldMagic[4] = {'K', 'J', 'N', 'L'};
 
 void putU32(std::string& s, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -26,7 +38,7 @@ std::uint64_t getLE(const std::string& s, std::size_t at, int n) {
   return v;
 }
 
-std::uint32_t fnv1a(const char* p, std::size_t n) {
+std::uint32_t fnv1a32(const char* p, std::size_t n) {
   std::uint32_t h = 2166136261u;
   for (std::size_t i = 0; i < n; ++i) {
     h ^= static_cast<unsigned char>(p[i]);
@@ -35,67 +47,138 @@ std::uint32_t fnv1a(const char* p, std::size_t n) {
   return h;
 }
 
-// magic | count | { offset u64, length u32, bytes }* | total length u32 | fnv1a of all before | end
-std::string encode(const std::vector<Patch>& patches) {
-  std::string s(kMagic, 4);
+std::uint64_t fnv1a64(const char* p, std::size_t n) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (std::size_t i = 0; i < n; ++i) {
+    h ^= static_cast<unsigned char>(p[i]);
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+std::string encode(const std::vector<Patch>& patches, std::uint64_t generation) {
+  std::string s(kLive, 4);
+  putU64(s, generation);
+  putU32(s, 0);  // the length, below
   putU32(s, static_cast<std::uint32_t>(patches.size()));
   for (const Patch& p : patches) {
     putU64(s, static_cast<std::uint64_t>(p.offset));
     putU32(s, static_cast<std::uint32_t>(p.bytes.size()));
     s += p.bytes;
   }
-  putU32(s, static_cast<std::uint32_t>(s.size() + 4));
-  putU32(s, fnv1a(s.data(), s.size()));
+  const std::uint32_t length = static_cast<std::uint32_t>(s.size() + kTail);
+  for (int i = 0; i < 4; ++i) s[12 + static_cast<std::size_t>(i)] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  putU64(s, generation);
+  putU64(s, fnv1a64(s.data(), s.size()));
   s.append(kEnd, 4);
   return s;
 }
 
-bool decode(const std::string& s, std::vector<Patch>& out) {
+// The patches from `at` to `end` of an entry; false unless they fill it exactly.
+bool decodePatches(const std::string& s, std::size_t at, std::size_t end, std::uint64_t count, std::vector<Patch>& out) {
   out.clear();
-  if (s.size() < 20 || std::memcmp(s.data(), kMagic, 4) != 0 ||
-      std::memcmp(s.data() + s.size() - 4, kEnd, 4) != 0)
-    return false;
-  const std::size_t bodyEnd = s.size() - 8;  // before checksum and end mark
-  if (getLE(s, bodyEnd - 4, 4) != bodyEnd) return false;
-  if (getLE(s, bodyEnd, 4) != fnv1a(s.data(), bodyEnd)) return false;
-  const std::uint64_t count = getLE(s, 4, 4);
-  std::size_t at = 8;
   for (std::uint64_t i = 0; i < count; ++i) {
-    if (at + 12 > bodyEnd - 4) return false;
+    if (at + 12 > end) return false;
     Patch p;
     p.offset = static_cast<long long>(getLE(s, at, 8));
     const std::size_t len = static_cast<std::size_t>(getLE(s, at + 8, 4));
     at += 12;
-    if (p.offset < 0 || len > bodyEnd - 4 - at) return false;
+    if (p.offset < 0 || len > end - at) return false;
     p.bytes = s.substr(at, len);
     at += len;
     out.push_back(std::move(p));
   }
-  return at == bodyEnd - 4;
+  return at == end;
 }
 
-// The journal of a file, by its exact name beside the file's host entry.
+// A live entry at the start of `s`, whole: its length within `s`, the same generation at both ends, the
+// checksum and the end mark. A mix of two entries (a cut while one was written over the other) fails.
+bool decode(const std::string& s, std::vector<Patch>& out) {
+  out.clear();
+  if (s.size() < kHead + kTail || std::memcmp(s.data(), kLive, 4) != 0) return false;
+  const std::uint64_t generation = getLE(s, 4, 8);
+  const std::size_t length = static_cast<std::size_t>(getLE(s, 12, 4));
+  if (length < kHead + kTail || length > s.size() || std::memcmp(s.data() + length - 4, kEnd, 4) != 0) return false;
+  if (getLE(s, length - kTail, 8) != generation) return false;
+  if (getLE(s, length - 12, 8) != fnv1a64(s.data(), length - 12)) return false;
+  return decodePatches(s, kHead, length - kTail, getLE(s, 16, 4), out);
+}
+
+bool decodeOld(const std::string& s, std::vector<Patch>& out) {
+  out.clear();
+  if (s.size() < 20 || std::memcmp(s.data(), kOldMagic, 4) != 0 ||
+      std::memcmp(s.data() + s.size() - 4, kEnd, 4) != 0)
+    return false;
+  const std::size_t bodyEnd = s.size() - 8;  // before checksum and end mark
+  if (getLE(s, bodyEnd - 4, 4) != bodyEnd) return false;
+  if (getLE(s, bodyEnd, 4) != fnv1a32(s.data(), bodyEnd)) return false;
+  return decodePatches(s, 8, bodyEnd - 4, getLE(s, 4, 4), out);
+}
+
+// The journals of a file, by their exact names beside the file's host entry.
 std::filesystem::path journalHost(const std::filesystem::path& host) {
+  std::filesystem::path j = host;
+  j += ".jrn";
+  return j;
+}
+std::filesystem::path oldJournalHost(const std::filesystem::path& host) {
   std::filesystem::path j = host;
   j += ".jnl";
   return j;
 }
 
-enum class Found { None, Complete, Torn, Unreadable };
+enum class Found { None, Done, Complete, Torn, Unreadable };
 
-// Reads the journal: none there, a complete one (patches filled), a torn one, or one that cannot be read.
-Found readJournal(const std::filesystem::path& jhost, std::vector<Patch>& patches) {
-  fs::File f;
-  if (!f.openHost(jhost, fs::File::Read)) return f.lastError() == fs::Error::NotFound ? Found::None : Found::Unreadable;
-  std::string data;
-  char buf[65536];
+bool readAll(fs::File& f, std::string& data) {
+  data.clear();
+  char buf[16384];
   for (;;) {
     const long long r = f.read(buf, sizeof buf);
-    if (r < 0) return Found::Unreadable;
-    if (r == 0) break;
+    if (r < 0) return false;
+    if (r == 0) return true;
     data.append(buf, static_cast<std::size_t>(r));
   }
-  return decode(data, patches) ? Found::Complete : Found::Torn;
+}
+
+// Reads the entry of an open journal: done (only its head is read), complete (patches filled), or torn.
+// `generation` is that of its head, or 0 when it has none.
+Found readEntry(fs::File& f, std::vector<Patch>& patches, std::uint64_t& generation) {
+  generation = 0;
+  std::string head(kHead, '\0');
+  if (f.seek(0) != 0) return Found::Unreadable;
+  long long got = 0;
+  while (got < static_cast<long long>(kHead)) {
+    const long long r = f.read(head.data() + got, kHead - static_cast<std::size_t>(got));
+    if (r < 0) return Found::Unreadable;
+    if (r == 0) return Found::Torn;  // shorter than a head: nothing of an entry was completed
+    got += r;
+  }
+  generation = getLE(head, 4, 8);
+  if (std::memcmp(head.data(), kDone, 4) == 0) return Found::Done;
+  if (std::memcmp(head.data(), kLive, 4) != 0) return Found::Torn;
+  std::string rest;
+  if (!readAll(f, rest)) return Found::Unreadable;
+  return decode(head + rest, patches) ? Found::Complete : Found::Torn;
+}
+
+// Opens the journal of `host` (for reading and writing unless readOnly) and reads its entry: None when
+// there is no journal.
+Found openEntry(const std::filesystem::path& host, fs::File& jf, bool readOnly, std::vector<Patch>& patches,
+                std::uint64_t& generation) {
+  generation = 0;
+  if (!jf.openHost(journalHost(host), readOnly ? fs::File::Read : fs::File::ReadWrite))
+    return jf.lastError() == fs::Error::NotFound ? Found::None : Found::Unreadable;
+  return readEntry(jf, patches, generation);
+}
+
+// Reads the older journal of `host`: none there, complete, torn, or one that cannot be read.
+Found readOld(const std::filesystem::path& host, std::vector<Patch>& patches) {
+  fs::File f;
+  if (!f.openHost(oldJournalHost(host), fs::File::Read))
+    return f.lastError() == fs::Error::NotFound ? Found::None : Found::Unreadable;
+  std::string data;
+  if (!readAll(f, data)) return Found::Unreadable;
+  return decodeOld(data, patches) ? Found::Complete : Found::Torn;
 }
 
 // The writers journal only bytes already in the file: every patch lies within its current length.
@@ -120,46 +203,85 @@ bool syncFolder(const std::filesystem::path& folder) {
   return fs::backend().syncFolder(folder, err);
 }
 
-// Removes the journal. Its removal is made durable by the next journal's folder flush (see journal.h).
-bool removeJournal(const std::filesystem::path& jhost) {
+bool removeHost(const std::filesystem::path& p) {
   fs::Error err = fs::Error::None;
-  return fs::backend().remove(jhost, err) || err == fs::Error::NotFound;
+  return fs::backend().remove(p, err) || err == fs::Error::NotFound;
 }
 
-// Recover() on the file's host path.
-bool recoverHost(const std::filesystem::path& host) {
-  const std::filesystem::path j = journalHost(host);
-  std::vector<Patch> patches;
-  const Found found = readJournal(j, patches);
-  if (found == Found::None) return true;
-  if (found == Found::Unreadable) return false;
+bool markDone(fs::File& jf) { return jf.seek(0) == 0 && jf.write(kDone, 4); }
+
+enum class Applied { Done, NotOurs, Failed };
+
+// Applies patches to the file `host`: Done when they are in it and flushed; NotOurs when the file is
+// gone or the patches reach past its end (no writer journals those: it is no set of this file);
+// Failed when the file is there but cannot be written now.
+Applied applyTo(const std::filesystem::path& host, const std::vector<Patch>& patches) {
   fs::File f;
-  if (found == Found::Complete && !f.openHost(host, fs::File::ReadWrite) && f.lastError() != fs::Error::NotFound)
-    return false;  // the file is there but cannot be written now: the journal waits
-  if (!f.isOpen() || !withinFile(patches, f.length())) {
-    // Torn while it was being written (the file was not touched yet), its file is gone, or it patches
-    // bytes the file never held (no writer journals those): it is no journal of this file.
-    f.close();
-    return removeJournal(j);
+  if (!f.openHost(host, fs::File::ReadWrite)) return f.lastError() == fs::Error::NotFound ? Applied::NotOurs : Applied::Failed;
+  if (!withinFile(patches, f.length())) return Applied::NotOurs;
+  return writePatches(f, patches) && f.flush() && f.close() ? Applied::Done : Applied::Failed;
+}
+
+// Finishes or drops a journal of the older kind, once per file in the life of the program (nothing
+// writes one any more). False when a complete one could not be applied (it is kept).
+bool recoverOld(const std::filesystem::path& host) {
+  static std::mutex lock;
+  static std::set<std::string> checked;
+  {
+    std::lock_guard<std::mutex> l(lock);
+    if (checked.count(host.native()) != 0) return true;
   }
-  if (!writePatches(f, patches) || !f.flush() || !f.close()) return false;
-  return removeJournal(j);
+  std::vector<Patch> patches;
+  const Found found = readOld(host, patches);
+  if (found == Found::Unreadable) return false;
+  if (found == Found::Complete && applyTo(host, patches) == Applied::Failed) return false;
+  if (found != Found::None && !removeHost(oldJournalHost(host))) return false;
+  std::lock_guard<std::mutex> l(lock);
+  checked.insert(host.native());
+  return true;
+}
+
+// Recovers the file `host`, leaving its journal open in `jf` when there is one (for reading and
+// writing). False when a complete entry could not be applied, or the journal cannot be read.
+bool recoverHost(const std::filesystem::path& host, fs::File& jf, std::uint64_t& generation) {
+  if (!recoverOld(host)) return false;
+  std::vector<Patch> patches;
+  const Found found = openEntry(host, jf, false, patches, generation);
+  if (found == Found::Unreadable) return false;
+  if (found != Found::Complete) return true;
+  if (applyTo(host, patches) == Applied::Failed) return false;  // the entry waits
+  // Applied, or no set of this file: marked done for good (a rare path, flushed).
+  return markDone(jf) && jf.flush();
 }
 
 }  // namespace
 
-std::string JournalPath(std::string_view path) { return std::string(path) + ".jnl"; }
+std::string JournalPath(std::string_view path) { return std::string(path) + ".jrn"; }
 
 void Discard(std::string_view path) {
   const std::filesystem::path host = fs::hostPath(path);
   if (host.empty()) return;
   fs::Error err = fs::Error::None;
-  if (fs::backend().remove(journalHost(host), err)) syncFolder(host.parent_path());
+  bool removed = fs::backend().remove(journalHost(host), err);
+  removed = fs::backend().remove(oldJournalHost(host), err) || removed;
+  if (removed) syncFolder(host.parent_path());
 }
 
 bool Recover(std::string_view path) {
   const std::filesystem::path host = fs::hostPath(path);
-  return !host.empty() && recoverHost(host);
+  fs::File jf;
+  std::uint64_t generation = 0;
+  return !host.empty() && recoverHost(host, jf, generation);
+}
+
+bool Pending(std::string_view path) {
+  const std::filesystem::path host = fs::hostPath(path);
+  if (host.empty()) return false;
+  std::vector<Patch> patches;
+  std::uint64_t generation = 0;
+  fs::File jf;
+  return readOld(host, patches) == Found::Complete ||
+         openEntry(host, jf, true, patches, generation) == Found::Complete;
 }
 
 bool PatchFile(std::string_view path, const std::vector<Patch>& patches) {
@@ -173,14 +295,24 @@ bool PatchFile(std::string_view path, const std::vector<Patch>& patches) {
 
 bool ReadRecovered(std::string_view path, std::string& out) {
   const std::filesystem::path host = fs::hostPath(path);
-  const bool recovered = !host.empty() && recoverHost(host);
+  bool recovered = false;
+  if (!host.empty()) {
+    fs::File jf;
+    std::uint64_t generation = 0;
+    recovered = recoverHost(host, jf, generation);
+  }
   if (!fs::readFile(path, out)) return false;
-  if (!recovered) {
-    // The journal could not be applied to the file: apply it to what was read (never past its end).
+  if (!recovered && !host.empty()) {
+    // An entry could not be applied to the file: apply it to what was read (never past its end), the
+    // older kind of journal first.
     std::vector<Patch> patches;
-    if (readJournal(journalHost(host), patches) == Found::Complete &&
-        withinFile(patches, static_cast<long long>(out.size()))) {
-      for (const Patch& p : patches) out.replace(static_cast<std::size_t>(p.offset), p.bytes.size(), p.bytes);
+    std::uint64_t generation = 0;
+    fs::File jf;
+    for (const bool old : {true, false}) {
+      const Found found = old ? readOld(host, patches) : openEntry(host, jf, true, patches, generation);
+      if (found == Found::Complete && withinFile(patches, static_cast<long long>(out.size()))) {
+        for (const Patch& p : patches) out.replace(static_cast<std::size_t>(p.offset), p.bytes.size(), p.bytes);
+      }
     }
   }
   return true;
@@ -190,11 +322,13 @@ bool ReadRecovered(std::string_view path, std::string& out) {
 
 bool Writer::open(std::string_view path) {
   file_.close();
+  journal_.close();
   over_.clear();
   appended_.clear();
   length_ = -1;
+  generation_ = 0;
   host_ = fs::hostPath(path);
-  if (host_.empty() || !recoverHost(host_)) return false;
+  if (host_.empty() || !recoverHost(host_, journal_, generation_)) return false;
   if (!file_.openHost(host_, fs::File::ReadWrite)) return false;
   length_ = file_.length();
   if (length_ < 0) {
@@ -220,29 +354,39 @@ void Writer::append(long long offset, std::string bytes) {
 
 bool Writer::commit() {
   if (!file_.isOpen()) return false;
-  if (over_.empty() && appended_.empty()) return file_.close();
-  const std::filesystem::path j = journalHost(host_);
+  if (over_.empty() && appended_.empty()) {
+    journal_.close();
+    return file_.close();
+  }
   const bool journalled = !over_.empty();
   if (journalled) {
     if (!withinFile(over_, length_)) return false;
-    fs::File jf;
-    const bool written = jf.openHost(j, fs::File::Write | fs::File::Create) && jf.write(encode(over_)) &&
-                         jf.flush() && jf.close();
-    // The journal's folder entry is durable before the file is touched.
-    if (!written || !syncFolder(host_.parent_path())) {
-      jf.close();
-      removeJournal(j);
+    bool created = false;
+    if (!journal_.isOpen()) {
+      if (!journal_.openHost(journalHost(host_), fs::File::ReadWrite | fs::File::Create | fs::File::NoTruncate))
+        return false;
+      created = true;
+    }
+    // Over the entry before it, in place. A new journal's folder entry is durable before the file is
+    // touched.
+    const bool written = journal_.seek(0) == 0 && journal_.write(encode(over_, ++generation_)) && journal_.flush() &&
+                         (!created || syncFolder(host_.parent_path()));
+    if (!written) {
+      // The set is not made: an entry that may yet reach the medium must not be applied later.
+      markDone(journal_);
+      journal_.close();
       return false;
     }
   }
-  // From here a cut leaves a complete journal: the next Recover() finishes the overwrites.
+  // From here a cut leaves a complete entry: the next Recover() finishes the overwrites.
   if (!writePatches(file_, over_) || !writePatches(file_, appended_) || !file_.flush() || !file_.close())
     return false;
   over_.clear();
   appended_.clear();
-  // A journal that could not be removed holds only what the file holds now: applying it again later
+  // An entry whose done mark is lost holds only what the file holds now: applying it again later
   // changes nothing, so the writes stand.
-  if (journalled) removeJournal(j);
+  if (journalled) markDone(journal_);
+  journal_.close();
   return true;
 }
 

@@ -47,21 +47,22 @@ void setTimeMinutes(TestRecord& r, double minutes) {
   if (std::isnan(minutes)) minutes = 0.0;
   if (minutes > 99998.0) minutes = 99998.0;
   if (minutes < -9999.0) minutes = -9999.0;
-  char buf[16];
+  static_assert(sizeof r.time == 5, "five characters hold every whole number of minutes up to 99998");
   if (minutes >= 0.0 && minutes == std::floor(minutes)) {
-    // A whole number of minutes, as "%.0f" writes it.
+    // A whole number of minutes, as "%.0f" writes it, zero-filled to the field (the rebuild writes one
+    // for every record, so no formatting routine is called).
     int v = static_cast<int>(minutes);
-    char digits[8];
-    int k = 0;
-    do {
-      digits[k++] = static_cast<char>('0' + v % 10);
+    char field[5] = {};
+    int k = v >= 10000 ? 5 : v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1;
+    while (k > 0) {
+      field[--k] = static_cast<char>('0' + v % 10);
       v /= 10;
-    } while (v > 0);
-    for (int j = 0; j < k; ++j) buf[j] = digits[k - 1 - j];
-    buf[k] = '\0';
-  } else {
-    std::snprintf(buf, sizeof buf, "%.0f", minutes);
+    }
+    std::memcpy(r.time, field, sizeof r.time);
+    return;
   }
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%.0f", minutes);
   const std::size_t n = std::strlen(buf);
   std::memset(r.time, 0, sizeof r.time);
   std::memcpy(r.time, buf, n < sizeof r.time ? n : sizeof r.time);

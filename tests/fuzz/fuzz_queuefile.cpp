@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "model/datafiles.h"
+#include "model/journal.h"
 #include "model/parameter.h"
 #include "tests/fuzz/fuzz_root.h"
 
@@ -20,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> in = fuzz::parts(data, size, 2);
   const std::string path = "\\Storage Card\\T1.gps";
   fuzz::put(path, in[1]);
-  if (!in[0].empty()) fuzz::put(path + ".jnl", in[0]);
+  if (!in[0].empty()) fuzz::put(filejournal::JournalPath(path), in[0]);
 
   Parameter p;
   p.boardFlag = 1;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "model/datafiles.h"
+#include "model/journal.h"
 #include "model/parameter.h"
 #include "tests/fuzz/fuzz_root.h"
 
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!file.empty())
     while (file.size() < 80 * kTestRecordDiskSize) file += in[0];
   fuzz::put(kPath, file);
-  if (!in[1].empty()) fuzz::put(kPath + ".jnl", in[1]);
+  if (!in[1].empty()) fuzz::put(filejournal::JournalPath(kPath), in[1]);
   platform::fs::createFolder("\\Storage Card\\Backup");
   if (!in[2].empty()) fuzz::put(kBackup, in[2]);
 

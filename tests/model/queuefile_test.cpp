@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/datafiles.h"
+#include "model/journal.h"
 #include "model_fixture.h"
 #include "platform/fs/fs.h"
 
@@ -67,7 +68,7 @@ TEST_F(QueueFile, AppendGivesSlotsAndAMarkWritesOverOnlyItsFourBytes) {
   ASSERT_EQ(JDQFile::WriteQueueFile("", 1, 0, p_, &one), 1);
   expected.replace(128, 4, "OVER");
   EXPECT_EQ(readAll(kGps), expected);
-  EXPECT_FALSE(fs::exists(kGps + ".jnl"));
+  EXPECT_FALSE(filejournal::Pending(kGps));
 
   ASSERT_EQ(JDQFile::LoadQueueFile("", 0, 0, p_), 1);
   EXPECT_EQ(queueBytes(0), (std::vector<std::string>{slot("GPRS", 0), slot("GPRS", 2)}));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/datafiles.h"
+#include "model/journal.h"
 #include "model_fixture.h"
 #include "platform/fs/fs.h"
 
@@ -238,7 +239,7 @@ TEST_F(TestFile, TextRewritesTouchOnlyTheirBytes) {
     }
     EXPECT_EQ(readAll(kPath), expected);
     EXPECT_EQ(readAll(kBackup), expected);
-    EXPECT_FALSE(fs::exists(kPath + ".jnl"));
+    EXPECT_FALSE(filejournal::Pending(kPath));
   }
 }
 
@@ -439,13 +440,14 @@ TEST_F(TestFile, JournalPastTheEndIsDiscardedAndHugeFilesAreRefused) {
   for (int k = 74; k < 90; ++k) list.push_back(distinct(k));
   ASSERT_EQ(JDQFile::WriteRecord(kPath, 89, list, p_), 1);
   {
-    // The patch of record 85 is journalled, but never reaches the file.
+    // The patch of record 85 is journalled, but never reaches the file (write 0 is the journal's).
+    list[85].valuesA[0] += 1.0f;
     fs::FaultBackend fault;
     fs::ScopedBackend use(fault);
-    fault.failCall(fs::FaultBackend::Call::Open, 1);
+    fault.failCall(fs::FaultBackend::Call::Write, 1);
     EXPECT_EQ(JDQFile::WriteRecord(kPath, 85, list, p_), 0);
   }
-  ASSERT_FALSE(readAll(kPath + ".jnl").empty());
+  ASSERT_TRUE(filejournal::Pending(kPath));
   const std::string shortFile = readAll(kPath).substr(0, 80 * 311);
   writeAll(kPath, shortFile);
 
@@ -453,15 +455,17 @@ TEST_F(TestFile, JournalPastTheEndIsDiscardedAndHugeFilesAreRefused) {
   ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
   EXPECT_EQ(loaded.size(), 81u);
   EXPECT_EQ(readAll(kPath), shortFile);
-  EXPECT_FALSE(fs::exists(kPath + ".jnl"));
+  EXPECT_FALSE(filejournal::Pending(kPath));
 
   // A journal that reaches beyond the file is not applied by a writer either.
   {
     fs::FaultBackend fault;
     fs::ScopedBackend use(fault);
-    fault.failCall(fs::FaultBackend::Call::Open, 1);
+    list[79].valuesA[0] += 1.0f;
+    fault.failCall(fs::FaultBackend::Call::Write, 1);
     EXPECT_EQ(JDQFile::WriteRecord(kPath, 79, list, p_), 0);
   }
+  ASSERT_TRUE(filejournal::Pending(kPath));
   writeAll(kPath, shortFile.substr(0, 75 * 311));
   EXPECT_EQ(JDQFile::UpdateAllHeaderTexts(kPath, 0, list, p_), 1);
   EXPECT_EQ(fs::fileSize(kPath), 75 * 311);
@@ -478,8 +482,8 @@ TEST_F(TestFile, JournalPastTheEndIsDiscardedAndHugeFilesAreRefused) {
   EXPECT_EQ(loaded.size(), 1u);
 }
 
-// A reading with its header texts is one set of writes per file: at most three flushes each (the
-// journal, its folder entry, the file), no folder listing, and nothing written where the file already
+// A reading with its header texts is one set of writes per file: two flushes each (the journal's
+// entry, the file), no folder listing, and nothing written where the file already
 // holds the bytes.
 TEST_F(TestFile, AReadingIsOneSetOfWritesAndUnchangedBytesAreNotWrittenAgain) {
   std::vector<TestRecord> list = headerList();
@@ -493,13 +497,15 @@ TEST_F(TestFile, AReadingIsOneSetOfWritesAndUnchangedBytesAreNotWrittenAgain) {
   const fs::Counters c0 = fs::counters();
   ASSERT_EQ(JDQFile::WriteReading(kPath, 75, false, list, p_), 1);
   const fs::Counters c1 = fs::counters();
-  EXPECT_LE(c1.flushes - c0.flushes, 6);
+  // The journals are there from the readings before: each file's entry and the file, no folder.
+  EXPECT_EQ(c1.flushes - c0.flushes, 4);
   EXPECT_EQ(c1.listings - c0.listings, 0);
   const std::string file = readAll(kPath);
   ASSERT_EQ(file.size(), 77u * 311u);
   for (int k = 0; k < 77; ++k) ASSERT_EQ(file.substr(k * 311, 311), bytesOf(list[k])) << k;
   EXPECT_EQ(readAll(kBackup), file);
-  EXPECT_FALSE(fs::exists(kPath + ".jnl"));
+  EXPECT_FALSE(filejournal::Pending(kPath));
+  EXPECT_FALSE(filejournal::Pending(kBackup));
 
   // The same again: the file holds every byte already, so nothing is written or flushed.
   ASSERT_EQ(JDQFile::WriteReading(kPath, 75, true, list, p_), 1);
@@ -584,4 +590,80 @@ TEST_F(TestFile, PowerCutWhileWritingAReadingWithItsHeaderTextsLeavesAllOldOrAll
       }
     }
   }
+}
+
+// The journal stays beside its file and each entry is written over the one before it: a shorter entry
+// over a longer one is read by its own length; a done entry is never applied again, even where the
+// file changed since; a mix of two entries (a journal written over in place whose blocks reach the
+// medium in another order) is no entry; a file created anew drops its journal.
+TEST_F(TestFile, TheJournalIsWrittenOverInPlaceAndOnlyAWholeUnfinishedEntryIsApplied) {
+  std::vector<TestRecord> list = headerList();
+  ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
+  const std::string journal = filejournal::JournalPath(kPath);
+  std::vector<TestRecord> changed = list;
+  for (int k = 0; k < 74; ++k) std::snprintf(changed[k].text1, 20, "long-%d", k);
+  ASSERT_EQ(JDQFile::UpdateAllHeaderTexts(kPath, 0, changed, p_), 1);
+  const long long longEntry = fs::fileSize(journal);
+  ASSERT_GT(longEntry, 74 * 7);
+  EXPECT_FALSE(filejournal::Pending(kPath));
+
+  // An entry whose writes into the file fail after it was flushed (write 0 is the entry's): it stays
+  // pending, over the longer one, and the next load finishes it.
+  std::vector<TestRecord> loaded;
+  auto unfinished = [&](const char* text) {
+    std::snprintf(changed[51].text1, 20, "%s", text);
+    fs::FaultBackend fault;
+    fs::ScopedBackend use(fault);
+    fault.failCall(fs::FaultBackend::Call::Write, 1);
+    EXPECT_EQ(JDQFile::UpdateOneRecordText(kPath, 51, changed, p_), 0);
+  };
+  unfinished("short");
+  ASSERT_TRUE(filejournal::Pending(kPath));
+  EXPECT_EQ(fs::fileSize(journal), longEntry);
+  ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+  EXPECT_EQ(JDQFile::HeaderText(loaded, 51, 1), "short");
+  EXPECT_FALSE(filejournal::Pending(kPath));
+
+  // Done, after a load and after a write: the file changed by other means keeps its bytes.
+  for (const int k : {51, 50}) {
+    if (k == 50) {
+      std::snprintf(changed[50].text1, 20, "fifty");
+      ASSERT_EQ(JDQFile::UpdateOneRecordText(kPath, 50, changed, p_), 1);
+      EXPECT_EQ(readAll(kPath).substr(50 * 311 + 82, 5), "fifty");
+    }
+    std::string other = readAll(kPath);
+    other.replace(k * 311 + 82, 5, "other");
+    writeAll(kPath, other);
+    ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+    EXPECT_EQ(readAll(kPath), other) << k;
+  }
+
+  // Two unfinished entries of the same length, and mixes of them.
+  unfinished("first");
+  const std::string a = readAll(journal);
+  ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+  unfinished("second");
+  const std::string b = readAll(journal);
+  ASSERT_EQ(a.size(), b.size());
+  const std::size_t entry = 20 + 12 + 100 + 20;  // head, one patch of 100 bytes, tail
+  const std::string file = readAll(kPath);
+  for (const std::size_t cut : {entry / 2, std::size_t{4}, std::size_t{12}, entry - 20, entry - 8}) {
+    SCOPED_TRACE(cut);
+    for (const bool newHead : {true, false}) {
+      const std::string& head = newHead ? b : a;
+      const std::string& tail = newHead ? a : b;
+      std::string mix = head.substr(0, cut) + tail.substr(cut);
+      if (mix.compare(0, entry, a, 0, entry) == 0 || mix.compare(0, entry, b, 0, entry) == 0) continue;
+      writeAll(journal, mix);
+      EXPECT_FALSE(filejournal::Pending(kPath));
+      ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+      EXPECT_EQ(readAll(kPath), file);
+    }
+  }
+  writeAll(journal, b);
+  ASSERT_EQ(JDQFile::LoadTestFile(kPath, loaded), 1);
+  EXPECT_EQ(JDQFile::HeaderText(loaded, 51, 1), "second");
+
+  ASSERT_EQ(JDQFile::CreateTestFile(kPath, list, p_), 1);
+  EXPECT_FALSE(fs::exists(journal));
 }
