@@ -157,6 +157,7 @@ void FrontEndLink::send(int n, const CommandFrame& frame) {
     p.framesSent.store(c <= 2000 ? c + 1 : 2000);
     auto r = port_.write(frame.data(), frame.size(), kWriteTimeout);
   bytesWritten_.fetch_add(r.count);
+  clk::noteActivity();
     if (r.count == kCommandSize) p.replyTaken.store(0);
     return;
   }
@@ -164,6 +165,7 @@ void FrontEndLink::send(int n, const CommandFrame& frame) {
     port_.purge(serial::Purge::Both);
     auto r = port_.write(frame.data(), frame.size(), kWriteTimeout);
   bytesWritten_.fetch_add(r.count);
+  clk::noteActivity();
     if (r.count == kCommandSize) {
       if (waitOrStop(30)) return;
       p.replyTaken.store(0);
@@ -179,6 +181,7 @@ void FrontEndLink::send(int n, const CommandFrame& frame) {
   port_.purge(serial::Purge::Both);
   auto r = port_.write(frame.data(), frame.size(), kWriteTimeout);
   bytesWritten_.fetch_add(r.count);
+  clk::noteActivity();
   if (r.count == kCommandSize) {
     if (waitOrStop(30)) return;
     dev::control(msc, dev::kMscDirection, 0u);
@@ -213,6 +216,7 @@ void FrontEndLink::readerLoop() {
     auto r = port_.read(buf.data(), buf.size());
     if (r.count > 0) OnFrontEndFrame(buf.data());
     bytesHandled_.fetch_add(r.count);
+    clk::noteActivity();
   }
 }
 

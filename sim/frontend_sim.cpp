@@ -45,6 +45,7 @@ void FrontEndSimulator::run() {
     if (n < 0) return;
     takeBytes(buf, static_cast<std::size_t>(n));
     taken_.fetch_add(static_cast<std::uint64_t>(n));
+    platform::clock::noteActivity();
   }
 }
 
@@ -75,6 +76,7 @@ void FrontEndSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
       if (reply.empty()) continue;
       if (std::uint32_t delay = replyDelayMs_.load(); delay > 0 && terminal_.stoppedWithin(delay)) return;
       sent_.fetch_add(static_cast<std::uint64_t>(terminal_.pty().writeAll(reply.data(), reply.size())));
+      platform::clock::noteActivity();
     }
   }
 }

@@ -134,6 +134,14 @@ struct Clock {
   // Threads blocked in timed sleeps and waits.
   std::vector<Waiter*> waiters;
 
+  // Activity count (see activity()); its own condition, so reporting it wakes only those who wait on it.
+  std::uint64_t activity = 0;
+  std::condition_variable activityCv;
+  void noteActivityLocked() {
+    ++activity;
+    activityCv.notify_all();
+  }
+
   // ---- under m ----
   std::uint64_t elapsedLocked() const {
     switch (mode) {
@@ -192,7 +200,10 @@ struct Clock {
     const std::uint64_t gen = generation;
     Waiter w{deadline, evSet};
     const bool timed = deadline != kNoDeadline;
-    if (timed) waiters.push_back(&w);
+    if (timed) {
+      waiters.push_back(&w);
+      noteActivityLocked();
+    }
     while (!pred() && generation == gen) {
       if (timed && elapsedLocked() >= deadline) break;
       if (!timed || mode == Mode::Manual) {
@@ -201,7 +212,10 @@ struct Clock {
         cv.wait_until(lk, hostTimeOf(deadline));
       }
     }
-    if (timed) std::erase(waiters, &w);
+    if (timed) {
+      std::erase(waiters, &w);
+      noteActivityLocked();
+    }
     return pred();
   }
 
@@ -577,6 +591,25 @@ void advance(std::uint64_t ms) {
   c.cv.notify_all();
 }
 
+std::uint64_t activity() {
+  Clock& c = clk();
+  std::lock_guard lk(c.m);
+  return c.activity;
+}
+
+void noteActivity() {
+  Clock& c = clk();
+  std::lock_guard lk(c.m);
+  c.noteActivityLocked();
+}
+
+std::uint64_t awaitActivity(std::uint64_t seen, std::uint32_t hostMs) {
+  Clock& c = clk();
+  std::unique_lock lk(c.m);
+  c.activityCv.wait_for(lk, std::chrono::milliseconds(hostMs), [&] { return c.activity != seen; });
+  return c.activity;
+}
+
 int sleepers() {
   Clock& c = clk();
   std::lock_guard lk(c.m);
@@ -609,6 +642,7 @@ void Event::set() {
   std::lock_guard lk(c.m);
   s_->set = true;
   c.cv.notify_all();
+  c.noteActivityLocked();
 }
 
 void Event::reset() {

@@ -82,6 +82,14 @@ void advance(std::uint64_t ms);
 // Manual mode: the number of threads currently blocked in sleepMs or Event::wait with a timeout
 // (lets a test wait until a worker thread has gone to sleep before it advances time).
 int sleepers();
+// A count of the activity of threads that serve the instrument's links (a frame written, taken,
+// answered or read), which they report with noteActivity(); a thread that goes to sleep on the clock or
+// wakes from it, and an event that is set, count too. A test waits on it instead of polling until the
+// threads have done their part and gone to sleep: awaitActivity() blocks (host time, not instrument
+// time) until the count differs from `seen` or hostMs milliseconds pass, and returns the count.
+std::uint64_t activity();
+void noteActivity();
+std::uint64_t awaitActivity(std::uint64_t seen, std::uint32_t hostMs);
 
 // An event that threads can wait on with a time-out on the instrument clock (stop requests, wakes).
 class Event {

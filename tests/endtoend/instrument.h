@@ -312,19 +312,26 @@ class Instrument {
 
   // The link's threads do their part of 900 ms: the steps stop at each exchange of a poll (frame
   // written, the 30 ms pause, the reader's 35 ms) and jump over the quiet time between polls.
+  // Waits on the threads' activity (every frame written, taken, answered and read, and every sleep on
+  // the clock begun or ended, is reported): the state is looked at again as soon as anything changed,
+  // and the wait ends the moment the threads are idle.
   void settle() {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    int quiet = 0;
-    while (std::chrono::steady_clock::now() < until) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    std::uint64_t seen = clk::activity();
+    for (;;) {
       const std::uint64_t taken = sim_->bytesTaken(), sent = sim_->bytesSent();
       const std::uint64_t handled = link_->bytesHandled() + lost_;
       // Every frame written was taken and answered (these controllers answer every frame).
       const bool answered = taken == link_->bytesWritten() && taken / 22 == sent / 32;
       const int sleeping = clk::sleepers();
+      // Idle: every reply read and only the poll thread asleep, or a reply waiting for the reader,
+      // which sleeps its 35 ms beside the poll thread.
       const bool idle = answered && ((handled >= sent && sleeping == 1) || (handled < sent && sleeping == 2));
-      if (idle && ++quiet >= 2) return;
-      if (!idle) quiet = 0;
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+      if (idle) return;
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= until) break;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1;
+      seen = clk::awaitActivity(seen, static_cast<std::uint32_t>(left));
     }
     // Bytes that were purged before they were read are never handled.
     ++settleTimeouts;

@@ -233,6 +233,30 @@ TEST_F(ClockTest, EventWaitsOnTheManualClock) {
   EXPECT_FALSE(manual.wait(0));
 }
 
+// A test waits on the activity of other threads instead of polling: a sleep begun or ended on the
+// manual clock and a reported activity each end the wait at once; with nothing happening it ends at
+// its host time-out.
+TEST_F(ClockTest, ActivityEndsAWaitAtOnce) {
+  clk::configure(clk::Mode::Manual);
+  std::uint64_t seen = clk::activity();
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(clk::awaitActivity(seen, 30), seen);
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
+
+  std::thread worker([] { clk::sleepMs(100); });
+  seen = clk::awaitActivity(seen, 60000);  // the worker went to sleep
+  EXPECT_EQ(clk::sleepers(), 1);
+  std::thread reporter([] { clk::noteActivity(); });
+  const std::uint64_t reported = clk::awaitActivity(seen, 60000);
+  EXPECT_NE(reported, seen);
+  reporter.join();
+  seen = clk::activity();
+  clk::advance(100);
+  worker.join();
+  EXPECT_NE(clk::awaitActivity(seen, 60000), seen);  // its sleep ended
+  EXPECT_EQ(clk::sleepers(), 0);
+}
+
 TEST_F(ClockTest, ScaledClockRunsFaster) {
   clk::configure(clk::Mode::Scaled, 1000.0);
   EXPECT_EQ(clk::mode(), clk::Mode::Scaled);
