@@ -117,8 +117,8 @@ void CMonitorDlg::RefreshChannelView(Parameter& p) {
     }
   }
 
-  // 3. Position and upload icons.
-  const bool fix = p.positionFix.load() == 1 || c1.positionFix.load() == 1;
+  // 3. Position and upload icons: the controller's fix, channel 1's, or the built-in module's.
+  const bool fix = p.positionFix.load() == 1 || c1.positionFix.load() == 1 || upload_.gpsValid();
   showControl(1233, fix);
   showControl(1232, !fix);
   showControl(1227, false);

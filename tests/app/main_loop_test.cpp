@@ -592,3 +592,25 @@ TEST_F(MainLoop, ResumedTestTakesItsNextReadingOnSchedule) {
   EXPECT_NE(std::string(stored[3].marker, 5), "11111");
   EXPECT_EQ(std::string(stored[4].marker, 5), "11111");
 }
+
+// The position icon of the shown channel: no fix, a position line without a fix, then the built-in
+// module's position line with a fix.
+TEST_F(MainLoop, PositionIconShowsTheModulesFixAndTheControllers) {
+  CMonitorDlg& w = startMain(1);
+  ASSERT_TRUE(drv::tap(w, 1308));
+  drv::run(900, 100);
+  EXPECT_FALSE(drv::visible(w, 1233));
+  EXPECT_TRUE(drv::visible(w, 1232));
+
+  const std::string noFix = "$GPRMC,083559.00,V,,,,,,,091226,,,N*00";
+  w.uploadLink().ParseGprsReply(reinterpret_cast<const std::uint8_t*>(noFix.c_str()), noFix.size() + 1);
+  drv::run(900, 100);
+  EXPECT_FALSE(drv::visible(w, 1233));
+
+  const std::string fix = "$GPRMC,083559.00,A,3114.1234,N,12128.5678,E,0.0,0.0,091226,,,A*00";
+  w.uploadLink().ParseGprsReply(reinterpret_cast<const std::uint8_t*>(fix.c_str()), fix.size() + 1);
+  drv::run(900, 100);
+  EXPECT_TRUE(drv::visible(w, 1233));
+  EXPECT_FALSE(drv::visible(w, 1232));
+  EXPECT_NEAR(w.channel(2).latitude.load(), 31.0 + 14.1234 / 60.0, 1e-4);
+}
