@@ -8,6 +8,7 @@
 // the schedule. A record with a leave-out flag takes no position.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "model/computations.h"
@@ -17,6 +18,12 @@
 using namespace record_values;
 
 namespace {
+
+// Stores a derived value only where it differs (to the bit): a rebuild leaves the records it does not
+// change untouched, which spares the memory traffic of writing back the whole list after every reading.
+void store(float& field, float value) {
+  if (std::memcmp(&field, &value, sizeof value) != 0) field = value;
+}
 
 // Flag-weighted mean of gauges first..last (1-based) of `in`; false when no flag of them is on.
 bool weightedMean(const TestRecord& in, const std::array<int, 8>& on, int first, int last, float& out) {
@@ -52,10 +59,10 @@ void writeSettlements(const TestRecord& in, TestRecord& out, const TestSettings&
   }
   if (hasSettlement) {
     v = RoundHalfEven(settlement, thousandths ? 3 : 2);
-    out.valuesA[kSettlement] = v;
+    store(out.valuesA[kSettlement], v);
   }
-  if (hasLower) out.valuesA[kHalfLower] = thousandths ? lower : RoundHalfEven(lower, 2);
-  if (hasUpper) out.valuesA[kHalfUpper] = thousandths ? upper : RoundHalfEven(upper, 2);
+  if (hasLower) store(out.valuesA[kHalfLower], thousandths ? lower : RoundHalfEven(lower, 2));
+  if (hasUpper) store(out.valuesA[kHalfUpper], thousandths ? upper : RoundHalfEven(upper, 2));
 }
 
 // Minutes from the previous reading to this one: k counts the readings of the level from 0.
@@ -106,7 +113,7 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
       if (now > before) unloading = false;
       level = in.valuesA[kLoad];
       TestRecord& out = records[pos];
-      out.valuesA[kLevel] = level;
+      store(out.valuesA[kLevel], level);
       writeSettlements(in, out, s);
       setTimeMinutes(out, 0.0);
       k = 0;
@@ -121,7 +128,7 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
       if (firstPending) --pos;
       firstPending = false;
       TestRecord& start = records[pos];
-      start.valuesA[kLevel] = level;
+      store(start.valuesA[kLevel], level);
       writeSettlements(in, start, s);
       setTimeMinutes(start, 0.0);
       ++pos;
@@ -129,7 +136,7 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
     }
     // `in` is records[i] and pos <= i: the gauges are read before anything is written over them.
     TestRecord& out = records[pos];
-    out.valuesA[kLevel] = level;
+    store(out.valuesA[kLevel], level);
     writeSettlements(in, out, s);
     const double previous = timeNumber(records[pos - 1]);
     setTimeMinutes(out, previous + interval(s, p, unloading, k, level));

@@ -58,7 +58,8 @@ void setTimeMinutes(TestRecord& r, double minutes) {
       field[--k] = static_cast<char>('0' + v % 10);
       v /= 10;
     }
-    std::memcpy(r.time, field, sizeof r.time);
+    // Written only where it differs: a rebuild leaves the records it does not change untouched.
+    if (std::memcmp(r.time, field, sizeof r.time) != 0) std::memcpy(r.time, field, sizeof r.time);
     return;
   }
   char buf[16];
