@@ -263,6 +263,9 @@ class Instrument {
   }
   std::uint64_t steps() const { return steps_; }
   int settleTimeouts = 0;
+  // The harness's own waits for the link's threads (host time), and how many there were.
+  std::uint64_t settles = 0;
+  double settleWaitSeconds = 0.0;
 
   sim::Controller& controller(int n) {
     if (drive_ == Drive::InProcess) return *controllers_.at(static_cast<std::size_t>(n - 1));
@@ -316,6 +319,7 @@ class Instrument {
   // the clock begun or ended, is reported): the state is looked at again as soon as anything changed,
   // and the wait ends the moment the threads are idle.
   void settle() {
+    ++settles;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     std::uint64_t seen = clk::activity();
     for (;;) {
@@ -332,6 +336,7 @@ class Instrument {
       if (now >= until) break;
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count() + 1;
       seen = clk::awaitActivity(seen, static_cast<std::uint32_t>(left));
+      settleWaitSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - now).count();
     }
     // Bytes that were purged before they were read are never handled.
     ++settleTimeouts;
@@ -434,6 +439,29 @@ inline std::array<int, 7> loadingIntervals(const Parameter& p) {
 inline std::array<int, 7> unloadingIntervals(const Parameter& p) {
   return {p.levelMinutes[7],  p.levelMinutes[8],  p.levelMinutes[9], p.levelMinutes[10],
           p.levelMinutes[11], p.levelMinutes[12], p.levelMinutes[13]};
+}
+
+// A short schedule on a route: readings every minute, levels of 200 held 3 minutes up to 400, so a whole
+// test takes about half an hour of instrument time.
+inline TestSetup shortTest(float route = 3.0f) {
+  TestSetup t;
+  t.firstLoad = 200.0f;
+  t.step = 200.0f;
+  t.maxLoad = 400.0f;
+  t.route = route;
+  t.schedule = [](TimingRow& row) {
+    for (int k = 0; k < 6; ++k) {
+      row[static_cast<std::size_t>(kLoadInterval1 + k)] = 1;
+      row[static_cast<std::size_t>(kUnloadInterval1 + k)] = 1;
+    }
+    row[kLoadInterval7] = row[kUnloadInterval7] = 1;
+    row[kHoldTime] = 3;
+    row[kJudgeTime] = 2;
+    row[kJudgeCount] = 1;
+    row[kZeroTime] = 4;
+  };
+  t.stableSettlement = 0.1f;
+  return t;
 }
 
 // Pending (not "OVER") 128-byte slots of a queue file.
