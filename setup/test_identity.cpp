@@ -71,6 +71,24 @@ int StoreControllerNumber(Parameter& p, const std::string& tag) {
   return saved;
 }
 
+bool KeepsControllerNumber(const Parameter& p) { return running(p) || p.paused.load() != 0; }
+
+std::string TakeControllerNumbers(const std::array<Parameter*, 3>& channels, const std::array<std::string, 3>& typed) {
+  std::array<std::string, 3> numbers;
+  for (std::size_t k = 0; k < 3; ++k)
+    numbers[k] = KeepsControllerNumber(*channels[k]) ? channels[k]->controllerNumber.get() : typed[k];
+  if (std::string refusal = CheckControllerNumbers(numbers); !refusal.empty()) return refusal;
+  for (std::size_t k = 0; k < 3; ++k)
+    if (!KeepsControllerNumber(*channels[k])) channels[k]->controllerNumber = numbers[k];
+  return {};
+}
+
+bool StoreControllerNumbers(const std::array<Parameter*, 3>& channels) {
+  bool saved = true;
+  for (std::size_t k = 0; k < 3; ++k) saved = StoreControllerNumber(*channels[k], std::to_string(k + 1)) == 1 && saved;
+  return saved;
+}
+
 // ---- test information -----------------------------------------------------------------------------
 
 bool IsFileNameText(const std::string& text) {

@@ -23,6 +23,16 @@ std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers);
 // header texts of the channel again. Returns the result of the parameter-file save (1 saved).
 int StoreControllerNumber(Parameter& p, const std::string& tag);
 
+// Whether a channel keeps its controller number whatever is typed: its test runs or is paused (the link
+// addresses its controller by that number).
+bool KeepsControllerNumber(const Parameter& p);
+// Takes the typed numbers of front-ends 1#-3# into channels 1-3, except into a channel that keeps its
+// own: all three are checked first (with a kept number in place of the typed one) and nothing is stored
+// on a refusal. Returns the refusal text, or an empty text when the numbers were taken.
+std::string TakeControllerNumbers(const std::array<Parameter*, 3>& channels, const std::array<std::string, 3>& typed);
+// StoreControllerNumber for channels 1-3 (tags "1"-"3"); true when all three parameter files were saved.
+bool StoreControllerNumbers(const std::array<Parameter*, 3>& channels);
+
 // ---- test information -----------------------------------------------------------------------------
 
 // What the operator entered in the test information dialog.
