@@ -37,7 +37,6 @@ struct Registration {
     registerTemplate(Screen(198));  // ShiYanGuiFan
     registerTemplate(Screen(107));  // XiTongBaoHu
     registerTemplate(Screen(201));  // XiTongBaoHu
-    registerTemplate(Screen(110));  // QianJinDingLvDing
     registerTemplate(Screen(111));  // XiTongBiaoDing
     registerTemplate(Screen(202));  // XiTongBiaoDing
     registerTemplate(Screen(142));  // XiTongshijian

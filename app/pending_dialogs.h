@@ -10,6 +10,7 @@
 #include "app/gongcheng_xinxi.h"
 #include "app/guifan_shezhi.h"
 #include "app/monitor_dialogs.h"
+#include "app/qianjinding_lvding.h"
 #include "app/selcgq.h"
 #include "app/shizhuang_kongzhi.h"
 #include "app/shizhuang_yuya.h"
@@ -58,13 +59,6 @@ class XiTongBaoHu : public MonitorDialog {
  public:
   XiTongBaoHu() : MonitorDialog(107) {}
   const char* ClassName() const override { return "XiTongBaoHu"; }
-};
-
-// Jack calibration.
-class QianJinDingLvDing : public MonitorDialog {
- public:
-  QianJinDingLvDing() : MonitorDialog(110) {}
-  const char* ClassName() const override { return "QianJinDingLvDing"; }
 };
 
 // System calibration.
