@@ -52,6 +52,11 @@ constexpr MonitorSlot kRepointed[] = {
 
 }  // namespace
 
+void RepointSetupWindows(const MonitorDialog& from, Parameter* channel) {
+  for (MonitorSlot s : kRepointed)
+    if (MonitorDialog* d = from.Linked(s)) d->SetCurrentChannel(channel);
+}
+
 std::string CCeKongQi::PlainCaption(int k) { return std::to_string(k) + "#前端"; }
 std::string CCeKongQi::PickedCaption(int k) { return "√ " + PlainCaption(k); }
 std::string CCeKongQi::RunningCaption(int k) { return PickedCaption(k) + " 试验中"; }
@@ -85,7 +90,7 @@ bool CCeKongQi::onInitDialog() {
 
 bool CCeKongQi::channelBusy(int k) const {
   const Parameter* p = Channel(k);
-  return p != nullptr && (p->testRunning.load() == 1 || p->paused.load() != 0);
+  return p != nullptr && KeepsControllerNumber(*p);
 }
 
 void CCeKongQi::RefreshView() {
@@ -139,33 +144,24 @@ void CCeKongQi::ApplySelection() {
   Parameter* c1 = Channel(1);
   if (c1 == nullptr || Channel(2) == nullptr || Channel(3) == nullptr) return;
   SetStatus("", true);
+  const std::array<Parameter*, 3> channels = {c1, Channel(2), Channel(3)};
   // Every number is checked before any is stored; a busy channel keeps its own.
-  std::array<std::string, 3> numbers;
-  for (int k = 1; k <= 3; ++k)
-    numbers[static_cast<std::size_t>(k - 1)] =
-        channelBusy(k) ? Channel(k)->controllerNumber.get() : getDlgItemText(kNumber1 + k - 1);
-  if (const std::string refusal = CheckControllerNumbers(numbers); !refusal.empty()) {
+  if (const std::string refusal = TakeControllerNumbers(
+          channels, {getDlgItemText(kNumber1), getDlgItemText(kNumber1 + 1), getDlgItemText(kNumber1 + 2)});
+      !refusal.empty()) {
     SetStatus(refusal, true);
     return;
   }
-  for (int k = 1; k <= 3; ++k)
-    if (!channelBusy(k)) Channel(k)->controllerNumber = numbers[static_cast<std::size_t>(k - 1)];
 
   for (int k = 1; k <= 3; ++k)
     if (trimmed(getDlgItemText(kFrontEnd1 + k - 1)) == PickedCaption(k)) c1->selectedChannelText = std::to_string(k);
 
-  bool saved = true;
-  for (int k = 1; k <= 3; ++k) saved = StoreControllerNumber(*Channel(k), std::to_string(k)) == 1 && saved;
-  if (!saved) {
+  if (!StoreControllerNumbers(channels)) {
     SetStatus(kSaveFailed, true);
     return;
   }
 
-  if (g_nSelectedFrontEnd >= 1 && g_nSelectedFrontEnd <= 3) {
-    Parameter* chosen = Channel(g_nSelectedFrontEnd);
-    for (MonitorSlot s : kRepointed)
-      if (MonitorDialog* d = Linked(s)) d->SetCurrentChannel(chosen);
-  }
+  if (g_nSelectedFrontEnd >= 1 && g_nSelectedFrontEnd <= 3) RepointSetupWindows(*this, Channel(g_nSelectedFrontEnd));
 
   const std::string& sel = c1->selectedChannelText;
   const bool idle = (sel == "1" || sel == "2" || sel == "3") && Channel(sel[0] - '0')->testRunning.load() != 1;

@@ -11,6 +11,11 @@
 // The front-end picked in the dialog while it is on screen: 0 none, 1-3.
 extern int g_nSelectedFrontEnd;
 
+// Points the set-up dialogs, the keypads, the test control, the system settings and the report pages
+// that `from` is linked to at a channel: the front-end picked in the controller selection or the system
+// settings.
+void RepointSetupWindows(const MonitorDialog& from, Parameter* channel);
+
 class CCeKongQi : public SettingsDialog {
  public:
   static constexpr int kTemplate = 173;

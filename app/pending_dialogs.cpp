@@ -35,11 +35,8 @@ struct Registration {
     registerTemplate(Screen(207));  // CDaiFaShuJu
     registerTemplate(Screen(106));  // ShiYanGuiFan
     registerTemplate(Screen(198));  // ShiYanGuiFan
-    registerTemplate(Screen(107));  // XiTongBaoHu
-    registerTemplate(Screen(201));  // XiTongBaoHu
     registerTemplate(Screen(111));  // XiTongBiaoDing
     registerTemplate(Screen(202));  // XiTongBiaoDing
-    registerTemplate(Screen(142));  // XiTongshijian
     registerTemplate(Page(169));  // CPageHuiZongBiao
     registerTemplate(Page(168));  // CPageChenJiangBiao
     registerTemplate(Page(167));  // CPageJiLuBiao

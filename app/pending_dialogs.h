@@ -15,6 +15,8 @@
 #include "app/shizhuang_kongzhi.h"
 #include "app/shizhuang_yuya.h"
 #include "app/shuju_qingling.h"
+#include "app/xitong_baohu.h"
+#include "app/xitong_shijian.h"
 
 // The object a registry place holds unless a factory was set for it.
 std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
@@ -54,25 +56,11 @@ class ShiYanGuiFan : public MonitorDialog {
   const char* ClassName() const override { return "ShiYanGuiFan"; }
 };
 
-// System settings.
-class XiTongBaoHu : public MonitorDialog {
- public:
-  XiTongBaoHu() : MonitorDialog(107) {}
-  const char* ClassName() const override { return "XiTongBaoHu"; }
-};
-
 // System calibration.
 class XiTongBiaoDing : public MonitorDialog {
  public:
   XiTongBiaoDing() : MonitorDialog(111) {}
   const char* ClassName() const override { return "XiTongBiaoDing"; }
-};
-
-// Date and time.
-class XiTongshijian : public MonitorDialog {
- public:
-  XiTongshijian() : MonitorDialog(142) {}
-  const char* ClassName() const override { return "XiTongshijian"; }
 };
 
 // A report page whose own page was not registered: its place's class name and template, an empty

@@ -7,6 +7,8 @@
 #include "app/keypads.h"
 #include "app/main_app.h"
 #include "app/queren.h"
+#include "app/xitong_baohu.h"
+#include "app/xitong_shijian.h"
 #include "fixture.h"
 #include "platform/process/process.h"
 #include "platform/ui/controls.h"
@@ -128,6 +130,8 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
                        : slot == MonitorSlot::GongChengXinXi  ? 1244
                        : slot == MonitorSlot::ChuanGanQi      ? 1138
                        : slot == MonitorSlot::ShuJuQingLing   ? 1258
+                       : slot == MonitorSlot::XiTongBaoHu     ? XiTongBaoHu::kExit
+                       : slot == MonitorSlot::XiTongshijian   ? XiTongshijian::kCancel
                                                               : ui::IDCANCEL;
     ASSERT_TRUE(drv::tap(*d, exitId));  // its exit button
     EXPECT_FALSE(d->isWindowVisible());
