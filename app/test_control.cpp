@@ -9,6 +9,7 @@
 #include "model/datafiles.h"
 #include "model/header_fields.h"
 #include "model/helpers.h"
+#include "model/opened_test.h"
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
@@ -60,17 +61,6 @@ void emptyQueues(Parameter& p) {
 std::string queuePath(Parameter& p, int which) {
   std::lock_guard<std::mutex> lock(p.queueLock);
   return which == 0 ? p.moduleQueuePath : p.boxQueuePath;
-}
-
-int firstMatch(const std::vector<TestRecord>& r, int field) {
-  for (std::size_t k = 0; k < r.size(); ++k) {
-    const TestRecord& t = r[k];
-    const bool hit = field == 0   ? std::memcmp(t.marker, "11111", 5) == 0
-                     : field == 1 ? std::memcmp(t.stepMark, "11111", 5) == 0
-                                  : std::memcmp(t.time, "99999", 5) == 0;
-    if (hit) return static_cast<int>(k);
-  }
-  return static_cast<int>(r.size());
 }
 
 // Packed decimal of six characters (a missing or non-digit character counts as 0).
@@ -213,21 +203,7 @@ bool FinishTestFromDialog(Parameter& p, float route) {
   JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
   emptyQueues(p);
 
-  if (name.empty()) return true;
-  std::vector<TestRecord> opened;
-  if (JDQFile::LoadTestFile(GetDataRoot(p.boardFlag.load()) + name, opened) != 1) return true;
-  p.openedTestRecords = std::move(opened);
-  const std::vector<TestRecord>& r = p.openedTestRecords;
-  p.readingCount = firstMatch(r, 0);
-  p.readingCount2 = firstMatch(r, 1);
-  p.readingIndex = firstMatch(r, 2);
-  const std::size_t n = r.size();
-  if (n > 69) s.openedStandardCode = header_fields::toInt(r[69].text3);
-  if (n > 12) s.openedHeader12 = header_fields::toInt(r[12].text3);
-  for (std::size_t g = 0; g < 4; ++g) {
-    if (n > 31 + g) s.openedGaugeOn[g] = r[31 + g].text1[0] == '1' ? 1 : 0;
-    if (n > 21 + g) s.openedGaugeOn[4 + g] = r[21 + g].text2[0] == '1' ? 1 : 0;
-  }
+  if (!name.empty()) JDQFile::LoadOpenedTest(p, GetDataRoot(p.boardFlag.load()) + name);
   return true;
 }
 

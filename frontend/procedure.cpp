@@ -10,6 +10,7 @@
 #include "model/datafiles.h"
 #include "model/header_fields.h"
 #include "model/helpers.h"
+#include "model/opened_test.h"
 
 namespace frontend {
 
@@ -157,27 +158,7 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
 
   if (s.lastTestFileName.empty()) return;
-  std::vector<TestRecord> opened;
-  if (JDQFile::LoadTestFile(GetDataRoot(ch_[0]->boardFlag.load()) + s.lastTestFileName, opened) != 1) return;
-  p.openedTestRecords = std::move(opened);
-  const std::vector<TestRecord>& r = p.openedTestRecords;
-  const int count = static_cast<int>(r.size());
-  int current = count, readings = count, shownIndex = count;
-  for (int k = count - 1; k >= 0; --k) {
-    const TestRecord& t = r[static_cast<std::size_t>(k)];
-    if (std::memcmp(t.marker, "11111", 5) == 0) current = k;
-    if (std::memcmp(t.stepMark, "11111", 5) == 0) readings = k;
-    if (std::memcmp(t.time, "99999", 5) == 0) shownIndex = k;
-  }
-  p.readingCount = current;
-  p.readingCount2 = readings;
-  s.shownReadingIndex = shownIndex;
-  if (count > 69) s.openedStandardCode = header_fields::toInt(r[69].text3);
-  if (count > 12) s.openedHeader12 = header_fields::toInt(r[12].text3);
-  for (std::size_t g = 0; g < 4; ++g) {
-    if (count > static_cast<int>(31 + g)) s.openedGaugeOn[g] = r[31 + g].text1[0] == '1' ? 1 : 0;
-    if (count > static_cast<int>(21 + g)) s.openedGaugeOn[4 + g] = r[21 + g].text2[0] == '1' ? 1 : 0;
-  }
+  JDQFile::LoadOpenedTest(p, GetDataRoot(ch_[0]->boardFlag.load()) + s.lastTestFileName);
 }
 
 void ChannelProcedure::CheckCycleEnd(Parameter& p, const std::string& name) {

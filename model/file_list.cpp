@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <ctime>
 #include <utility>
 
@@ -35,6 +36,13 @@ void SortFilesByTime(std::vector<FoundFile>& files) {
                                    files.begin() + static_cast<std::ptrdiff_t>(smallest),
                                    files.begin() + static_cast<std::ptrdiff_t>(smallest) + 1);
   }
+}
+
+std::string FileTimeText(std::int64_t time) {
+  const platform::clock::DateTime d = platform::clock::fromSeconds(time);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d-%02d-%02d %02d:%02d", d.year % 100, d.month, d.day, d.hour, d.minute);
+  return buf;
 }
 
 std::vector<FoundFile> ListFilesByTime(const std::string& pattern) {

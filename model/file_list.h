@@ -22,6 +22,9 @@ std::int64_t LocalFileTime(long long hostSeconds);
 // so files of equal time keep their order.
 void SortFilesByTime(std::vector<FoundFile>& files);
 
+// The time of a listed file as the lists show it: "%y-%m-%d %H:%M".
+std::string FileTimeText(std::int64_t time);
+
 // The files (no folders) that a search for the pattern ("\Hard Disk\*.msi") finds, sorted oldest first.
 // Empty when the folder is missing or nothing matches.
 std::vector<FoundFile> ListFilesByTime(const std::string& pattern);

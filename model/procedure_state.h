@@ -73,7 +73,6 @@ struct ProcedureState {
 
   // The finished test as the report pages show it after the end of a test.
   std::string lastTestFileName;
-  int shownReadingIndex = 0;
   int openedStandardCode = 0;
   int openedHeader12 = 0;
   std::array<byte, 8> openedGaugeOn{};

@@ -5,6 +5,7 @@
 
 #include "model/header_fields.h"
 #include "model/helpers.h"
+#include "model/opened_test.h"
 #include "model/restore.h"
 #include "platform/text/text.h"
 
@@ -26,15 +27,7 @@ void JDQFile::RestoreSettingsFromHeader(Parameter& p, std::vector<TestRecord>& r
   auto rec = [&](int i) -> const TestRecord* { return i < n ? &records[i] : nullptr; };
 
   // 1. Record counts: the first record without a reading, by each of its three marks.
-  auto firstWith = [&](auto field, const char* mark) {
-    for (int i = 0; i < n; ++i) {
-      if (std::memcmp(field(records[i]), mark, 5) == 0) return i;
-    }
-    return n;
-  };
-  p.readingCount = firstWith([](const TestRecord& r) { return r.marker; }, "11111");
-  p.readingCount2 = firstWith([](const TestRecord& r) { return r.stepMark; }, "11111");
-  p.readingIndex = firstWith([](const TestRecord& r) { return r.time; }, "99999");
+  CountRecords(p, records);
 
   // 2. Displacement channels.
   {
