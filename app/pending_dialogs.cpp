@@ -51,7 +51,7 @@ struct Registration {
 std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot) {
   switch (slot) {
     case MonitorSlot::ShiZhuangShuJu: return std::make_unique<ShiZhuangShuJu>();
-    case MonitorSlot::ShiZhuangMuLu: return std::make_unique<ShiZhuangMuLu>();
+    case MonitorSlot::ShiZhuangMuLu: return std::make_unique<EmptyScreenDialog>(slot);
     case MonitorSlot::ShiZhuangBuFa: return std::make_unique<ShiZhuangBuFa>();
     case MonitorSlot::CDaiFaShuJu: return std::make_unique<CDaiFaShuJu>();
     case MonitorSlot::GuiFanSheZhi: return std::make_unique<GuiFanSheZhi>();

@@ -28,11 +28,15 @@ class ShiZhuangShuJu : public MonitorDialog {
   const char* ClassName() const override { return "ShiZhuangShuJu"; }
 };
 
-// Test-file manager.
-class ShiZhuangMuLu : public MonitorDialog {
+// A dialog whose own class was not registered (the pending-data dialog and the re-send frame of the
+// upload windows): its place's class name and template, a screen with its exit button.
+class EmptyScreenDialog : public MonitorDialog {
  public:
-  ShiZhuangMuLu() : MonitorDialog(104) {}
-  const char* ClassName() const override { return "ShiZhuangMuLu"; }
+  explicit EmptyScreenDialog(MonitorSlot slot) : MonitorDialog(SlotInfo(slot).templateBoard1), slot_(slot) {}
+  const char* ClassName() const override { return SlotInfo(slot_).className; }
+
+ private:
+  MonitorSlot slot_;
 };
 
 // Re-send dialog.

@@ -1,6 +1,7 @@
 #include "app/selcgq.h"
 
 #include "app/linked_dialog.h"
+#include "app/widgets.h"
 #include "model/datafiles.h"
 #include "platform/text/text.h"
 
@@ -26,27 +27,6 @@ DialogTemplate SelectionTemplate(int id) {
 
 TemplateRegistration registrationA{SelectionTemplate(S::kTemplateBoard1)};
 TemplateRegistration registrationB{SelectionTemplate(S::kTemplateBoard0)};
-
-// The marks of chosen (0) and unchosen (1) jacks, 42 by 42.
-std::vector<Bitmap> JackMarks() {
-  Bitmap chosen(42, 42, RGB(255, 255, 255));
-  Bitmap unchosen(42, 42, RGB(255, 255, 255));
-  {
-    MemoryDC dc(chosen);
-    dc.selectPen(Pen{PS_SOLID, 2, RGB(0, 0, 255)});
-    dc.selectBrush(Brush{RGB(0, 0, 255)});
-    dc.rectangle({6, 6, 36, 36});
-    dc.selectPen(Pen{PS_SOLID, 4, RGB(255, 255, 255)});
-    dc.polyline({{11, 21}, {18, 29}, {31, 13}});
-  }
-  {
-    MemoryDC dc(unchosen);
-    dc.selectPen(Pen{PS_SOLID, 2, RGB(128, 128, 128)});
-    dc.selectBrush(Brush{RGB(255, 255, 255)});
-    dc.rectangle({6, 6, 36, 36});
-  }
-  return {chosen, unchosen};
-}
 
 struct Column {
   const char* heading;
@@ -116,7 +96,7 @@ void SelCgq::FillList() {
     const std::size_t k = static_cast<std::size_t>(c);
     list_.setColumnWidth(c, mode_ == 0 ? kJackColumns[k].width : k < 5 ? kSensorColumns[k].width : 0);
   }
-  list_.setImageList(mode_ == 0 ? JackMarks() : std::vector<Bitmap>{Bitmap(1, 42)});
+  list_.setImageList(mode_ == 0 ? TickBoxImages() : std::vector<Bitmap>{Bitmap(1, 42)});
   const int method = p->pressureMethod.load();
   setDlgItemText(kTitle, mode_ == 1     ? "选择传感器"
                          : method == 3 ? "选择千斤顶--回归方程:Y(MPa)=bx(kN)+a"

@@ -130,3 +130,23 @@ int DrawFrame(DC& dc, const Rect& r, const Brush& brush) {
   dc.fillRect({r.left, r.top, r.left + 1, r.bottom}, brush);
   return 1;
 }
+
+std::vector<Bitmap> TickBoxImages() {
+  Bitmap chosen(42, 42, RGB(255, 255, 255));
+  Bitmap unchosen(42, 42, RGB(255, 255, 255));
+  {
+    MemoryDC dc(chosen);
+    dc.selectPen(Pen{PS_SOLID, 2, RGB(0, 0, 255)});
+    dc.selectBrush(Brush{RGB(0, 0, 255)});
+    dc.rectangle({6, 6, 36, 36});
+    dc.selectPen(Pen{PS_SOLID, 4, RGB(255, 255, 255)});
+    dc.polyline({{11, 21}, {18, 29}, {31, 13}});
+  }
+  {
+    MemoryDC dc(unchosen);
+    dc.selectPen(Pen{PS_SOLID, 2, RGB(128, 128, 128)});
+    dc.selectBrush(Brush{RGB(255, 255, 255)});
+    dc.rectangle({6, 6, 36, 36});
+  }
+  return {chosen, unchosen};
+}

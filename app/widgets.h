@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/ui/controls.h"
 
@@ -65,3 +66,7 @@ int DrawFrame(platform::ui::DC& dc, const platform::ui::Rect& r, const platform:
 std::string Utf8Prefix(const std::string& text, int limit);
 // Number of characters of a UTF-8 text.
 int Utf8Length(const std::string& text);
+
+// The 42 by 42 marks of the lists whose rows are chosen or marked by a tap: a ticked box (0) and an empty
+// box (1).
+std::vector<platform::ui::Bitmap> TickBoxImages();

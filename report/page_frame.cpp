@@ -4,6 +4,7 @@
 
 #include "model/header_fields.h"
 #include "model/record_values.h"
+#include "report/file_manager.h"
 #include "report/pages.h"
 
 using namespace platform::ui;
@@ -17,6 +18,7 @@ void RegisterReportPages() {
   SetMonitorDialogFactory(MonitorSlot::CPageQ_s, [] { return std::make_unique<CPageQ_s>(); });
   SetMonitorDialogFactory(MonitorSlot::CPages_lgQ, [] { return std::make_unique<CPages_lgQ>(); });
   SetMonitorDialogFactory(MonitorSlot::CPages_lgt, [] { return std::make_unique<CPages_lgt>(); });
+  RegisterFileManager();
 }
 
 namespace report_pages {

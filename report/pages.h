@@ -14,7 +14,8 @@
 #include "app/widgets.h"
 #include "report/graph.h"
 
-// Registers the six pages as the objects of their registry places; call before CreateMonitorDialogs().
+// Registers the six pages and the test-file manager as the objects of their registry places; call
+// before CreateMonitorDialogs().
 void RegisterReportPages();
 
 namespace report_pages {
