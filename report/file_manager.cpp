@@ -209,7 +209,7 @@ void ShiZhuangMuLu::RefreshView(bool keepStatus) {
     FillFileList(internal, internal_);
     if (FileExists(sd)) FillFileList(sd, sdCard_);
     setDlgItemText(kTitle, "试桩数据");
-    setDlgItemText(kExportRestore, Board() == 1 ? "导出文件" : "复制文件");
+    setDlgItemText(kExportRestore, "导出文件");
     setDlgItemText(kDeleteClear, "删除文件");
     list_.setColumnWidth(1, 840);
     list_.setColumnWidth(5, 0);
