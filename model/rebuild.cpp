@@ -102,6 +102,9 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
   bool unloading = false;
   int k = 0;             // readings of the level so far (held at 7)
   bool firstPending = false;
+  // The minutes of the last position written (every write is at pos - 1 once pos has moved on), as
+  // its text reads back: the next reading's minutes follow from them without reading the text again.
+  double lastMinutes = 0.0;
 
   for (int i = 0; i < count; ++i) {
     const TestRecord& in = records[i];
@@ -115,7 +118,7 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
       TestRecord& out = records[pos];
       store(out.valuesA[kLevel], level);
       writeSettlements(in, out, s);
-      setTimeMinutes(out, 0.0);
+      lastMinutes = setTimeMinutes(out, 0.0);
       k = 0;
       firstPending = true;
       ++pos;
@@ -130,7 +133,7 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
       TestRecord& start = records[pos];
       store(start.valuesA[kLevel], level);
       writeSettlements(in, start, s);
-      setTimeMinutes(start, 0.0);
+      lastMinutes = setTimeMinutes(start, 0.0);
       ++pos;
       continue;
     }
@@ -138,8 +141,7 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
     TestRecord& out = records[pos];
     store(out.valuesA[kLevel], level);
     writeSettlements(in, out, s);
-    const double previous = timeNumber(records[pos - 1]);
-    setTimeMinutes(out, previous + interval(s, p, unloading, k, level));
+    lastMinutes = setTimeMinutes(out, lastMinutes + interval(s, p, unloading, k, level));
     if (k < 7) ++k;
     ++pos;
   }

@@ -43,7 +43,7 @@ double timeNumber(const TestRecord& r) {
 
 bool timeIs(const TestRecord& r, const char* text) { return timeText(r) == text; }
 
-void setTimeMinutes(TestRecord& r, double minutes) {
+double setTimeMinutes(TestRecord& r, double minutes) {
   if (std::isnan(minutes)) minutes = 0.0;
   if (minutes > 99998.0) minutes = 99998.0;
   if (minutes < -9999.0) minutes = -9999.0;
@@ -51,7 +51,8 @@ void setTimeMinutes(TestRecord& r, double minutes) {
   if (minutes >= 0.0 && minutes == std::floor(minutes)) {
     // A whole number of minutes, as "%.0f" writes it, zero-filled to the field (the rebuild writes one
     // for every record, so no formatting routine is called).
-    int v = static_cast<int>(minutes);
+    const int whole = static_cast<int>(minutes);
+    int v = whole;
     char field[5] = {};
     int k = v >= 10000 ? 5 : v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1;
     while (k > 0) {
@@ -60,13 +61,14 @@ void setTimeMinutes(TestRecord& r, double minutes) {
     }
     // Written only where it differs: a rebuild leaves the records it does not change untouched.
     if (std::memcmp(r.time, field, sizeof r.time) != 0) std::memcpy(r.time, field, sizeof r.time);
-    return;
+    return whole;  // plain digits: read back as they are
   }
   char buf[16];
   std::snprintf(buf, sizeof buf, "%.0f", minutes);
   const std::size_t n = std::strlen(buf);
   std::memset(r.time, 0, sizeof r.time);
   std::memcpy(r.time, buf, n < sizeof r.time ? n : sizeof r.time);
+  return timeNumber(r);
 }
 
 TestSettings SettingsOf(const Parameter& p, const std::vector<TestRecord>& records) {

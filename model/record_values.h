@@ -61,8 +61,9 @@ double timeNumber(const TestRecord& r);
 // True when the time text is exactly `text` (a shorter text ends with a zero byte).
 bool timeIs(const TestRecord& r, const char* text);
 // Writes minutes as "%.0f" into the 5-character time text. Values that do not fit are held at 99998
-// (99999 marks a record without a reading) or -9999.
-void setTimeMinutes(TestRecord& r, double minutes);
+// (99999 marks a record without a reading) or -9999. Returns the minutes as timeNumber() reads the
+// text back.
+double setTimeMinutes(TestRecord& r, double minutes);
 
 // The settings of the test a record list belongs to: the channel's own while its test runs, else
 // those kept in the header records of the list (a test opened from its file). Values that the header
