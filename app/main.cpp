@@ -4,6 +4,7 @@
 #include "app/options.h"
 #include "platform/ui/ui.h"
 #include "report/pages.h"
+#include "upload_ui/daifa_shuju.h"
 
 namespace {
 CMainApp theApp;
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
 
   if (!StartProgramDisplay("Main", options)) return 1;
   RegisterReportPages();
+  RegisterUploadDialogs();
   CreateMonitorDialogs();
   theApp.InitInstance();
   DeleteMonitorDialogs();

@@ -30,9 +30,10 @@ struct Registration {
     registerTemplate(Screen(103));  // ShiZhuangShuJu
     registerTemplate(Screen(104));  // ShiZhuangMuLu
     registerTemplate(Screen(204));  // ShiZhuangMuLu
-    registerTemplate(Screen(153));  // ShiZhuangBuFa
-    registerTemplate(Screen(174));  // CDaiFaShuJu
-    registerTemplate(Screen(207));  // CDaiFaShuJu
+    // ShiZhuangBuFa and CDaiFaShuJu, until the upload windows register their own.
+    registerTemplate(Screen(153));
+    registerTemplate(Screen(174));
+    registerTemplate(Screen(207));
     registerTemplate(Screen(106));  // ShiYanGuiFan
     registerTemplate(Screen(198));  // ShiYanGuiFan
     registerTemplate(Screen(111));  // XiTongBiaoDing
@@ -52,8 +53,8 @@ std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot) {
   switch (slot) {
     case MonitorSlot::ShiZhuangShuJu: return std::make_unique<ShiZhuangShuJu>();
     case MonitorSlot::ShiZhuangMuLu: return std::make_unique<EmptyScreenDialog>(slot);
-    case MonitorSlot::ShiZhuangBuFa: return std::make_unique<ShiZhuangBuFa>();
-    case MonitorSlot::CDaiFaShuJu: return std::make_unique<CDaiFaShuJu>();
+    case MonitorSlot::ShiZhuangBuFa:
+    case MonitorSlot::CDaiFaShuJu: return std::make_unique<EmptyScreenDialog>(slot);
     case MonitorSlot::GuiFanSheZhi: return std::make_unique<GuiFanSheZhi>();
     case MonitorSlot::GongChengXinXi: return std::make_unique<GongChengXinXi>();
     case MonitorSlot::ChuanGanQi: return std::make_unique<ChuanGanQi>();

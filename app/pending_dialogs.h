@@ -39,20 +39,6 @@ class EmptyScreenDialog : public MonitorDialog {
   MonitorSlot slot_;
 };
 
-// Re-send dialog.
-class ShiZhuangBuFa : public MonitorDialog {
- public:
-  ShiZhuangBuFa() : MonitorDialog(153) {}
-  const char* ClassName() const override { return "ShiZhuangBuFa"; }
-};
-
-// Pending-data dialog.
-class CDaiFaShuJu : public MonitorDialog {
- public:
-  CDaiFaShuJu() : MonitorDialog(174) {}
-  const char* ClassName() const override { return "CDaiFaShuJu"; }
-};
-
 // Standard and load-control parameters.
 class ShiYanGuiFan : public MonitorDialog {
  public:

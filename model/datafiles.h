@@ -93,6 +93,10 @@ int WriteQueueFile(const std::string& text, int mode, int which, Parameter& para
                    std::int64_t* slot = nullptr);
 // Replaces the queue by the pending slots of its file, each element carrying its slot index.
 int LoadQueueFile(const std::string& text, int number, int which, Parameter& parameter);
+// Slots of a queue file that a reload would send (neither "OVER" nor "0000"); -1 when the file cannot
+// be read. With the three channels, read under their `queueLock`s, so no queue-file write of any
+// channel runs meanwhile (callers must not hold them).
+int CountPendingSlots(const std::string& path, Parameter* const channels[3] = nullptr);
 // Appends the build buffer to the queue file and to the tail of the queue in one step (the element
 // carries its slot, or kNoSlot when the file could not take it). Returns the result of the file append.
 int EnqueueRecord(Parameter& parameter, int which);

@@ -70,15 +70,21 @@ bool markSlot(const std::string& path, std::int64_t slot, bool firstPending) {
   return filejournal::PatchFile(path, {{slot * kSlot, std::string("OVER")}});
 }
 
+// Whole slots of a file still to be sent; -1 when it cannot be read.
+int countPending(const std::string& path) {
+  std::string data;
+  if (!filejournal::ReadRecovered(path, data)) return -1;
+  int n = 0;
+  for (std::size_t at = 0; at + kQueueRecordSize <= data.size(); at += kQueueRecordSize)
+    if (!skipped(data.data() + at)) ++n;
+  return n;
+}
+
 // True when some whole slot of the file is still to be sent (begins neither "OVER" nor "0000"), or
 // when the file cannot be read (it is then kept).
 bool holdsPending(const std::string& path) {
-  std::string data;
   if (!fs::isFile(path)) return false;
-  if (!filejournal::ReadRecovered(path, data)) return true;
-  for (std::size_t at = 0; at + kQueueRecordSize <= data.size(); at += kQueueRecordSize)
-    if (!skipped(data.data() + at)) return true;
-  return false;
+  return countPending(path) != 0;
 }
 
 // Deletes the file when nothing holds it: no re-send, no running test, and no slot of the file left
@@ -140,6 +146,12 @@ int LoadQueueFile(const std::string&, int, int which, Parameter& p) {
     queue.push_back(r);
   }
   return 1;
+}
+
+int CountPendingSlots(const std::string& path, Parameter* const channels[3]) {
+  if (channels == nullptr || !channels[0] || !channels[1] || !channels[2]) return countPending(path);
+  std::scoped_lock lock(channels[0]->queueLock, channels[1]->queueLock, channels[2]->queueLock);
+  return countPending(path);
 }
 
 int EnqueueRecord(Parameter& p, int which) {

@@ -329,22 +329,7 @@ TEST(WholeTest, OverTheLink) {
   sim::PileSettings pile;
   pile.creepMinutes = 1.0;
   Instrument inst(Instrument::Drive::Link, pile);
-  TestSetup t;
-  t.firstLoad = 200.0f;
-  t.step = 200.0f;
-  t.maxLoad = 400.0f;
-  t.schedule = [](TimingRow& row) {
-    for (int k = 0; k < 6; ++k) {
-      row[static_cast<std::size_t>(kLoadInterval1 + k)] = 1;
-      row[static_cast<std::size_t>(kUnloadInterval1 + k)] = 1;
-    }
-    row[kLoadInterval7] = row[kUnloadInterval7] = 1;
-    row[kHoldTime] = 3;
-    row[kJudgeTime] = 2;
-    row[kJudgeCount] = 1;
-    row[kZeroTime] = 4;
-  };
-  t.stableSettlement = 0.1f;
+  const TestSetup t = endtoend::shortTest();
   inst.start(1, t);
   inst.openLink({"1"});
   Parameter& p = inst.ch(1);

@@ -19,27 +19,7 @@ using endtoend::Instrument;
 using endtoend::TestSetup;
 namespace clk = platform::clock;
 
-// A short schedule: readings every minute, levels held 3 minutes.
-TestSetup shortTest(float route) {
-  TestSetup t;
-  t.firstLoad = 200.0f;
-  t.step = 200.0f;
-  t.maxLoad = 400.0f;
-  t.route = route;
-  t.schedule = [](TimingRow& row) {
-    for (int k = 0; k < 6; ++k) {
-      row[static_cast<std::size_t>(kLoadInterval1 + k)] = 1;
-      row[static_cast<std::size_t>(kUnloadInterval1 + k)] = 1;
-    }
-    row[kLoadInterval7] = row[kUnloadInterval7] = 1;
-    row[kHoldTime] = 3;
-    row[kJudgeTime] = 2;
-    row[kJudgeCount] = 1;
-    row[kZeroTime] = 4;
-  };
-  t.stableSettlement = 0.1f;
-  return t;
-}
+using endtoend::shortTest;
 
 class UploadRoad : public ::testing::Test {
  protected:

@@ -1,0 +1,258 @@
+// Re-sends of stored queue files through the upload link to the simulated modules, watched in the
+// pending-data dialog: the progress through the file, the end that deletes it, a silent module and the
+// stop that keeps the file, a module that drops the pending records, and the whole road from a test
+// whose records the module never took to their re-send.
+#include <algorithm>
+#include <set>
+
+#include "../endtoend/instrument.h"
+#include "pending_fixture.h"
+
+using namespace pendingtest;
+
+namespace {
+
+class PendingResend : public PendingTest {
+ protected:
+  int rowOf(const std::string& name) {
+    const auto& f = dlg->files();
+    const auto it = std::find(f.begin(), f.end(), name);
+    return it == f.end() ? -1 : static_cast<int>(it - f.begin());
+  }
+  std::string remainingOf(const std::string& name) {
+    const int row = rowOf(name);
+    return row < 0 ? "-" : dlg->list().getItemText(row, 4);
+  }
+  // Cycles until the dialog stops sending (or the limit passes).
+  // `shot` names a picture taken after the first cycle.
+  std::vector<std::string> sendToTheEnd(const std::string& shot = "", int maxCycles = 20) {
+    std::vector<std::string> seen;
+    drv::run(1000, 10);  // the first tick, before the first cycle
+    seen.push_back(status());
+    for (int i = 0; i < maxCycles && dlg->sending(); ++i) {
+      cycle(seen);
+      if (i == 0 && !shot.empty()) saveShot(shot);
+    }
+    return seen;
+  }
+};
+
+// Routes 0, 2 and 3: the unsent slots of the file go to their module one by one while the status
+// counts through them; the file goes once all are taken. Route 3 sends an external route's file
+// through the external module and a built-in route's file through the GPRS module.
+TEST_F(PendingResend, SendsTheFileAndDeletesIt) {
+  struct Case {
+    int route;
+    const char* name;
+    bool external;
+  } cases[] = {{0, "b.gps", false}, {2, "b.GPSW", true}, {3, "b.GPSW", true}, {3, "b.gps", false}};
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.route) + " " + c.name);
+    if (!first) {
+      TearDown();
+      SetUp();
+    }
+    first = false;
+    setRoute(c.route);
+    writeFile("b.gps", queueFile({"GPRS", "OVER", "GPRS", "GPRS"}, 0));
+    writeFile("b.GPSW", queueFile({"GPRS", "OVER", "GPRS", "GPRS"}, 10));
+    openUpload();
+    show();
+    ASSERT_GE(rowOf(c.name), 0);
+    tapRow(rowOf(c.name));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+    ASSERT_EQ(caption(), "结束发送");
+    EXPECT_EQ(queued(c.external ? 1 : 0), 3);
+    EXPECT_EQ(queued(c.external ? 0 : 1), 0);
+    const std::string module = c.external ? "外置模块" : "内置模块";
+    const std::vector<std::string> seen = sendToTheEnd(c.route == 0 ? "pending-data-progress.png" : "");
+    EXPECT_EQ(seen, (std::vector<std::string>{module + "正在发送1/3！", module + "正在发送2/3！",
+                                              module + "正在发送3/3！", module + "发送完毕！"}));
+    EXPECT_FALSE(red());
+    EXPECT_EQ(caption(), "开始发送");
+    EXPECT_FALSE(fsys::exists(host(c.name)));
+    EXPECT_EQ(rowOf(c.name), -1);
+    const int seed = c.external ? 10 : 0;
+    sim::ModuleSimulator& used = c.external ? static_cast<sim::ModuleSimulator&>(*box) : *gprs;
+    sim::ModuleSimulator& other = c.external ? static_cast<sim::ModuleSimulator&>(*gprs) : *box;
+    EXPECT_EQ(used.records(), (std::vector<std::string>{slot("GPRS", seed), slot("GPRS", seed + 2),
+                                                         slot("GPRS", seed + 3)}));
+    EXPECT_TRUE(other.records().empty());
+    // Nothing goes on after the end.
+    std::vector<std::string> after;
+    for (int i = 0; i < 3; ++i) cycle(after);
+    EXPECT_EQ(used.records().size(), 3u);
+    EXPECT_EQ(status(), module + "发送完毕！");
+  }
+}
+
+// A silent module: the status says the transmission fails; stop empties the queue, keeps the file
+// whole, and the list filled again shows the same count.
+TEST_F(PendingResend, SilentModuleThenStopKeepsTheFile) {
+  const std::string bytes = queueFile({"GPRS", "GPRS", "OVER", "GPRS"});
+  writeFile("s.gps", bytes);
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  show();
+  ASSERT_EQ(remainingOf("s.gps"), "3");
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  std::vector<std::string> seen;
+  for (int i = 0; i < 3; ++i) cycle(seen);
+  EXPECT_EQ(status(), "内置模块传输出现故障！");
+  EXPECT_TRUE(red());
+  EXPECT_EQ(remainingOf("s.gps"), "3");
+  saveShot("pending-data-fault.png");
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  EXPECT_EQ(caption(), "开始发送");
+  EXPECT_EQ(status(), "");
+  EXPECT_EQ(queued(0), 0);
+  EXPECT_EQ(ch[0].uploadStatus.load(), 0);
+  for (int i = 0; i < 3; ++i) cycle(seen);
+  EXPECT_EQ(status(), "");
+  reshow();
+  EXPECT_EQ(remainingOf("s.gps"), "3");
+  EXPECT_EQ(readFile("s.gps"), bytes);
+}
+
+// The module drops the pending records (0x04) after taking the first: the sending stops, the file
+// stays with the records not taken, and the status says so in red.
+TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
+  struct Case {
+    int route;
+    const char* name;
+  } cases[] = {{0, "d.gps"}, {2, "d.gpsw"}};
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    if (!first) {
+      TearDown();
+      SetUp();
+    }
+    first = false;
+    setRoute(c.route);
+    writeFile(c.name, queueFile({"GPRS", "GPRS", "GPRS", "GPRS"}));
+    openUpload();
+    show();
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+    sim::ModuleSimulator& module = c.route == 0 ? static_cast<sim::ModuleSimulator&>(*gprs) : *box;
+    std::vector<std::string> seen;
+    drv::run(1000, 10);
+    cycle(seen);
+    ASSERT_EQ(module.records().size(), 1u);
+    sim::ModuleFaults drop;
+    drop.refuse = 1;
+    drop.refuseCode = 0x04;
+    module.setFaults(drop);
+    for (int i = 0; i < 3 && dlg->sending(); ++i) cycle(seen);
+    const std::string name = c.route == 0 ? "内置模块" : "外置模块";
+    EXPECT_FALSE(dlg->sending());
+    EXPECT_EQ(status(), name + "发送中断，剩余3条数据未发送！");
+    EXPECT_TRUE(red());
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), name + "发送完毕！"), 0);
+    ASSERT_TRUE(fsys::exists(host(c.name)));
+    EXPECT_EQ(remainingOf(c.name), "3");
+    EXPECT_EQ(readFile(c.name), queueFile({"OVER", "GPRS", "GPRS", "GPRS"}));
+    if (c.route == 0) saveShot("pending-data-dropped.png");
+    // Nothing is sent any more; the next start sends the rest.
+    for (int i = 0; i < 2; ++i) cycle(seen);
+    EXPECT_EQ(module.records().size(), 2u);
+    module.setFaults({});
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+    seen = sendToTheEnd();
+    EXPECT_EQ(status(), name + "发送完毕！");
+    EXPECT_FALSE(fsys::exists(host(c.name)));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The whole road: a test runs while the GPRS module is silent and ends; its queue file stays with
+// every record unsent; the dialog lists it with that count, and once the module answers again the
+// re-send takes the count to 0, every record reaching the module, and the file goes.
+
+class PendingRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    registerUploadDialogsOnce();
+    sim::PileSettings pile;
+    pile.creepMinutes = 1.0;
+    inst = std::make_unique<endtoend::Instrument>(endtoend::Instrument::Drive::InProcess, pile);
+    ASSERT_TRUE(ui::init(ui::Options{ui::DisplayKind::Headless}));
+    ASSERT_TRUE(CreateMonitorDialogs());
+    dlg = g_pMonitorDialogs.get<CDaiFaShuJu>(MonitorSlot::CDaiFaShuJu);
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(dlg->create());
+    LinkMonitorDialog(MonitorSlot::CDaiFaShuJu, inst->ch(1), inst->ch(2), inst->ch(3));
+    gprs = std::make_unique<sim::GprsModuleSimulator>();
+    std::string err;
+    ASSERT_TRUE(gprs->start(sim::defaultGprsPortName(), &err)) << err;
+    link = std::make_unique<upload::UploadLink>(inst->ch(1), inst->ch(2), inst->ch(3), false);
+    EXPECT_EQ(link->OpenGprsPort(), 1);
+  }
+  void TearDown() override {
+    link.reset();
+    gprs.reset();
+    DeleteMonitorDialogs();
+    ui::shutdown();
+    inst.reset();
+  }
+  // One main-loop step of the instrument with the upload cycle when due and the dialog's timers.
+  void step() {
+    inst->step();
+    if (clk::monotonicMs() >= nextCycle_) {
+      link->RunCycle();
+      settleLink(*link, gprs.get(), nullptr);
+      nextCycle_ = clk::monotonicMs() + upload::UploadLink::kCycleMs;
+    }
+    drv::pump();
+  }
+
+  std::unique_ptr<endtoend::Instrument> inst;
+  CDaiFaShuJu* dlg = nullptr;
+  std::unique_ptr<sim::GprsModuleSimulator> gprs;
+  std::unique_ptr<upload::UploadLink> link;
+
+ private:
+  std::uint64_t nextCycle_ = 0;
+};
+
+TEST_F(PendingRoad, RecordsOfASilentModuleAreSentAgainFromTheList) {
+  const endtoend::TestSetup t = endtoend::shortTest(0.0f);
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  inst->start(1, t);
+  Parameter& p = inst->ch(1);
+  const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
+  while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
+  ASSERT_EQ(p.testRunning.load(), 0);
+  for (int i = 0; i < 20; ++i) step();  // the program runs on with the module still silent
+
+  const std::string name = "2026001-P1.gps";
+  const auto slots = endtoend::queueSlots(inst->hostPath("\\Storage Card\\" + name));
+  const std::size_t readings = endtoend::readingsOf(inst->loadFile("\\Storage Card\\2026001-P1.krv")).size();
+  ASSERT_GT(readings, 5u);
+  ASSERT_GE(slots.size(), readings);
+  for (const std::string& s : slots) ASSERT_EQ(s.substr(0, 4), "GPRS");
+
+  dlg->showWindow(ui::SW_SHOW);
+  drv::pump();
+  ASSERT_EQ(dlg->files(), (std::vector<std::string>{name}));
+  EXPECT_EQ(dlg->list().getItemText(0, 4), std::to_string(slots.size()));
+
+  gprs->setFaults({});
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  const std::uint64_t until = clk::monotonicMs() + 60ull * 60 * 1000;
+  while (dlg->sending() && clk::monotonicMs() < until) step();
+  EXPECT_FALSE(dlg->sending());
+  EXPECT_EQ(drv::text(*dlg, CDaiFaShuJu::kStatus), "内置模块发送完毕！");
+  EXPECT_FALSE(std::filesystem::exists(inst->hostPath("\\Storage Card\\" + name)));
+  EXPECT_TRUE(dlg->files().empty());
+  const std::vector<std::string> got = gprs->records();
+  const std::set<std::string> received(got.begin(), got.end());
+  for (std::size_t k = 0; k < slots.size(); ++k) EXPECT_EQ(received.count(slots[k]), 1u) << k;
+}
+
+}  // namespace
