@@ -36,8 +36,6 @@ struct Registration {
     registerTemplate(Screen(207));
     registerTemplate(Screen(106));  // ShiYanGuiFan
     registerTemplate(Screen(198));  // ShiYanGuiFan
-    registerTemplate(Screen(111));  // XiTongBiaoDing
-    registerTemplate(Screen(202));  // XiTongBiaoDing
     registerTemplate(Page(169));  // CPageHuiZongBiao
     registerTemplate(Page(168));  // CPageChenJiangBiao
     registerTemplate(Page(167));  // CPageJiLuBiao

@@ -15,6 +15,7 @@
 #include "app/shizhuang_kongzhi.h"
 #include "app/shizhuang_yuya.h"
 #include "app/shuju_qingling.h"
+#include "app/xitong_biaoding.h"
 #include "app/xitong_baohu.h"
 #include "app/xitong_shijian.h"
 
@@ -44,13 +45,6 @@ class ShiYanGuiFan : public MonitorDialog {
  public:
   ShiYanGuiFan() : MonitorDialog(106) {}
   const char* ClassName() const override { return "ShiYanGuiFan"; }
-};
-
-// System calibration.
-class XiTongBiaoDing : public MonitorDialog {
- public:
-  XiTongBiaoDing() : MonitorDialog(111) {}
-  const char* ClassName() const override { return "XiTongBiaoDing"; }
 };
 
 // A report page whose own page was not registered: its place's class name and template, an empty

@@ -6,7 +6,6 @@
 
 using namespace platform::ui;
 namespace tc = testcontrol;
-namespace dev = platform::device;
 
 namespace {
 
@@ -153,9 +152,7 @@ ShiZhuangKongZhi::ShiZhuangKongZhi() : MonitorDialog(kTemplateBoard1), list_(sel
   });
 }
 
-ShiZhuangKongZhi::~ShiZhuangKongZhi() {
-  if (buzzerDevice_ != dev::kInvalidHandle) dev::close(buzzerDevice_);
-}
+ShiZhuangKongZhi::~ShiZhuangKongZhi() = default;
 
 bool ShiZhuangKongZhi::onInitDialog() {
   const Fonts& f = fonts();
@@ -569,26 +566,7 @@ void ShiZhuangKongZhi::RefreshOnActivate() {
 
 void ShiZhuangKongZhi::BuzzerOn() {
   const Parameter* p = channel();
-  const int board = p != nullptr ? p->boardFlag.load() : 1;
-  // One handle at a time: a beep that is still sounding keeps its device.
-  if (buzzerDevice_ == dev::kInvalidHandle || board != buzzerBoard_) {
-    if (buzzerDevice_ != dev::kInvalidHandle) BuzzerOff();
-    buzzerDevice_ = dev::open(board == 1 ? "UDC1:" : "MSC1:");
-    buzzerBoard_ = board;
-  }
-  if (buzzerDevice_ == dev::kInvalidHandle) return;
-  if (board == 1) dev::control(buzzerDevice_, dev::kUdcBuzzerOn);
-  else dev::control(buzzerDevice_, dev::kMscBuzzer, 1u);
+  buzzer_.on(p != nullptr ? p->boardFlag.load() : 1);
 }
 
-void ShiZhuangKongZhi::BuzzerOff() {
-  if (buzzerDevice_ == dev::kInvalidHandle) return;
-  if (buzzerBoard_ == 1) {
-    dev::control(buzzerDevice_, dev::kUdcBuzzerOff);
-    dev::control(buzzerDevice_, dev::kUdcBuzzerOffEnd);
-  } else {
-    dev::control(buzzerDevice_, dev::kMscBuzzer, 0u);
-  }
-  dev::close(buzzerDevice_);
-  buzzerDevice_ = dev::kInvalidHandle;
-}
+void ShiZhuangKongZhi::BuzzerOff() { buzzer_.off(); }

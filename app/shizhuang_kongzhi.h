@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/buzzer.h"
 #include "app/monitor_dialogs.h"
 #include "app/test_control.h"
 #include "frontend/procedure.h"
@@ -128,8 +129,7 @@ class ShiZhuangKongZhi : public MonitorDialog {
   bool memoryPending_ = false;
   Parameter* memoryChannel_ = nullptr;
   bool messageIsError_ = false;
-  platform::device::Handle buzzerDevice_ = platform::device::kInvalidHandle;
-  int buzzerBoard_ = 1;
+  ConfirmationBuzzer buzzer_;
   frontend::ChannelProcedure* procedure_ = nullptr;
   std::unique_ptr<ProcedurePort> ownPort_;
   std::unique_ptr<frontend::ChannelProcedure> ownProcedure_;

@@ -8,6 +8,7 @@
 #include "app/main_app.h"
 #include "app/queren.h"
 #include "app/xitong_baohu.h"
+#include "app/xitong_biaoding.h"
 #include "app/xitong_shijian.h"
 #include "fixture.h"
 #include "platform/process/process.h"
@@ -132,6 +133,7 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
                        : slot == MonitorSlot::ShuJuQingLing   ? 1258
                        : slot == MonitorSlot::XiTongBaoHu     ? XiTongBaoHu::kExit
                        : slot == MonitorSlot::XiTongshijian   ? XiTongshijian::kCancel
+                       : slot == MonitorSlot::XiTongBiaoDing  ? XiTongBiaoDing::kExit
                                                               : ui::IDCANCEL;
     ASSERT_TRUE(drv::tap(*d, exitId));  // its exit button
     EXPECT_FALSE(d->isWindowVisible());
