@@ -9,9 +9,9 @@
 // offset and flushed (a cut leaves at most a partial last record, which a reload ignores and the next
 // write overwrites). Every write over bytes already in a file (a reading over its header record or over
 // the end record, header text rewrites, "OVER" marks) goes through a small journal beside the file
-// (name + ".jnl"): the new bytes are written and flushed there first, then into the file, then the
-// journal is removed; a load or the next write finishes an interrupted one. So each such write is
-// either wholly done or not at all.
+// (name + ".jrn"): the new bytes are written and flushed there first, then into the file, then the
+// journal's entry is marked done; a load or the next write finishes an interrupted one. So each such
+// write is either wholly done or not at all.
 #pragma once
 
 #include <cstdint>
