@@ -115,7 +115,8 @@ bool CDaiFaShuJu::onInitDialog() {
   if (Window* w = getDlgItem(kTitle)) w->setFont(Font::create(34, 300, "Tahoma"), false);
   if (Window* w = getDlgItem(kStatus)) w->setFont(Font::create(24, 300, "null"), false);
   list_.setExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-  for (int c = 0; c < 5; ++c)
+  // A window made again keeps its list's columns.
+  for (int c = list_.columnCount(); c < 5; ++c)
     list_.insertColumn(c, kColumns[c].heading, LVCFMT_CENTER, kColumns[c].width);
   selected_ = -1;
   FillList();
@@ -327,6 +328,6 @@ void CDaiFaShuJu::OnExit() {
 bool ShiZhuangBuFa::onInitDialog() {
   const char* headings[] = {"序号", "流水号", "桩号", "测试日期", "待发条数"};
   const int widths[] = {90, 250, 250, 250, 160};
-  for (int c = 0; c < 5; ++c) list_.insertColumn(c, headings[c], LVCFMT_CENTER, widths[c]);
+  for (int c = list_.columnCount(); c < 5; ++c) list_.insertColumn(c, headings[c], LVCFMT_CENTER, widths[c]);
   return true;
 }
