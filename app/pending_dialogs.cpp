@@ -34,8 +34,6 @@ struct Registration {
     registerTemplate(Screen(153));
     registerTemplate(Screen(174));
     registerTemplate(Screen(207));
-    registerTemplate(Screen(106));  // ShiYanGuiFan
-    registerTemplate(Screen(198));  // ShiYanGuiFan
     registerTemplate(Page(169));  // CPageHuiZongBiao
     registerTemplate(Page(168));  // CPageChenJiangBiao
     registerTemplate(Page(167));  // CPageJiLuBiao

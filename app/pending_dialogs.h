@@ -13,6 +13,7 @@
 #include "app/qianjinding_lvding.h"
 #include "app/selcgq.h"
 #include "app/shizhuang_kongzhi.h"
+#include "app/shiyan_guifan.h"
 #include "app/shizhuang_yuya.h"
 #include "app/shuju_qingling.h"
 #include "app/xitong_biaoding.h"
@@ -38,13 +39,6 @@ class EmptyScreenDialog : public MonitorDialog {
 
  private:
   MonitorSlot slot_;
-};
-
-// Standard and load-control parameters.
-class ShiYanGuiFan : public MonitorDialog {
- public:
-  ShiYanGuiFan() : MonitorDialog(106) {}
-  const char* ClassName() const override { return "ShiYanGuiFan"; }
 };
 
 // A report page whose own page was not registered: its place's class name and template, an empty

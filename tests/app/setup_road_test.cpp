@@ -1,12 +1,22 @@
 // The set-up road on a fresh instrument, by taps on the screen: the operator picks a front-end
 // controller and types the controller numbers, enters the test's serial and pile numbers, and starts
 // the test from the test-control dialog; the main loop then runs against the simulated controllers.
-// The test file carries the identity as the set-up wrote it.
+// The test file carries the identity as the set-up wrote it. The second road sets up a whole test on
+// the screen, its standard in the standard selection dialog, and runs it to its end against a simulated
+// controller and pile; the file's header holds the standard as the dialog's OK wrote it.
+#include <cmath>
+#include <cstring>
+
+#include "app/queren.h"
+#include "app/shiyan_guifan.h"
 #include "app/shizhuang_kongzhi.h"
+#include "frontend/command.h"
+#include "frontend/reply.h"
 #include "platform/text/text.h"
 #include "setup/standard_commit.h"
 #include "setup/timing.h"
 #include "setup_dialogs_fixture.h"
+#include "sim/controller.h"
 #include "sim_loop_fixture.h"
 
 using namespace apptest;
@@ -159,4 +169,169 @@ TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
   for (int n = 1; n <= 3; ++n) EXPECT_EQ(w.channel(n).keypad.requester, 0);
   EXPECT_EQ(p.fileLoaded.load(), 0);
   drv::screenshot(fsys::temp_directory_path() / "setup_road_main.png", &w);
+}
+
+namespace {
+
+class SetupRoadToTheEnd : public AppTest {
+ protected:
+  void typeInto(ui::Window& d, int edit, const std::string& text) {
+    ASSERT_TRUE(drv::tap(d, edit)) << edit;
+    typeOnKeypad(text);
+    ASSERT_TRUE(d.isWindowVisible()) << edit;
+  }
+};
+
+}  // namespace
+
+TEST_F(SetupRoadToTheEnd, ATestSetUpWhollyOnTheScreenRunsToItsEndWithTheStandardInItsFile) {
+  fsys::create_directories(root_ / "nandflash");
+  fsys::create_directories(root_ / "Storage Card");
+  // Every question of the run (the maximum load, the end of the test) is answered yes, every message box
+  // closed.
+  std::vector<std::string> asked;
+  drv::IdleScript answers([&] {
+    ui::Window* w = ui::activeWindow();
+    if (auto* q = dynamic_cast<queren*>(w)) {
+      asked.push_back(g_strPrompt);
+      q->endDialog(ui::IDOK);
+    } else if (auto* b = dynamic_cast<CMessageBox*>(w)) {
+      b->endDialog(ui::IDOK);
+    }
+  });
+  CMonitorDlg& w = startMain(1);
+  Parameter& p = w.channel(1);
+  auto* sel = dialog<CCeKongQi>(MonitorSlot::CCeKongQi);
+  auto* info = dialog<GongChengXinXi>(MonitorSlot::GongChengXinXi);
+  auto* standard = dialog<ShiYanGuiFan>(MonitorSlot::ShiYanGuiFan);
+  ASSERT_TRUE(sel && info && standard);
+
+  // 1. Controller selection (the main window's hidden button 1306): the three numbers and front-end 1#.
+  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
+  drv::pump();
+  ASSERT_TRUE(sel->isWindowVisible());
+  typeInto(*sel, CCeKongQi::kNumber1, "1");
+  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
+  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
+  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1));
+  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
+  ASSERT_TRUE(info->isWindowVisible());
+
+  // 2. Test information: a compression test on gauges 1-4.
+  ASSERT_TRUE(drv::tap(*info, 1246));
+  typeInto(*info, GongChengXinXi::kSerial, "2026009");
+  typeInto(*info, GongChengXinXi::kPile, "P4");
+  ASSERT_TRUE(drv::tap(*info, GongChengXinXi::kOk));
+  ASSERT_FALSE(info->isWindowVisible()) << drv::text(*info, GongChengXinXi::kStatus);
+  ASSERT_EQ(p.testType.load(), 1);
+  EXPECT_EQ(p.testFilePath, "\\Storage Card\\2026009-P4.krv");
+
+  // 3. The standard: JGJ106-2014快速 (quick maintained load, code 4), 300 kN a level up to 1500 kN.
+  ASSERT_TRUE(standard->isWindowVisible());
+  EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kTitle), "1# 编号：1 流水号 2026009 桩号 P4");
+  const auto& listed = standard->listed();
+  const auto it = std::find_if(listed.begin(), listed.end(), [](const StandardEntry& e) { return e.standardCode == 4; });
+  ASSERT_NE(it, listed.end());
+  const int index = static_cast<int>(it - listed.begin());
+  while (standard->page() > 1) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kPrevious));
+  for (int k = 0; k < index / 8; ++k) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kNext));
+  ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kStandard1 + index % 8));
+  ASSERT_EQ(standard->selectedCode(), 4);
+  typeInto(*standard, ShiYanGuiFan::kControlLoad, "300");
+  EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kSingleStep), "150") << "the standard's proposal";
+  EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kMaxLoad), "1500");
+  typeInto(*standard, ShiYanGuiFan::kSingleStep, "300");
+  typeInto(*standard, ShiYanGuiFan::kRefillLower, "5");
+  ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kOk));
+  ASSERT_FALSE(standard->isWindowVisible()) << drv::text(*standard, ShiYanGuiFan::kStatus);
+  EXPECT_TRUE(w.isWindowVisible());
+  EXPECT_EQ(p.standardCode.load(), 4);
+
+  // The sensors (their dialog's work: a load cell read in kN).
+  p.loadingMode = 1;
+  p.forceSensorType = 0;
+  p.pressureMethod = 1;
+  p.sensorCoefficient = 1.0f;
+  p.jackSetting = 1;
+  p.link.jackK = 1.0f;
+
+  // 4. The start from the test control.
+  ASSERT_TRUE(drv::tap(w, 1127));
+  auto* control = dialog<ShiZhuangKongZhi>(MonitorSlot::ShiZhuangKongZhi);
+  ASSERT_TRUE(control->isWindowVisible());
+  ASSERT_TRUE(drv::tap(*control, ShiZhuangKongZhi::kStartEnd));
+  ASSERT_EQ(p.testRunning.load(), 1) << drv::text(*control, ShiZhuangKongZhi::kMessage);
+
+  // The header as the start wrote it. Quick maintained load (row 4 of the schedules): hold 60, judging
+  // 15 minutes once, readings at 5, 10 and 15 minutes (unloading 5, 10, 15, 30), two unloading steps, 15
+  // and 60 minutes at the ends; the fast method's criterion 0.1 mm with mode 1 in both sets, crossing;
+  // nothing above a characteristic value; the refill lower limit 5 in percent, as a new instrument keeps
+  // it.
+  struct Expect {
+    int record, field;
+    std::string text;
+    std::size_t width;
+  };
+  const Expect fixture[] = {
+      {4, 2, "300.00", 20}, {5, 2, "5.0", 20},   {6, 2, "300.00", 20}, {7, 2, "1500.00", 20},
+      {13, 2, "60", 20},    {14, 2, "15", 20},   {15, 2, "1", 20},     {16, 1, "5", 20},
+      {16, 2, "0.10", 20},  {17, 1, "10", 20},   {17, 2, "1", 20},     {18, 1, "15", 20},
+      {18, 2, "1", 20},     {19, 1, "15", 20},   {20, 1, "15", 20},    {20, 3, "0.00", 60},
+      {21, 1, "15", 20},    {22, 1, "5", 20},    {23, 1, "10", 20},    {24, 1, "15", 20},
+      {25, 1, "30", 20},    {26, 1, "30", 20},   {27, 1, "30", 20},    {28, 1, "2", 20},
+      {29, 1, "15", 20},    {30, 1, "60", 20},   {57, 1, "15", 20},    {58, 1, "30", 20},
+      {63, 1, "0.10", 20},  {64, 1, "1", 20},    {65, 1, "1", 20},     {66, 1, "0", 20},
+      {67, 1, "0", 20},     {67, 3, "0", 60},    {68, 1, "0", 20},     {69, 1, "0", 20},
+      {69, 3, "4", 60},     {71, 3, "0.00", 60},
+  };
+  const std::string path = "\\Storage Card\\2026009-P4.krv";
+  {
+    std::vector<TestRecord> file;
+    ASSERT_EQ(JDQFile::LoadTestFile(path, file), 1);
+    for (const Expect& e : fixture) {
+      SCOPED_TRACE("at the start " + std::to_string(e.record) + "." + std::to_string(e.field));
+      ASSERT_LT(static_cast<std::size_t>(e.record), file.size());
+      EXPECT_EQ(FieldOf(file[static_cast<std::size_t>(e.record)], e.field), Field(e.text, e.width));
+    }
+  }
+
+  // 5. The main loop runs the test; the simulated controller answers each tick's command.
+  sim::Controller controller("000001");
+  const std::uint64_t limit = platform::clock::monotonicMs() + 30ull * 3600 * 1000;
+  while (p.testRunning.load() == 1 && platform::clock::monotonicMs() < limit) {
+    drv::run(900, 900);
+    const frontend::CommandOutcome out = frontend::buildCommand(p);
+    std::array<std::uint8_t, 22> frame{};
+    std::copy(out.frame.begin(), out.frame.end(), frame.begin());
+    const std::string reply = controller.handle(frame, platform::clock::monotonicMs());
+    if (reply.size() == 32) frontend::parseReply(p, reinterpret_cast<const std::uint8_t*>(reply.data()));
+  }
+  ASSERT_EQ(p.testRunning.load(), 0) << "the test did not end";
+  EXPECT_FALSE(asked.empty());
+
+  // 6. The file: the loading levels of the programme, and the standard's header texts.
+  std::vector<TestRecord> file;
+  ASSERT_EQ(JDQFile::LoadTestFile(path, file), 1);
+  std::vector<float> levels;
+  for (const TestRecord& t : file) {
+    if (std::memcmp(t.marker, "11111", 5) == 0) break;
+    if (std::memcmp(t.marker, "--:--", 5) == 0) levels.push_back(std::round(t.valuesA[0]));
+  }
+  ASSERT_GE(levels.size(), 6u);
+  EXPECT_EQ(std::vector<float>(levels.begin(), levels.begin() + 5),
+            (std::vector<float>{300.0f, 600.0f, 900.0f, 1200.0f, 1500.0f}));
+  EXPECT_EQ(levels.back(), 0.0f);
+
+  // At the end the same, but for the load of the current level, which came back to 0.
+  EXPECT_EQ(FieldOf(file[4], 2), Field("0.00", 20));
+  for (const Expect& e : fixture) {
+    if (e.record == 4) continue;
+    SCOPED_TRACE(std::to_string(e.record) + "." + std::to_string(e.field));
+    ASSERT_LT(static_cast<std::size_t>(e.record), file.size());
+    EXPECT_EQ(FieldOf(file[static_cast<std::size_t>(e.record)], e.field), Field(e.text, e.width));
+  }
+  // Nothing of the set-up goes on behind the finished test.
+  for (MonitorSlot s : {MonitorSlot::CCeKongQi, MonitorSlot::GongChengXinXi, MonitorSlot::ShiYanGuiFan, MonitorSlot::Key})
+    EXPECT_FALSE(dialog(s)->isWindowVisible()) << SlotInfo(s).className;
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(w.channel(n).keypad.requester, 0);
 }

@@ -7,6 +7,7 @@
 #include "app/keypads.h"
 #include "app/main_app.h"
 #include "app/queren.h"
+#include "app/shiyan_guifan.h"
 #include "app/xitong_baohu.h"
 #include "app/xitong_biaoding.h"
 #include "app/xitong_shijian.h"
@@ -129,6 +130,7 @@ TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
     EXPECT_EQ(ui::activeWindow(), d);
     const int exitId = slot == MonitorSlot::ShiZhuangKongZhi ? 1125
                        : slot == MonitorSlot::GongChengXinXi  ? 1244
+                       : slot == MonitorSlot::ShiYanGuiFan    ? ShiYanGuiFan::kExit
                        : slot == MonitorSlot::ChuanGanQi      ? 1138
                        : slot == MonitorSlot::ShuJuQingLing   ? 1258
                        : slot == MonitorSlot::XiTongBaoHu     ? XiTongBaoHu::kExit
