@@ -9,6 +9,7 @@
 #include "model/datafiles.h"
 #include "model/header_fields.h"
 #include "model/helpers.h"
+#include "model/journal.h"
 #include "model/opened_test.h"
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
@@ -136,8 +137,11 @@ std::string FileNameOf(const std::string& path) {
 bool BeginTest(Parameter& p) {
   // The file first: a test never runs without its file.
   if (JDQFile::CreateTestFile(p.testFilePath, p.testRecords, p) != 1) {
-    fs::deleteFile(p.testFilePath);
-    fs::deleteFile(JDQFile::BackupPathFor(p.testFilePath, p.boardFlag.load()));
+    const std::string backup = JDQFile::BackupPathFor(p.testFilePath, p.boardFlag.load());
+    for (const std::string& f : {p.testFilePath, backup}) {
+      fs::deleteFile(f);
+      filejournal::Discard(f);
+    }
     return false;
   }
   ProcedureState& s = p.procedure;

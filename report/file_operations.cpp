@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "model/helpers.h"
+#include "model/journal.h"
 #include "platform/fs/fs.h"
 
 namespace fs = platform::fs;
@@ -23,15 +24,25 @@ bool listed(const std::vector<std::string>& paths, const std::string& path) {
   return std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return !p.empty() && p == path; });
 }
 
+// Copies a data file whole: an overwrite its journal still holds is finished first (else the copy
+// would miss it), and a journal left at the target by an older file of that name is dropped, so it can
+// never be applied to the copy. False when the file cannot be finished or copied.
+bool copyWhole(const std::string& from, const std::string& to) {
+  if (!filejournal::Recover(from)) return false;
+  filejournal::Discard(to);
+  return fs::copyFile(from, to, false);
+}
+
 // Copies `from` to folder + a free name there, then deletes `from`. The copy is complete (written,
 // flushed and renamed into place) before the source goes, so a power cut at any moment leaves the file
 // whole in one folder or the other. False when it stays where it was.
 bool moveInto(const std::string& from, const std::string& name, const std::string& folder,
               const std::vector<std::string>& reserved) {
   const std::string free = FreeName(folder, name, reserved);
-  if (free.empty()) return false;
-  if (!fs::copyFile(from, folder + free, false)) return false;
-  return fs::deleteFile(from);
+  if (free.empty() || !copyWhole(from, folder + free)) return false;
+  if (!fs::deleteFile(from)) return false;
+  filejournal::Discard(from);
+  return true;
 }
 
 std::string withoutExtension(const std::string& path) {
@@ -85,7 +96,7 @@ Outcome ExportFiles(const std::vector<MarkedFile>& files, const std::string& exp
   Outcome o;
   for (const MarkedFile& f : files) {
     const std::string free = FreeName(exportFolder, f.name);
-    if (!free.empty() && fs::copyFile(f.path, exportFolder + free, false)) ++o.done;
+    if (!free.empty() && copyWhole(f.path, exportFolder + free)) ++o.done;
     else ++o.failed;
   }
   return o;
@@ -131,8 +142,12 @@ Outcome RestoreFromBin(const std::vector<MarkedFile>& files, const std::vector<s
 Outcome ClearFiles(const std::vector<MarkedFile>& files) {
   Outcome o;
   for (const MarkedFile& f : files) {
-    if (fs::deleteFile(f.path)) ++o.done;
-    else ++o.failed;
+    if (fs::deleteFile(f.path)) {
+      filejournal::Discard(f.path);
+      ++o.done;
+    } else {
+      ++o.failed;
+    }
   }
   return o;
 }

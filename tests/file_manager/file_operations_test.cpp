@@ -9,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "model/journal.h"
 #include "platform/fs/fs.h"
 #include "report/file_operations.h"
 
@@ -158,6 +159,40 @@ TEST_F(FileOpsTest, ExportThreeTimesDeleteRestoreAndClear) {
   EXPECT_EQ(c.done, 1);
   EXPECT_EQ(c.failed, 1);
   EXPECT_FALSE(has("Storage Card/rev/gone.krv"));
+}
+
+// A data file's journal goes with the file: an overwrite it still holds is in every copy, a moved or
+// cleared file leaves no journal behind, and a journal an older file of the same name left at the
+// target is never applied to the copy.
+TEST_F(FileOpsTest, AFilesJournalGoesWithTheFile) {
+  auto leavePending = [&](const std::string& path) {
+    fs::FaultBackend fault;
+    fs::ScopedBackend use(fault);
+    fault.failCall(fs::FaultBackend::Call::Write, 1);  // write 0 is the journal's, write 1 the file's
+    EXPECT_FALSE(filejournal::PatchFile(path, {{2, "BBB"}}));
+    EXPECT_TRUE(filejournal::Pending(path));
+  };
+  put("Storage Card/j.krv", "AAAAAAAAAA");
+  leavePending("\\Storage Card\\j.krv");
+  put("Hard Disk/out/.keep", "");
+  EXPECT_EQ(ExportFiles({{"j.krv", "\\Storage Card\\j.krv"}}, "\\Hard Disk\\out\\").done, 1);
+  EXPECT_EQ(get("Hard Disk/out/j.krv"), "AABBBAAAAA");
+
+  // A journal with an unfinished entry left in the bin by a file deleted there without it.
+  put("Storage Card/rev/m.krv", "MMMMMMMMMM");
+  leavePending("\\Storage Card\\rev\\m.krv");
+  fsys::remove(root_ / "Storage Card" / "rev" / "m.krv");
+  put("Storage Card/m.krv", "ZZZZZZZZZZ");
+  EXPECT_EQ(DeleteToBin({{"j.krv", "\\Storage Card\\j.krv"}, {"m.krv", "\\Storage Card\\m.krv"}}, {}).done, 2);
+  EXPECT_EQ(get("Storage Card/rev/j.krv"), "AABBBAAAAA");
+  EXPECT_TRUE(filejournal::Recover("\\Storage Card\\rev\\m.krv"));
+  EXPECT_EQ(get("Storage Card/rev/m.krv"), "ZZZZZZZZZZ");
+  EXPECT_FALSE(has("Storage Card/j.krv.jrn"));
+  EXPECT_FALSE(has("Storage Card/m.krv.jrn"));
+
+  EXPECT_EQ(ClearFiles({{"j.krv", "\\Storage Card\\rev\\j.krv"}}).done, 1);
+  EXPECT_FALSE(has("Storage Card/rev/j.krv.jrn"));
+  EXPECT_TRUE(has("Storage Card/rev/m.krv"));
 }
 
 TEST_F(FileOpsTest, JackListImportTakesWholeRecordsOnly) {
