@@ -6,13 +6,11 @@
 #include "app/queren.h"
 #include "app/shizhuang_kongzhi.h"
 #include "fixture.h"
-#include "frontend/command.h"
-#include "frontend/reply.h"
 #include "model/datafiles.h"
 #include "model/helpers.h"
 #include "setup/standard_commit.h"
 #include "setup/timing.h"
-#include "sim/controller.h"
+#include "run_to_end_fixture.h"
 
 using namespace apptest;
 
@@ -101,16 +99,8 @@ TEST_F(KongZhiWholeTest, AQuickTestStartedHereRunsToItsEndAgainstTheSimulator) {
   fsys::create_directories(root_ / "Storage Card");
   // Every question of the run (the maximum load, the end of the test) is answered yes, every message
   // box closed.
-  std::vector<std::string> asked;
-  drv::IdleScript answers([&] {
-    ui::Window* w = ui::activeWindow();
-    if (auto* q = dynamic_cast<queren*>(w)) {
-      asked.push_back(g_strPrompt);
-      q->endDialog(ui::IDOK);
-    } else if (auto* b = dynamic_cast<CMessageBox*>(w)) {
-      b->endDialog(ui::IDOK);
-    }
-  });
+  AnswerEverythingYes answers;
+  std::vector<std::string>& asked = answers.asked;
   CMonitorDlg& w = startMain(1);
   Parameter& p = w.channel(1);
   setUpQuickTest(p);
@@ -125,16 +115,7 @@ TEST_F(KongZhiWholeTest, AQuickTestStartedHereRunsToItsEndAgainstTheSimulator) {
   EXPECT_EQ(drv::text(*dlg, 1010), "试验进行中......");
 
   // The main loop runs the test; the simulated controller answers each tick's command.
-  sim::Controller controller("000001");
-  const std::uint64_t limit = platform::clock::monotonicMs() + 30ull * 3600 * 1000;
-  while (p.testRunning.load() == 1 && platform::clock::monotonicMs() < limit) {
-    drv::run(900, 900);
-    const frontend::CommandOutcome out = frontend::buildCommand(p);
-    std::array<std::uint8_t, 22> frame{};
-    std::copy(out.frame.begin(), out.frame.end(), frame.begin());
-    const std::string reply = controller.handle(frame, platform::clock::monotonicMs());
-    if (reply.size() == 32) frontend::parseReply(p, reinterpret_cast<const std::uint8_t*>(reply.data()));
-  }
+  RunTestToItsEnd(p, "000001");
   ASSERT_EQ(p.testRunning.load(), 0) << "the test did not end";
 
   // The file and its backup copy hold the same readings: the five loading levels up to 1500 kN, the

@@ -10,10 +10,8 @@
 #include "app/shiyan_guifan.h"
 #include "app/shizhuang_kongzhi.h"
 #include "app/xitong_baohu.h"
-#include "frontend/command.h"
-#include "frontend/reply.h"
 #include "setup_dialogs_fixture.h"
-#include "sim/controller.h"
+#include "run_to_end_fixture.h"
 
 using namespace apptest;
 using X = XiTongBaoHu;
@@ -40,16 +38,9 @@ class SystemSettingsRoad : public AppTest {
 TEST_F(SystemSettingsRoad, ATestOnControllerTwoIsSetUpFromTheSystemSettingsAndRunsToItsEnd) {
   fsys::create_directories(root_ / "nandflash");
   fsys::create_directories(root_ / "Storage Card");
-  std::vector<std::string> asked;
-  drv::IdleScript answers([&] {
-    ui::Window* w = ui::activeWindow();
-    if (auto* q = dynamic_cast<queren*>(w)) {
-      asked.push_back(g_strPrompt);
-      q->endDialog(ui::IDOK);
-    } else if (auto* b = dynamic_cast<CMessageBox*>(w)) {
-      b->endDialog(ui::IDOK);
-    }
-  });
+  // Every question of the run (the maximum load, the end of the test) is answered yes, every message
+  // box closed.
+  AnswerEverythingYes answers;
   CMonitorDlg& w = startMain(1);
   Parameter& p = w.channel(2);
   auto* settings = dialog<X>(MonitorSlot::XiTongBaoHu);
@@ -131,16 +122,7 @@ TEST_F(SystemSettingsRoad, ATestOnControllerTwoIsSetUpFromTheSystemSettingsAndRu
   EXPECT_EQ(w.channel(1).testRunning.load(), 0);
 
   // 6. The main loop runs the test; the simulated controller 2 answers each tick's command.
-  sim::Controller controller("000002");
-  const std::uint64_t limit = platform::clock::monotonicMs() + 30ull * 3600 * 1000;
-  while (p.testRunning.load() == 1 && platform::clock::monotonicMs() < limit) {
-    drv::run(900, 900);
-    const frontend::CommandOutcome out = frontend::buildCommand(p);
-    std::array<std::uint8_t, 22> frame{};
-    std::copy(out.frame.begin(), out.frame.end(), frame.begin());
-    const std::string reply = controller.handle(frame, platform::clock::monotonicMs());
-    if (reply.size() == 32) frontend::parseReply(p, reinterpret_cast<const std::uint8_t*>(reply.data()));
-  }
+  RunTestToItsEnd(p, "000002");
   ASSERT_EQ(p.testRunning.load(), 0) << "the test did not end";
 
   // 7. The file: the levels of the programme and the options' header records.
