@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "calib/zeroing.h"
 #include "frontend/procedure.h"
 #include "model/datafiles.h"
 #include "model/header_fields.h"
@@ -374,10 +375,7 @@ void ApplyDisplacementMemory(Parameter& p, const std::array<float, 8>& remembere
   for (std::size_t k = 1; k <= 8; ++k) {
     int dir = p.sensorTableC[k].load();
     if (dir == 0) dir = 1;
-    // The reading before zero, offset and direction: displacement = (reading - zero + offset) x dir.
-    const float uncorrected = p.link.displacement[k - 1].load() * static_cast<float>(dir) +
-                              p.sensorTableA[k].load() - p.sensorTableB[k].load();
-    p.sensorTableA[k].store(uncorrected);
+    p.sensorTableA[k].store(UncorrectedDisplacement(p, k));
     p.sensorTableB[k].store(remembered[k - 1] * static_cast<float>(dir));
   }
 }
