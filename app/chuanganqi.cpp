@@ -84,12 +84,6 @@ TemplateRegistration registrationA{SensorTemplate(C::kTemplateBoard1)};
 TemplateRegistration registrationB{SensorTemplate(C::kTemplateBoard0)};
 
 // The keypad edits in the order the keypad's result is matched: edit, label, maximum length, mode.
-struct KeypadEdit {
-  int edit;
-  int label;
-  int maxLength;
-  int mode;
-};
 constexpr KeypadEdit kKeypadEdits[] = {
     {C::kSensorNumber, C::kSensorNumberLabel, 10, kKeypadText},
     {C::kFullRange, C::kFullRangeLabel, 6, kKeypadDecimal},
@@ -331,7 +325,7 @@ int ChuanGanQi::PreviewCoefficient(PreviewFocus focus) {
 void ChuanGanQi::OnSetFocusEdit(int edit) {
   for (const KeypadEdit& e : kKeypadEdits) {
     if (e.edit != edit) continue;
-    RequestKeypad(getDlgItemText(e.edit), getDlgItemText(e.label), e.maxLength, e.mode, kComputed);
+    RequestKeypadFor(e, kComputed);
     return;
   }
 }

@@ -70,12 +70,6 @@ TemplateRegistration registrationA{InformationTemplate(G::kTemplateBoard1, true)
 TemplateRegistration registrationB{InformationTemplate(G::kTemplateBoard0, false)};
 
 // The keypad edits: the edit, its label, maximum length and input mode.
-struct KeypadEdit {
-  int edit;
-  int label;
-  int maxLength;
-  int mode;
-};
 constexpr KeypadEdit kKeypadEdits[] = {{G::kSerial, G::kSerialLabel, 20, kKeypadText},
                                        {G::kExternal, G::kExternalLabel, 20, kKeypadText},
                                        {G::kPile, G::kPileLabel, 10, kKeypadText},
@@ -168,7 +162,7 @@ void GongChengXinXi::setGauge(int k, bool on) {
 void GongChengXinXi::OnSetFocusEdit(int edit) {
   for (const KeypadEdit& e : kKeypadEdits) {
     if (e.edit != edit) continue;
-    RequestKeypad(getDlgItemText(e.edit), getDlgItemText(e.label), e.maxLength, e.mode, kGauge1);
+    RequestKeypadFor(e, kGauge1);
     return;
   }
 }

@@ -98,12 +98,6 @@ DialogTemplate JackTemplate() {
 TemplateRegistration registration{JackTemplate()};
 
 // The keypad edits other than the measured values: edit, label, maximum length, mode.
-struct KeypadEdit {
-  int edit;
-  int label;
-  int maxLength;
-  int mode;
-};
 constexpr KeypadEdit kKeypadEdits[] = {{D::kJackNumber, D::kJackNumberLabel, 10, kKeypadText},
                                        {D::kSensorNumber, D::kSensorNumberLabel, 10, kKeypadText},
                                        {D::kMaxForce, D::kMaxForceLabel, 10, kKeypadDecimal},
@@ -219,7 +213,7 @@ void QianJinDingLvDing::SetKind(bool jack) {
 void QianJinDingLvDing::OnSetFocusEdit(int edit) {
   for (const KeypadEdit& e : kKeypadEdits)
     if (e.edit == edit) {
-      RequestKeypad(getDlgItemText(e.edit), getDlgItemText(e.label), e.maxLength, e.mode, kExit, true);
+      RequestKeypadFor(e, kExit, true);
       return;
     }
   const int k = edit - MeasuredEdit(0);

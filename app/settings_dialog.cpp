@@ -60,6 +60,10 @@ void SettingsDialog::RequestKeypad(const std::string& text, const std::string& c
   if (MonitorDialog* key = Linked(MonitorSlot::Key); key != nullptr && key->exists()) key->showWindow(SW_SHOW);
 }
 
+void SettingsDialog::RequestKeypadFor(const KeypadEdit& e, int focusId, bool allChannels) {
+  RequestKeypad(getDlgItemText(e.edit), getDlgItemText(e.label), e.maxLength, e.mode, focusId, allChannels);
+}
+
 void SettingsDialog::OnActivate(Message& m) {
   defWindowProc(m);
   if (const int state = static_cast<int>(LOWORD(m.wParam)); state != WA_ACTIVE) {

@@ -29,6 +29,15 @@ inline constexpr const char* kParameterChanged = "参数已改变，按确定键
 inline constexpr const char* kTestTypeLocked = "测试已经开始，无法改变检测类型！";
 inline constexpr const char* kSaveFailed = "保存失败!";
 
+// A keypad edit of a dialog: the edit, the label whose text is its keypad caption, the maximum length
+// and the keypad's mode.
+struct KeypadEdit {
+  int edit;
+  int label;
+  int maxLength;
+  int mode;
+};
+
 // True for a hardware key that the digit-only dialogs let through: '0'-'9' and the period.
 bool IsDigitOnlyKey(unsigned virtualKey);
 
@@ -61,6 +70,8 @@ class SettingsDialog : public MonitorDialog {
   // three channels), moves the focus to `focusId`, hides the dialog and shows Key.
   void RequestKeypad(const std::string& text, const std::string& caption, int maxLength, int mode, int focusId,
                      bool allChannels = false);
+  // The request step of a keypad edit whose caption is its label's text.
+  void RequestKeypadFor(const KeypadEdit& e, int focusId, bool allChannels = false);
 
   // The dialog's own requester code.
   virtual int RequesterCode() const = 0;

@@ -128,12 +128,6 @@ TemplateRegistration registrationB{StandardTemplate(S::kTemplateBoard0, false)};
 
 // The keypad edits: the edit, the label whose text is its caption (0: the fixed caption), maximum
 // length and mode.
-struct KeypadEdit {
-  int edit;
-  int label;
-  int maxLength;
-  int mode;
-};
 constexpr KeypadEdit kKeypadEdits[] = {
     {S::kControlLoad, S::kControlLoadLabel, 7, kKeypadDecimal},
     {S::kRefillLower, S::kRefillLabel, 5, kKeypadDecimal},

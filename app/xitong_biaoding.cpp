@@ -107,12 +107,6 @@ TemplateRegistration registrationA{CalibrationTemplate(X::kTemplateA)};
 TemplateRegistration registrationB{CalibrationTemplate(X::kTemplateB)};
 
 // The keypad edits: edit, label, maximum length, mode.
-struct KeypadEdit {
-  int edit;
-  int label;
-  int maxLength;
-  int mode;
-};
 constexpr KeypadEdit kKeypadEdits[] = {{X::kMaximum, X::kMaximumLabel, 6, kKeypadDecimal},
                                        {X::kPoints, X::kPointsLabel, 2, kKeypadInteger},
                                        {X::kRange, X::kRangeLabel, 6, kKeypadDecimal},
@@ -138,9 +132,7 @@ XiTongBiaoDing::XiTongBiaoDing() : SettingsDialog(kTemplateA, kStatus) {
   onCommand(kLoadSensor, BN_CLICKED, [this] { OnBnClickedType(kCalibrateLoadSensor); });
   onCommand(kSystem, BN_CLICKED, [this] { OnBnClickedType(kCalibrateSystem); });
   for (const KeypadEdit& e : kKeypadEdits) {
-    onCommand(e.edit, EN_SETFOCUS, [this, e] {
-      RequestKeypad(getDlgItemText(e.edit), getDlgItemText(e.label), e.maxLength, e.mode, kOilSensor);
-    });
+    onCommand(e.edit, EN_SETFOCUS, [this, e] { RequestKeypadFor(e, kOilSensor); });
   }
   onCommand(kStart, BN_CLICKED, [this] { OnBnClickedStart(); });
   onCommand(kZero, BN_CLICKED, [this] { OnBnClickedZero(); });
