@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "fixture.h"
 #include "frontend/command.h"
 #include "frontend/reply.h"
+#include "model/datafiles.h"
 #include "model/parameter.h"
 #include "sim/controller.h"
 
@@ -49,6 +52,16 @@ inline void RunTestToItsEnd(Parameter& p, const std::string& number) {
     const std::string reply = controller.handle(frame, platform::clock::monotonicMs());
     if (reply.size() == 32) frontend::parseReply(p, reinterpret_cast<const std::uint8_t*>(reply.data()));
   }
+}
+
+// The loads of a test file's level records, rounded, up to its end record.
+inline std::vector<float> LevelLoadsOf(const std::vector<TestRecord>& file) {
+  std::vector<float> levels;
+  for (const TestRecord& t : file) {
+    if (std::memcmp(t.marker, "11111", 5) == 0) break;
+    if (std::memcmp(t.marker, "--:--", 5) == 0) levels.push_back(std::round(t.valuesA[0]));
+  }
+  return levels;
 }
 
 }  // namespace apptest

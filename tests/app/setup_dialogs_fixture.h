@@ -46,6 +46,13 @@ inline void typeOnKeypad(const std::string& text, bool confirm = true) {
   ASSERT_TRUE(drv::tap(pad, ui::IDOK));
 }
 
+// Taps an edit of a dialog, types the text on the keypad and checks that the dialog is back.
+inline void typeInto(ui::Window& d, int edit, const std::string& text) {
+  ASSERT_TRUE(drv::tap(d, edit)) << edit;
+  typeOnKeypad(text);
+  ASSERT_TRUE(d.isWindowVisible()) << edit;
+}
+
 class SetupDialogTest : public AppTest {
  protected:
   void SetUp() override {
@@ -73,12 +80,6 @@ class SetupDialogTest : public AppTest {
   void show(MonitorDialog& d) {
     d.showWindow(ui::SW_SHOW);
     drv::pump();
-  }
-  // Taps an edit and types the text on the keypad.
-  void typeInto(MonitorDialog& d, int edit, const std::string& text) {
-    ASSERT_TRUE(drv::tap(d, edit)) << edit;
-    typeOnKeypad(text);
-    ASSERT_TRUE(d.isWindowVisible());
   }
   bool visible(MonitorSlot s) { return dialog(s)->isWindowVisible(); }
   void saveShot(ui::Window& w, const std::string& name) {

@@ -171,14 +171,7 @@ TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
 
 namespace {
 
-class SetupRoadToTheEnd : public AppTest {
- protected:
-  void typeInto(ui::Window& d, int edit, const std::string& text) {
-    ASSERT_TRUE(drv::tap(d, edit)) << edit;
-    typeOnKeypad(text);
-    ASSERT_TRUE(d.isWindowVisible()) << edit;
-  }
-};
+class SetupRoadToTheEnd : public AppTest {};
 
 }  // namespace
 
@@ -293,11 +286,7 @@ TEST_F(SetupRoadToTheEnd, ATestSetUpWhollyOnTheScreenRunsToItsEndWithTheStandard
   // 6. The file: the loading levels of the programme, and the standard's header texts.
   std::vector<TestRecord> file;
   ASSERT_EQ(JDQFile::LoadTestFile(path, file), 1);
-  std::vector<float> levels;
-  for (const TestRecord& t : file) {
-    if (std::memcmp(t.marker, "11111", 5) == 0) break;
-    if (std::memcmp(t.marker, "--:--", 5) == 0) levels.push_back(std::round(t.valuesA[0]));
-  }
+  const std::vector<float> levels = LevelLoadsOf(file);
   ASSERT_GE(levels.size(), 6u);
   EXPECT_EQ(std::vector<float>(levels.begin(), levels.begin() + 5),
             (std::vector<float>{300.0f, 600.0f, 900.0f, 1200.0f, 1500.0f}));

@@ -21,11 +21,6 @@ namespace {
 
 class SystemSettingsRoad : public AppTest {
  protected:
-  void typeInto(ui::Window& d, int edit, const std::string& text) {
-    ASSERT_TRUE(drv::tap(d, edit)) << edit;
-    typeOnKeypad(text);
-    ASSERT_TRUE(d.isWindowVisible()) << edit;
-  }
   void choose(X& d, O o, const std::string& want) {
     const int id = X::kOption[static_cast<std::size_t>(o)];
     for (int k = 0; k < 5 && drv::text(d, id) != want; ++k) ASSERT_TRUE(drv::tap(d, id));
@@ -128,11 +123,7 @@ TEST_F(SystemSettingsRoad, ATestOnControllerTwoIsSetUpFromTheSystemSettingsAndRu
   // 7. The file: the levels of the programme and the options' header records.
   std::vector<TestRecord> file;
   ASSERT_EQ(JDQFile::LoadTestFile("\\Storage Card\\2026019-P8.krv", file), 1);
-  std::vector<float> levels;
-  for (const TestRecord& t : file) {
-    if (std::memcmp(t.marker, "11111", 5) == 0) break;
-    if (std::memcmp(t.marker, "--:--", 5) == 0) levels.push_back(std::round(t.valuesA[0]));
-  }
+  const std::vector<float> levels = LevelLoadsOf(file);
   ASSERT_GE(levels.size(), 6u);
   EXPECT_EQ(std::vector<float>(levels.begin(), levels.begin() + 5),
             (std::vector<float>{300.0f, 600.0f, 900.0f, 1200.0f, 1500.0f}));
