@@ -6,23 +6,12 @@
 #include "app/chuanganqi.h"
 #include "app/selcgq.h"
 #include "setup_dialogs_fixture.h"
+#include "tests/calib/jack_sensor_records.h"
 
 using namespace apptest;
 using ui::RGB;
 
 namespace {
-
-JackSensorEntry Rec(int kind, const char* number, int type, float v0, float v1, float a = 0.0f, float b = 0.0f) {
-  JackSensorEntry e;
-  e.number = static_cast<std::int16_t>(kind);
-  std::strncpy(e.name, number, sizeof e.name);
-  e.value = static_cast<std::int16_t>(type);
-  e.values[0] = v0;
-  e.values[1] = v1;
-  e.values[2] = a;
-  e.values[3] = b;
-  return e;
-}
 
 class Selection : public SetupDialogTest {
  protected:

@@ -3,20 +3,9 @@
 #include <cstring>
 
 #include "calib/jack_selection.h"
+#include "tests/calib/jack_sensor_records.h"
 
 namespace {
-
-JackSensorEntry Rec(int kind, const char* number, int type, float v0, float v1, float a = 0.0f, float b = 0.0f) {
-  JackSensorEntry e;
-  e.number = static_cast<std::int16_t>(kind);
-  std::strncpy(e.name, number, sizeof e.name);
-  e.value = static_cast<std::int16_t>(type);
-  e.values[0] = v0;
-  e.values[1] = v1;
-  e.values[2] = a;
-  e.values[3] = b;
-  return e;
-}
 
 // Jacks and sensors mixed, with equal sort keys and two records with one number.
 std::vector<JackSensorEntry> Database() {
