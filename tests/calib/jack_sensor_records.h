@@ -1,6 +1,7 @@
 // Records of the jack and sensor calibration database ("qjd.qjd") for the selection tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -11,7 +12,7 @@ inline JackSensorEntry Rec(int kind, const char* number, int type, float v0, flo
                            float b = 0.0f) {
   JackSensorEntry e;
   e.number = static_cast<std::int16_t>(kind);
-  std::strncpy(e.name, number, sizeof e.name);
+  std::memcpy(e.name, number, std::min(std::strlen(number), sizeof e.name));
   e.value = static_cast<std::int16_t>(type);
   e.values[0] = v0;
   e.values[1] = v1;
