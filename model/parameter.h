@@ -231,6 +231,27 @@ class ParameterList {
 };
 
 // ---------------------------------------------------------------------------------------------------
+// Where the last rebuild of a record list's derived values (level, settlements, times) stood near the
+// list's end, so that the next rebuild, one reading later, goes on from there rather than from the
+// first record. `seen` keeps, for every record before `index`, the bytes the rebuild reads or writes
+// (marker, values, time and the leave-out flags) as that rebuild left them, and `settings` what it
+// judged by; a list whose first records or settings no longer read so is rebuilt from its first record.
+// The rebuild's own (user-interface thread).
+struct RebuildResume {
+  // The rebuild's state before a record.
+  struct State {
+    int pos = 0;               // output position
+    float level = 0.0f;        // load of the current level
+    bool unloading = false;
+    int k = 0;                 // readings of the level so far (held at 7)
+    double lastMinutes = 0.0;  // minutes of the last position written, as its text reads back
+  };
+  int index = -1;  // the record `state` stands at; -1: none
+  State state;
+  std::array<std::int32_t, 26> settings{};
+  std::vector<std::array<std::uint64_t, 11>> seen;
+};
+
 class Parameter {
  public:
   Parameter() = default;
@@ -241,6 +262,7 @@ class Parameter {
   std::vector<TestRecord> testRecords;        // image of the channel's test data file
   std::vector<TestRecord> openedTestRecords;  // a stored test opened for display
   std::vector<TestRecord> spareTestRecords;
+  RebuildResume rebuildResume;                // see RebuildResume
   ::ParameterList ParameterList;               // the indexed parameter list
   std::deque<QueueRecord> moduleQueue;         // queue 0: built-in GPRS module (under queueLock)
   std::deque<QueueRecord> boxQueue;            // queue 1: external upload box (under queueLock)

@@ -7,7 +7,10 @@
 // time "0"; the readings of the schedule follow one per position, each with the minutes of its place in
 // the schedule. A record with a leave-out flag takes no position.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -89,6 +92,55 @@ bool leftOut(const TestRecord& r) {
   return (static_cast<unsigned char>(r.tail2[0]) & 0x40u) != 0 || (static_cast<unsigned char>(r.tail2[5]) & 0x01u) != 0;
 }
 
+// Records at the list's end that a reading may still change (the end record it replaces, the marks of
+// the reading before it): the state is kept before them.
+constexpr int kResumeMargin = 8;
+
+// The bytes of a record that the rebuild reads or writes: marker and values (with the marker's padding),
+// then time and the two leave-out flag bytes in one word.
+using Seen = std::array<std::uint64_t, 11>;
+static_assert(offsetof(TestRecord, valuesA) + sizeof(TestRecord::valuesA) == 80, "marker and values fill 80 bytes");
+static_assert(offsetof(TestRecord, time) == 80, "the time follows the values");
+
+void seenOf(const TestRecord& r, Seen& w) {
+  std::memcpy(w.data(), &r, 80);
+  std::uint64_t last = 0;
+  std::memcpy(&last, r.time, sizeof r.time);
+  last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[0])) << 40;
+  last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[5])) << 48;
+  w[10] = last;
+}
+
+// Whether records 0..index-1 read as `seen` holds them (a word at a time, without a call per record:
+// this runs over the whole list on every rebuild).
+bool resumable(const std::vector<TestRecord>& records, const std::vector<Seen>& seen, int index) {
+  if (static_cast<std::size_t>(index) > seen.size() || static_cast<std::size_t>(index) > records.size()) return false;
+  Seen now;
+  for (int i = 0; i < index; ++i) {
+    seenOf(records[static_cast<std::size_t>(i)], now);
+    const Seen& was = seen[static_cast<std::size_t>(i)];
+    std::uint64_t diff = 0;
+    for (std::size_t w = 0; w < now.size(); ++w) diff |= now[w] ^ was[w];
+    if (diff != 0) return false;
+  }
+  return true;
+}
+
+// What the rebuild judges by besides the records.
+std::array<std::int32_t, 26> settingsKey(const TestSettings& s, const Parameter& p) {
+  std::array<std::int32_t, 26> key{};
+  key[0] = s.standard;
+  key[1] = s.testType;
+  std::memcpy(&key[2], &s.maxLoad, sizeof s.maxLoad);
+  for (int j = 0; j < 7; ++j) {
+    key[static_cast<std::size_t>(3 + j)] = s.loadMinutes[static_cast<std::size_t>(j)];
+    key[static_cast<std::size_t>(10 + j)] = s.unloadMinutes[static_cast<std::size_t>(j)];
+  }
+  for (int g = 0; g < 8; ++g) key[static_cast<std::size_t>(17 + g)] = s.gaugeOn[static_cast<std::size_t>(g)];
+  key[25] = p.secondOption.load();
+  return key;
+}
+
 }  // namespace
 
 int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
@@ -97,54 +149,92 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
   const int count = std::min<long long>(s.recordCount, static_cast<long long>(records.size()));
   if (count < 1) return 0;
 
-  int pos = 0;           // output position
-  float level = 0.0f;    // load of the current level
-  bool unloading = false;
-  int k = 0;             // readings of the level so far (held at 7)
+  // Every write is at st.pos - 1 once the position has moved on; st.lastMinutes are the minutes of
+  // that position as its text reads back: the next reading's minutes follow from them without reading
+  // the text again.
+  RebuildResume::State st;
   bool firstPending = false;
-  // The minutes of the last position written (every write is at pos - 1 once pos has moved on), as
-  // its text reads back: the next reading's minutes follow from them without reading the text again.
-  double lastMinutes = 0.0;
 
-  for (int i = 0; i < count; ++i) {
+  // Go on from where the last rebuild of this list stood, when its first records still read as that
+  // rebuild left them.
+  RebuildResume& resume = p.rebuildResume;
+  const std::array<std::int32_t, 26> settings = settingsKey(s, p);
+  int from = 0;
+  if (resume.index > 0 && resume.index <= count && resume.settings == settings &&
+      resumable(records, resume.seen, resume.index)) {
+    from = resume.index;
+    st = resume.state;
+  }
+  // The records this rebuild may write lie at and after the position it starts from.
+  const int firstWritten = st.pos;
+  // The state is kept at the last record, a few before the end, at which no level's first reading is
+  // pending: what follows it then writes no record before its position.
+  const int keepBefore = count - kResumeMargin;
+  int keptIndex = -1;
+  RebuildResume::State kept;
+
+  int result = 1;
+  for (int i = from; i < count; ++i) {
+    if (i <= keepBefore && !firstPending) {
+      keptIndex = i;
+      kept = st;
+    }
     const TestRecord& in = records[i];
-    if (isEndRecord(in)) return 0;
+    if (isEndRecord(in)) {
+      result = 0;
+      break;
+    }
     if (isStepRecord(in)) {
       const int now = R(in.valuesA[kLoad]);
-      const int before = R(level);
-      if (now < before) unloading = true;
-      if (now > before) unloading = false;
-      level = in.valuesA[kLoad];
-      TestRecord& out = records[pos];
-      store(out.valuesA[kLevel], level);
+      const int before = R(st.level);
+      if (now < before) st.unloading = true;
+      if (now > before) st.unloading = false;
+      st.level = in.valuesA[kLoad];
+      TestRecord& out = records[st.pos];
+      store(out.valuesA[kLevel], st.level);
       writeSettlements(in, out, s);
-      lastMinutes = setTimeMinutes(out, 0.0);
-      k = 0;
+      st.lastMinutes = setTimeMinutes(out, 0.0);
+      st.k = 0;
       firstPending = true;
-      ++pos;
+      ++st.pos;
       continue;
     }
     if (leftOut(in)) continue;
-    if (firstPending || pos == 0) {
+    if (firstPending || st.pos == 0) {
       // The reading at the moment the level's load was reached: time 0 of the level, on the step
       // record's position (or the first position of a list that does not begin with a step record).
-      if (firstPending) --pos;
+      if (firstPending) --st.pos;
       firstPending = false;
-      TestRecord& start = records[pos];
-      store(start.valuesA[kLevel], level);
+      TestRecord& start = records[st.pos];
+      store(start.valuesA[kLevel], st.level);
       writeSettlements(in, start, s);
-      lastMinutes = setTimeMinutes(start, 0.0);
-      ++pos;
+      st.lastMinutes = setTimeMinutes(start, 0.0);
+      ++st.pos;
       continue;
     }
-    // `in` is records[i] and pos <= i: the gauges are read before anything is written over them.
-    TestRecord& out = records[pos];
-    store(out.valuesA[kLevel], level);
+    // `in` is records[i] and the position is at most i: the gauges are read before anything is written over them.
+    TestRecord& out = records[st.pos];
+    store(out.valuesA[kLevel], st.level);
     writeSettlements(in, out, s);
-    lastMinutes = setTimeMinutes(out, lastMinutes + interval(s, p, unloading, k, level));
-    if (k < 7) ++k;
-    ++pos;
+    st.lastMinutes = setTimeMinutes(out, st.lastMinutes + interval(s, p, st.unloading, st.k, st.level));
+    if (st.k < 7) ++st.k;
+    ++st.pos;
   }
-  p.readingIndex = pos;
+
+  // What the next rebuild needs: the state kept, and the records before it as they now read. Those
+  // before the first position written are as they were (the check above found them so).
+  if (keptIndex > 0) {
+    std::vector<Seen>& seen = resume.seen;
+    const int unchanged = from > 0 ? std::min(firstWritten, from) : 0;
+    if (seen.size() < static_cast<std::size_t>(keptIndex)) seen.resize(static_cast<std::size_t>(keptIndex));
+    for (int i = unchanged; i < keptIndex; ++i) seenOf(records[i], seen[static_cast<std::size_t>(i)]);
+    resume.index = keptIndex;
+    resume.state = kept;
+    resume.settings = settings;
+  } else {
+    resume.index = -1;
+  }
+  if (result == 0) return 0;
+  p.readingIndex = st.pos;
   return 1;
 }

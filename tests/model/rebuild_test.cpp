@@ -1,11 +1,14 @@
 // Rebuild of the derived reading values: level values, settlements and schedule times.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "model/computations.h"
+#include "model/record_values.h"
 #include "readings_fixture.h"
 
 namespace {
@@ -266,3 +269,78 @@ TEST(RebuildReadings, OpenedTestUsesItsHeaderRecords) {
 }
 
 }  // namespace
+
+// A rebuild goes on from where the one before it stood when the list's first records still read as it
+// left them. Whatever happens to the list between two rebuilds (readings appended over the end record,
+// an earlier reading corrected or left out, a marker changed, the gauges or the standard changed, the
+// end record moved back), the list must come out byte for byte as a rebuild from the first record
+// leaves it.
+TEST(RebuildReadings, GoingOnFromTheLastRebuildEqualsRebuildingFromTheStart) {
+  for (const unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    Parameter p;  // keeps what its rebuilds leave for the next one
+    running(p, 1);
+    std::vector<TestRecord> list;
+    float load = 0.0f;
+    auto append = [&]() {
+      TestRecord r;
+      if (list.empty() || pick(12) == 0) {
+        load = std::max(0.0f, load + static_cast<float>(pick(5) - 1) * 50.0f);
+        r = step(load, 0.01f * static_cast<float>(pick(300)));
+      } else if (pick(15) == 0) {
+        r = leftOut(0.01f * static_cast<float>(pick(300)), pick(2) == 0 ? 0 : 5, pick(2) == 0 ? 0x40 : 0x01);
+      } else {
+        r = raw(false, load, 0.01f * static_cast<float>(pick(300)), 0.01f * static_cast<float>(pick(300)));
+      }
+      if (!list.empty() && record_values::isEndRecord(list.back())) list.back() = r;
+      else list.push_back(r);
+      TestRecord end = JDQFile::BlankTestRecord();
+      JDQFile::SetEmptyMarks(end);
+      list.push_back(end);
+      p.readingCount = static_cast<int>(list.size()) - 1;
+    };
+    for (int round = 0; round < 400; ++round) {
+      const int what = pick(40);
+      if (what == 0 && list.size() > 2) {
+        list[static_cast<std::size_t>(pick(static_cast<int>(list.size()) - 1))].valuesA[3] += 0.5f;
+      } else if (what == 1 && list.size() > 2) {
+        list[static_cast<std::size_t>(pick(static_cast<int>(list.size()) - 1))].tail2[5] ^= 0x01;
+      } else if (what == 2 && list.size() > 2) {
+        TestRecord& r = list[static_cast<std::size_t>(pick(static_cast<int>(list.size()) - 1))];
+        std::memcpy(r.marker, record_values::isStepRecord(r) ? "10:30" : "--:--", 5);
+      } else if (what == 3) {
+        p.displacementOn[static_cast<std::size_t>(pick(4))] = pick(2);
+      } else if (what == 4) {
+        p.standardCode = pick(2) == 0 ? 1 : 4;
+        p.secondOption = pick(2);
+      } else if (what == 5 && list.size() > 12) {
+        // The test taken back to an earlier reading: an end record there.
+        const std::size_t at = list.size() - 1 - static_cast<std::size_t>(pick(10));
+        JDQFile::SetEmptyMarks(list[at]);
+        list.resize(at + 1);
+        p.readingCount = static_cast<int>(at);
+      } else if (what == 6 && list.size() > 12) {
+        // An end record inside the records counted: the rebuild stops there.
+        JDQFile::SetEmptyMarks(list[list.size() - 6]);
+      } else {
+        append();
+      }
+      std::vector<TestRecord> fresh = list;
+      Parameter q;  // rebuilds from the first record
+      running(q, p.standardCode);
+      for (int g = 0; g < 8; ++g) q.displacementOn[static_cast<std::size_t>(g)] = p.displacementOn[static_cast<std::size_t>(g)].load();
+      q.secondOption = p.secondOption.load();
+      q.readingCount = p.readingCount;
+      q.readingIndex = p.readingIndex;
+      const int expected = JDQFile::RebuildReadings(q, fresh);
+      ASSERT_EQ(JDQFile::RebuildReadings(p, list), expected) << "round " << round;
+      ASSERT_EQ(p.readingIndex, q.readingIndex) << "round " << round;
+      ASSERT_EQ(fresh.size(), list.size());
+      for (std::size_t i = 0; i < list.size(); ++i)
+        ASSERT_EQ(std::memcmp(&fresh[i], &list[i], sizeof(TestRecord)), 0) << "round " << round << ", record " << i;
+    }
+    EXPECT_GT(p.rebuildResume.index, 0);
+  }
+}
