@@ -55,12 +55,17 @@ TEST_F(SimulatorFixture, RegistersItsPortAndAnswersAfterTheReplyDelay) {
     }
     return got;
   };
-  for (int i = 0; i < 100 && simulator.received().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // The simulator has taken the command and gone to sleep for its delay (on a loaded machine either
+  // can take a while of host time; time must not move on before the delay has begun).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline && (simulator.received().empty() || clk::sleepers() < 1))
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   ASSERT_EQ(simulator.received().size(), 1u);
+  ASSERT_EQ(clk::sleepers(), 1);
   clk::advance(39);
   EXPECT_TRUE(waitReply(100).empty());
   clk::advance(1);
-  std::string reply = waitReply(1000);
+  std::string reply = waitReply(20000);
   ASSERT_EQ(reply.size(), 32u);
   const auto* b = reinterpret_cast<const std::uint8_t*>(reply.data());
   EXPECT_EQ(b[0], 0xAA);
