@@ -105,10 +105,6 @@ struct Standing {
     for (int i = 0; i < k; ++i) queue += "OVER" + std::string(kQueueRecordSize - 4, 'x');
     fs::writeFile(files[2], queue);
     fs::writeFile(files[3], queue);
-    {
-      std::lock_guard<std::mutex> lk(p.loadLock);
-      p.loadingPhase = 1;
-    }
     p.procedure.levelStart = 0;
     p.procedure.levelReadings = k % kPerLevel;
     records = r;

@@ -99,11 +99,13 @@ constexpr int kResumeMargin = 8;
 // The bytes of a record that the rebuild reads or writes: marker and values (with the marker's padding),
 // then time and the two leave-out flag bytes in one word.
 using Seen = std::array<std::uint64_t, 11>;
-static_assert(offsetof(TestRecord, valuesA) + sizeof(TestRecord::valuesA) == 80, "marker and values fill 80 bytes");
-static_assert(offsetof(TestRecord, time) == 80, "the time follows the values");
+constexpr std::size_t kMarkerAndValues = offsetof(TestRecord, time);
+static_assert(offsetof(TestRecord, valuesA) + sizeof(TestRecord::valuesA) == kMarkerAndValues,
+              "the time follows the values");
+static_assert(kMarkerAndValues == 10 * sizeof(std::uint64_t), "marker and values fill the first ten words");
 
 void seenOf(const TestRecord& r, Seen& w) {
-  std::memcpy(w.data(), &r, 80);
+  std::memcpy(w.data(), &r, kMarkerAndValues);
   std::uint64_t last = 0;
   std::memcpy(&last, r.time, sizeof r.time);
   last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[0])) << 40;
@@ -165,7 +167,8 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
     from = resume.index;
     st = resume.state;
   }
-  // The records this rebuild may write lie at and after the position it starts from.
+  // The records this rebuild may write lie at and after the position it starts from; those before it
+  // were found as the last rebuild left them (or there are none).
   const int firstWritten = st.pos;
   // The state is kept at the last record, a few before the end, at which no level's first reading is
   // pending: what follows it then writes no record before its position.
@@ -221,13 +224,12 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
     ++st.pos;
   }
 
-  // What the next rebuild needs: the state kept, and the records before it as they now read. Those
-  // before the first position written are as they were (the check above found them so).
+  // What the next rebuild needs: the state kept, and the records before it as they now read (from
+  // the first position written on; those before it are as `seen` holds them).
   if (keptIndex > 0) {
     std::vector<Seen>& seen = resume.seen;
-    const int unchanged = from > 0 ? std::min(firstWritten, from) : 0;
     if (seen.size() < static_cast<std::size_t>(keptIndex)) seen.resize(static_cast<std::size_t>(keptIndex));
-    for (int i = unchanged; i < keptIndex; ++i) seenOf(records[i], seen[static_cast<std::size_t>(i)]);
+    for (int i = firstWritten; i < keptIndex; ++i) seenOf(records[i], seen[static_cast<std::size_t>(i)]);
     resume.index = keptIndex;
     resume.state = kept;
     resume.settings = settings;
