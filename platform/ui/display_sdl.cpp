@@ -2,7 +2,9 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/ui/internal.h"
 
@@ -46,13 +48,21 @@ class SdlDisplay : public Display {
     window_ = SDL_CreateWindow(o.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth,
                                kScreenHeight, flags);
     if (!window_) return false;
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) return false;
-    SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                 kScreenHeight);
-    if (!texture_) return false;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window_, &w, &h);
+    // A window of the screen's own size takes the changed rectangles straight into its surface; a
+    // larger one (full screen on a bigger display) shows the picture scaled through a renderer.
+    if (w == kScreenWidth && h == kScreenHeight && SDL_GetWindowSurface(window_)) {
+      direct_ = true;
+    } else {
+      renderer_ = SDL_CreateRenderer(window_, -1, 0);
+      if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+      if (!renderer_) return false;
+      SDL_RenderSetLogicalSize(renderer_, kScreenWidth, kScreenHeight);
+      texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
+                                   kScreenHeight);
+      if (!texture_) return false;
+    }
     wakeType_ = SDL_RegisterEvents(1);
     if (o.fullscreen) SDL_ShowCursor(SDL_DISABLE);
     SDL_StartTextInput();
@@ -60,6 +70,7 @@ class SdlDisplay : public Display {
   }
 
   ~SdlDisplay() override {
+    if (picture_) SDL_FreeSurface(picture_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
@@ -68,9 +79,33 @@ class SdlDisplay : public Display {
 
   DisplayKind kind() const override { return DisplayKind::Sdl; }
 
-  void present(cairo_surface_t* screen) override {
+  void present(cairo_surface_t* screen, const std::vector<Rect>& rects) override {
+    if (rects.empty()) return;
     cairo_surface_flush(screen);
-    SDL_UpdateTexture(texture_, nullptr, cairo_image_surface_get_data(screen), cairo_image_surface_get_stride(screen));
+    unsigned char* data = cairo_image_surface_get_data(screen);
+    const int stride = cairo_image_surface_get_stride(screen);
+    std::vector<SDL_Rect> changed;
+    for (const Rect& r : rects) changed.push_back({r.left, r.top, r.width(), r.height()});
+    if (direct_) {
+      // The window's surface is fetched anew each time: the system may replace it (after an exposure).
+      SDL_Surface* target = SDL_GetWindowSurface(window_);
+      if (!target) return;
+      if (!picture_ || picture_->pixels != data) {
+        if (picture_) SDL_FreeSurface(picture_);
+        picture_ = SDL_CreateRGBSurfaceWithFormatFrom(data, kScreenWidth, kScreenHeight, 32, stride,
+                                                      SDL_PIXELFORMAT_RGB888);
+        if (!picture_) return;
+      }
+      for (SDL_Rect r : changed) {
+        SDL_Rect to = r;
+        SDL_BlitSurface(picture_, &r, target, &to);
+      }
+      SDL_UpdateWindowSurfaceRects(window_, changed.data(), static_cast<int>(changed.size()));
+      return;
+    }
+    for (const SDL_Rect& r : changed)
+      SDL_UpdateTexture(texture_, &r, data + static_cast<std::ptrdiff_t>(r.y) * stride + static_cast<std::ptrdiff_t>(r.x) * 4,
+                        stride);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
@@ -147,7 +182,7 @@ class SdlDisplay : public Display {
         }
         break;
       case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_EXPOSED) markDirty();
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) markDirty();
         break;
       default:
         break;
@@ -155,6 +190,8 @@ class SdlDisplay : public Display {
   }
 
   SDL_Window* window_ = nullptr;
+  bool direct_ = false;              // the window's surface takes the picture unscaled
+  SDL_Surface* picture_ = nullptr;   // the screen picture's pixels, seen as an SDL surface
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   Uint32 wakeType_ = 0;

@@ -218,6 +218,29 @@ void run(std::uint64_t ms, std::uint64_t stepMs) {
 
 bool screenshot(const std::filesystem::path& hostFile, Window* w) { return saveScreenshot(hostFile, w); }
 
+RepaintLog::RepaintLog() {
+  state().repaintLog = [this](const std::vector<Rect>& rects) { rects_.insert(rects_.end(), rects.begin(), rects.end()); };
+}
+
+RepaintLog::~RepaintLog() { state().repaintLog = nullptr; }
+
+long long RepaintLog::area() const {
+  long long n = 0;
+  for (const Rect& r : rects_) n += static_cast<long long>(r.width()) * r.height();
+  return n;
+}
+
+Rect RepaintLog::bounds() const {
+  Rect b;
+  for (const Rect& r : rects_)
+    b = b.empty() ? r
+                  : Rect{std::min(b.left, r.left), std::min(b.top, r.top), std::max(b.right, r.right),
+                         std::max(b.bottom, r.bottom)};
+  return b;
+}
+
+void checkRepaints(std::function<void(const Rect& stale)> onStale) { state().repaintCheck = std::move(onStale); }
+
 IdleScript::IdleScript(std::function<void()> fn) { setIdleHook(std::move(fn)); }
 IdleScript::~IdleScript() { setIdleHook(nullptr); }
 

@@ -57,6 +57,26 @@ void run(std::uint64_t ms, std::uint64_t stepMs = 10);
 
 bool screenshot(const std::filesystem::path& hostFile, Window* w = nullptr);
 
+// The screen rectangles the layer repaints while the log lives (one log at a time).
+class RepaintLog {
+ public:
+  RepaintLog();
+  ~RepaintLog();
+  RepaintLog(const RepaintLog&) = delete;
+  RepaintLog& operator=(const RepaintLog&) = delete;
+  const std::vector<Rect>& rects() const { return rects_; }
+  long long area() const;  // pixels repainted, a pixel repainted twice counted twice
+  Rect bounds() const;     // of every rectangle repainted (empty when none)
+  void clear() { rects_.clear(); }
+
+ private:
+  std::vector<Rect> rects_;
+};
+
+// After every repaint of what changed, the whole screen is painted afresh and compared with the
+// picture: onStale gets the bounds of the pixels that differ (a window left stale). Null ends it.
+void checkRepaints(std::function<void(const Rect& stale)> onStale);
+
 // Runs fn each time a waiting loop (a modal dialog) is idle; cleared by the destructor.
 class IdleScript {
  public:

@@ -350,6 +350,10 @@ template <class PathFn>
 void shape(DC::Impl& d, const Rect& r, PathFn path) {
   if (r.empty()) return;
   cairo_t* cr = d.cr;
+  // Nothing of it lies where the DC may draw (a repaint of another part of the window).
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+  if (r.right <= x1 || r.left >= x2 || r.bottom <= y1 || r.top >= y2) return;
   if (!d.brush.hollow) {
     setSource(cr, d.brush.color);
     path(r.left, r.top, r.width(), r.height());
@@ -604,7 +608,9 @@ void attachToWindow(DC::Impl& d, Window& w, bool inPaint) {
   }
   if (s.screen) {
     Point o = w.clientOrigin();
-    attachDC(d, s.screen, o, visibleClip(w));
+    const Rect clip = visibleClip(w);
+    attachDC(d, s.screen, o, clip);
+    addRect(s.unshown, clip);  // drawn straight onto the screen: the display shows it at the next render
   } else {
     d.bitmap = Bitmap(1, 1);
     attachDC(d, d.bitmap.impl()->surface, {0, 0}, {0, 0, 0, 0});

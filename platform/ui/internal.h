@@ -71,7 +71,9 @@ class Display {
  public:
   virtual ~Display() = default;
   virtual DisplayKind kind() const = 0;
-  virtual void present(cairo_surface_t* screen) = 0;  // show the screen picture
+  // Shows the screen picture where it changed: `rects` (screen coordinates) hold every pixel that
+  // differs from what the display shows.
+  virtual void present(cairo_surface_t* screen, const std::vector<Rect>& rects) = 0;
   virtual void pollInput() = 0;                       // turn pending device events into injected input
   virtual void waitForEvents(int ms) = 0;             // sleep until an event, a post, or ms pass
   virtual void wake() = 0;                            // from any thread
@@ -135,20 +137,34 @@ struct UiState {
   std::vector<Dialog*> modals;
   std::function<bool(Message&)> preHook;
   std::function<void()> idleHook;
-  std::atomic<bool> dirty{true};
+  // Screen rectangles whose picture is out of date (repainted by the next render), and those drawn on
+  // the screen outside a repaint that the display has not shown yet.
+  std::vector<Rect> dirty;
+  std::vector<Rect> unshown;
+  // Test aids: called after each repaint with the rectangles repainted; and, when set, the whole
+  // screen is painted again after each repaint and every pixel that differs from the picture is handed
+  // to repaintCheck as the bounds of the differing pixels.
+  std::function<void(const std::vector<Rect>&)> repaintLog;
+  std::function<void(const Rect&)> repaintCheck;
   cairo_surface_t* screen = nullptr;
   std::unique_ptr<Display> display;
   std::vector<PaintTarget> painting;
+  std::uint64_t detached = 0;  // windows taken out of the tables so far
   int loopDepth = 0;
   bool charSuppressed = false;  // the last key-down was swallowed; drop its characters
 };
 
 UiState& state();
 bool onUiThread();
+// The whole screen, or a rectangle of it, is to be repainted.
 void markDirty();
-void renderTree(Window& w, cairo_surface_t* surface, Point offset, const Rect& clip);
+void markDirty(const Rect& screenRect);
+// Adds a rectangle to a list of screen rectangles, merged with those it overlaps or touches.
+void addRect(std::vector<Rect>& rects, const Rect& r);
 // Screen-visible part of a window's client area (empty when hidden).
 Rect visibleClip(const Window& w);
+// Screen-visible part of a window with its frame (empty when hidden).
+Rect shownRect(const Window& w);
 
 // Windows internals reached from friends.
 struct UiAccess {

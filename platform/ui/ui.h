@@ -215,7 +215,9 @@ class Window {
   Font getFont() const;                       // own font, else the dialog's, else the default
 
   void setFocus();
+  // Marks the window (or a rectangle of its client area) to be repainted with what lies under it.
   void invalidate(bool erase = true);
+  void invalidateRect(const Rect& client);
   void updateWindow();
   void setCapture();
 

@@ -13,7 +13,7 @@ namespace {
 class HeadlessDisplay : public Display {
  public:
   DisplayKind kind() const override { return DisplayKind::Headless; }
-  void present(cairo_surface_t*) override {}
+  void present(cairo_surface_t*, const std::vector<Rect>&) override {}
   void pollInput() override { pollTestTaps(); }
   void waitForEvents(int ms) override {
     UiState& s = state();
@@ -82,7 +82,49 @@ UiState& state() {
 }
 
 bool onUiThread() { return state().uiThread == std::this_thread::get_id(); }
-void markDirty() { state().dirty = true; }
+
+namespace {
+constexpr Rect kScreenRect{0, 0, kScreenWidth, kScreenHeight};
+// Beyond this many separate rectangles a repaint takes their bounds.
+constexpr std::size_t kMaxRects = 12;
+
+bool touches(const Rect& a, const Rect& b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+bool containsRect(const Rect& outer, const Rect& inner) {
+  return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
+         inner.bottom <= outer.bottom;
+}
+Rect bounds(const Rect& a, const Rect& b) {
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+}  // namespace
+
+void addRect(std::vector<Rect>& rects, const Rect& rect) {
+  Rect r = rect.intersect(kScreenRect);
+  if (r.empty()) return;
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (auto it = rects.begin(); it != rects.end(); ++it) {
+      if (containsRect(*it, r)) return;
+      if (touches(*it, r)) {
+        r = bounds(*it, r);
+        rects.erase(it);
+        merged = true;
+        break;
+      }
+    }
+  }
+  rects.push_back(r);
+  if (rects.size() > kMaxRects) {
+    Rect all = rects.front();
+    for (const Rect& x : rects) all = bounds(all, x);
+    rects.assign(1, all);
+  }
+}
+
+void markDirty() { state().dirty.assign(1, kScreenRect); }
+void markDirty(const Rect& screenRect) { addRect(state().dirty, screenRect); }
 
 // ---- Window ----------------------------------------------------------------------------------------
 
@@ -117,7 +159,6 @@ bool Window::createWindow(Window* parent, const Rect& rect, int id, std::string_
   if (child) parent_->children_.push_back(this);
   else s.popups.push_back(this);
   sendMessage(WM_CREATE);
-  markDirty();
   if (exists() && (style & WS_VISIBLE)) showWindow(popup_ ? SW_SHOW : SW_SHOWNA);
   return exists();
 }
@@ -150,6 +191,7 @@ void Window::destroyWindow() {
 // deleted.
 void Window::detachFromTree() {
   UiState& s = state();
+  markDirty(shownRect(*this));
   for (Window* c : std::vector<Window*>(children_)) {
     if (c->handle_) c->detachFromTree();
   }
@@ -180,7 +222,7 @@ void Window::detachFromTree() {
   handle_ = 0;
   parent_ = nullptr;
   visible_ = false;
-  markDirty();
+  ++s.detached;
 }
 
 Window* Window::getDlgItem(int id) const {
@@ -197,7 +239,7 @@ Window* Window::popupRoot() {
 
 void Window::modifyStyle(std::uint32_t remove, std::uint32_t add) {
   style_ = (style_ & ~remove) | (add & ~(WS_VISIBLE | WS_DISABLED));
-  markDirty();
+  invalidate();
 }
 
 void Window::showWindow(int cmd) {
@@ -209,14 +251,14 @@ void Window::showWindow(int cmd) {
     visible_ = true;
     if (!was) {
       sendMessage(WM_SHOWWINDOW, 1);
-      markDirty();
+      invalidate();
     }
     if (popup_ && cmd != SW_SHOWNA && handle_ && s.active != this) activate(this, WA_ACTIVE);
   } else {
     if (!visible_) return;
+    markDirty(shownRect(*this));
     visible_ = false;
     sendMessage(WM_SHOWWINDOW, 0);
-    markDirty();
     if (s.capture && isDescendantOrSelf(s.capture, this)) releaseCapture();
     if (popup_) {
       if (s.active == this) deactivateFor(this);
@@ -245,15 +287,17 @@ void Window::enableWindow(bool enable) {
     if (s.focus && isDescendantOrSelf(s.focus, this)) setFocusTo(nullptr);
   }
   sendMessage(WM_ENABLE, enable ? 1 : 0);
-  markDirty();
+  invalidate();
 }
 
 void Window::moveWindow(const Rect& rect, bool) {
+  const bool moved = rect != rect_;
+  if (handle_ && moved) markDirty(shownRect(*this));  // where it was
   rect_ = rect;
   if (!handle_) return;
   sendMessage(WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
   sendMessage(WM_SIZE, 0, MAKELPARAM(rect.width(), rect.height()));
-  markDirty();
+  if (moved) invalidate();
 }
 
 Point Window::clientOrigin() const {
@@ -288,13 +332,13 @@ void Window::setWindowText(std::string_view text) {
   if (text_ == text) return;
   text_ = std::string(text);
   if (handle_) sendMessage(WM_SETTEXT);
-  markDirty();
+  invalidate();
 }
 
 void Window::setFont(const Font& font, bool) {
   font_ = font;
   hasFont_ = true;
-  markDirty();
+  invalidate();
 }
 
 Font Window::getFont() const {
@@ -307,7 +351,15 @@ void Window::setFocus() {
   if (handle_) setFocusTo(this);
 }
 
-void Window::invalidate(bool) { markDirty(); }
+void Window::invalidate(bool) {
+  if (handle_) markDirty(shownRect(*this));
+}
+
+void Window::invalidateRect(const Rect& client) {
+  if (!handle_) return;
+  const Point o = clientOrigin();
+  markDirty(client.offset(o.x, o.y).intersect(visibleClip(*this)));
+}
 
 void Window::updateWindow() { renderIfDirty(); }
 
@@ -456,6 +508,7 @@ void Window::bringToTop() {
   UiState& s = state();
   if (!handle_) return;
   auto& list = popup_ ? s.popups : parent_->children_;
+  const std::vector<Window*> before = list;
   auto it = std::find(list.begin(), list.end(), this);
   if (it != list.end()) {
     list.erase(it);
@@ -479,8 +532,11 @@ void Window::bringToTop() {
       s.popups.erase(std::find(s.popups.begin(), s.popups.end(), p));
       s.popups.push_back(p);
     }
+    if (list != before)
+      for (Window* p : owned) p->invalidate();
   }
-  markDirty();
+  // What now lies above others shows where they overlap it.
+  if (list != before) invalidate();
 }
 
 void Window::notifyParent(int code) {
@@ -507,9 +563,15 @@ void setFocusTo(Window* w) {
   if (w) {
     if (Window* root = w->popupRoot()) UiAccess::lastFocus(*root) = w;
   }
-  if (old && old->exists()) old->sendMessage(WM_KILLFOCUS, 0, w ? static_cast<LPARAM>(w->handle()) : 0);
-  if (w && w->exists() && s.focus == w) w->sendMessage(WM_SETFOCUS, 0, old ? static_cast<LPARAM>(old->handle()) : 0);
-  markDirty();
+  // A window may draw itself by whether it has the focus.
+  if (old && old->exists()) {
+    old->invalidate();
+    old->sendMessage(WM_KILLFOCUS, 0, w ? static_cast<LPARAM>(w->handle()) : 0);
+  }
+  if (w && w->exists() && s.focus == w) {
+    w->invalidate();
+    w->sendMessage(WM_SETFOCUS, 0, old ? static_cast<LPARAM>(old->handle()) : 0);
+  }
 }
 
 void activate(Window* popup, int how) {
@@ -523,6 +585,7 @@ void activate(Window* popup, int how) {
       UiAccess::lastFocus(*old) = s.focus;
       Window* f = s.focus;
       s.focus = nullptr;
+      f->invalidate();
       f->sendMessage(WM_KILLFOCUS);
     }
     old->sendMessage(WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), popup ? static_cast<LPARAM>(popup->handle()) : 0);
@@ -532,7 +595,6 @@ void activate(Window* popup, int how) {
     popup->sendMessage(WM_ACTIVATE, MAKEWPARAM(static_cast<unsigned>(how), 0),
                        old ? static_cast<LPARAM>(old->handle()) : 0);
   }
-  markDirty();
 }
 
 void deactivateFor(Window* hidden) {
@@ -864,6 +926,16 @@ Rect visibleClip(const Window& w) {
   return clip;
 }
 
+Rect shownRect(const Window& w) {
+  if (!w.exists() || !w.isWindowVisible()) return {};
+  Rect r = w.getWindowRect().intersect(kScreenRect);
+  for (const Window* p = w.isPopup() ? nullptr : w.parent(); p; p = p->isPopup() ? nullptr : p->parent()) {
+    Point o = p->clientOrigin();
+    r = r.intersect(p->getClientRect().offset(o.x, o.y));
+  }
+  return r;
+}
+
 namespace {
 void renderWindow(Window& w, cairo_surface_t* surface, Point topLeft, const Rect& clip) {
   if (!w.isVisible() || !w.exists()) return;
@@ -883,62 +955,129 @@ void renderWindow(Window& w, cairo_surface_t* surface, Point topLeft, const Rect
     w.eraseBackground(dc);
   }
   Handle h = w.handle();
+  // Whether the window is still there after its handlers ran (looked up only when some window went).
+  std::uint64_t seen = s.detached;
+  auto alive = [&] {
+    if (s.detached == seen) return true;
+    seen = s.detached;
+    return fromHandle(h) != nullptr;
+  };
   Message paint{h, WM_PAINT, 0, 0};
   w.windowProc(paint);
   s.painting.pop_back();
-  if (!fromHandle(h)) return;
+  if (!alive()) return;
   if (b) {
     struct FrameDC : DC {
       FrameDC(cairo_surface_t* sf, const Rect& c) { attachDC(*d_, sf, {0, 0}, c); }
     } dc(surface, area);
     dc.frameRect(wr, Brush{kColorDarkShadow});
   }
+  if (clientArea.empty()) return;
   for (Window* c : std::vector<Window*>(w.children())) {
-    if (!fromHandle(h)) return;
+    if (!alive()) return;
+    if (!c->isVisible()) continue;
     Rect cr = c->windowRect();
-    renderWindow(*c, surface, {origin.x + cr.left, origin.y + cr.top}, clientArea);
+    const Point at{origin.x + cr.left, origin.y + cr.top};
+    if (Rect{at.x, at.y, at.x + cr.width(), at.y + cr.height()}.intersect(clientArea).empty()) continue;
+    renderWindow(*c, surface, at, clientArea);
   }
 }
 
-void paintScreen(cairo_surface_t* surface) {
+// Paints the part `clip` of the screen: the screen's own background, then every popup from the bottom
+// up with its children, each clipped to it.
+void paintRect(cairo_surface_t* surface, const Rect& clip) {
   cairo_t* cr = cairo_create(surface);
+  cairo_rectangle(cr, clip.left, clip.top, clip.width(), clip.height());
+  cairo_clip(cr);
   cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
   cairo_paint(cr);
   cairo_destroy(cr);
   UiState& s = state();
-  Rect screen{0, 0, kScreenWidth, kScreenHeight};
   for (Window* p : std::vector<Window*>(s.popups)) {
     if (!fromHandle(p->handle()) && !p->exists()) continue;
     Rect r = p->windowRect();
-    renderWindow(*p, surface, {r.left, r.top}, screen);
+    renderWindow(*p, surface, {r.left, r.top}, clip);
   }
-  cairo_surface_flush(surface);
+}
+
+bool insideAny(const std::vector<Rect>& rects, const Rect& r) {
+  return std::any_of(rects.begin(), rects.end(), [&](const Rect& x) { return containsRect(x, r); });
+}
+
+// The repaint check: the whole screen painted afresh against the picture the repaints left; the
+// bounds of the pixels that differ outside what is still to be repainted (empty when none).
+Rect staleArea() {
+  UiState& s = state();
+  const std::vector<Rect> dirty = s.dirty;
+  cairo_surface_t* fresh = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kScreenWidth, kScreenHeight);
+  paintRect(fresh, kScreenRect);
+  cairo_surface_flush(fresh);
+  // What the fresh painting invalidates was invalidated by the repaint as well.
+  s.dirty = dirty;
+  // Drawn outside a repaint, or still to be repainted: not the repaint's to match.
+  std::vector<Rect> pending = dirty;
+  pending.insert(pending.end(), s.unshown.begin(), s.unshown.end());
+  const unsigned char* a = cairo_image_surface_get_data(s.screen);
+  const unsigned char* b = cairo_image_surface_get_data(fresh);
+  const int sa = cairo_image_surface_get_stride(s.screen), sb = cairo_image_surface_get_stride(fresh);
+  Rect diff;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    const auto* ra = reinterpret_cast<const std::uint32_t*>(a + y * sa);
+    const auto* rb = reinterpret_cast<const std::uint32_t*>(b + y * sb);
+    if (std::memcmp(ra, rb, sizeof(std::uint32_t) * kScreenWidth) == 0) continue;
+    for (int x = 0; x < kScreenWidth; ++x) {
+      if (((ra[x] ^ rb[x]) & 0xFFFFFFu) == 0) continue;
+      const Rect px{x, y, x + 1, y + 1};
+      if (insideAny(pending, px)) continue;
+      diff = diff.empty() ? px : bounds(diff, px);
+    }
+  }
+  cairo_surface_destroy(fresh);
+  return diff;
 }
 }  // namespace
-
-void renderTree(Window& w, cairo_surface_t* surface, Point offset, const Rect& clip) {
-  renderWindow(w, surface, offset, clip);
-}
 
 void render() {
   UiState& s = state();
   if (!s.initialized || !s.screen) return;
-  paintScreen(s.screen);
-  // What the paint handlers themselves invalidate is on the picture already.
-  s.dirty = false;
-  if (s.display) s.display->present(s.screen);
+  std::vector<Rect> painted;
+  // What a paint handler invalidates inside what is being repainted is on the picture already; what
+  // it invalidates elsewhere is repainted in a further pass (left for the next render after a few).
+  for (int pass = 0; pass < 3 && !s.dirty.empty(); ++pass) {
+    std::vector<Rect> todo;
+    todo.swap(s.dirty);
+    for (const Rect& r : todo) paintRect(s.screen, r);
+    std::erase_if(s.dirty, [&](const Rect& r) { return insideAny(todo, r); });
+    for (const Rect& r : todo) addRect(painted, r);
+  }
+  if (painted.empty() && s.unshown.empty()) return;
+  cairo_surface_flush(s.screen);
+  if (!painted.empty()) {
+    if (s.repaintLog) {
+      auto log = s.repaintLog;
+      log(painted);
+    }
+    if (s.repaintCheck && !insideAny(painted, kScreenRect)) {
+      const Rect stale = staleArea();
+      auto check = s.repaintCheck;
+      if (!stale.empty()) check(stale);
+    }
+  }
+  for (const Rect& r : s.unshown) addRect(painted, r);
+  s.unshown.clear();
+  if (s.display) s.display->present(s.screen, painted);
 }
 
 void renderIfDirty() {
   UiState& s = state();
-  if (s.dirty) render();
+  if (!s.dirty.empty() || !s.unshown.empty()) render();
 }
 
 Bitmap renderScreen() {
   UiState& s = state();
   Bitmap out(kScreenWidth, kScreenHeight);
   if (!s.initialized) return out;
-  render();
+  renderIfDirty();
   cairo_t* cr = cairo_create(out.impl()->surface);
   cairo_set_source_surface(cr, s.screen, 0, 0);
   cairo_paint(cr);
@@ -997,7 +1136,8 @@ bool init(const Options& options) {
   s.modals.clear();
   s.preHook = nullptr;
   s.idleHook = nullptr;
-  s.dirty = true;
+  s.dirty.assign(1, kScreenRect);
+  s.unshown.clear();
   s.initialized = true;
   return true;
 }
