@@ -119,6 +119,19 @@ QianJinDingLvDing::QianJinDingLvDing() : SettingsDialog(kTemplate, kStatus) {
   onCommand(kSystemKind, BN_CLICKED, [this] { OnBnClickedSystemKind(); });
   onCommand(kExit, BN_CLICKED, [this] { HidePageOnExit(); });
   on(WM_PAINT, [this](Message& m) { return OnPaint(m); });
+  on(WM_SHOWWINDOW, [this](Message& m) {
+    if (m.wParam != 0) {
+      deleteShown_ = DeleteAvailable();  // the whole dialog is painted as it shows
+      setTimer(kStateTimer, 1000);
+    } else {
+      killTimer(kStateTimer);
+    }
+    return defWindowProc(m);
+  });
+  on(WM_TIMER, [this](Message& m) {
+    if (m.wParam == kStateTimer) FollowDeleteAvailability();
+    return LRESULT{0};
+  });
   // The groups, the test and the keypad request are always channel 1's, whichever channel is shown.
   SetRequestsAllChannels(true);
 }
@@ -322,11 +335,24 @@ void QianJinDingLvDing::OnCtlColor(CtlColor& c) {
   else if (id == kSystemKind) c.dc->setTextColor(jackKind_ ? RGB(0, 0, 0) : RGB(0, 0, 255));
 }
 
+bool QianJinDingLvDing::DeleteAvailable() const {
+  const Parameter* p = channel1();
+  return p == nullptr || JackDeleteAvailable(*p);
+}
+
+void QianJinDingLvDing::FollowDeleteAvailability() {
+  if (DeleteAvailable() == deleteShown_) return;
+  deleteShown_ = !deleteShown_;
+  if (const Window* w = getDlgItem(kDeleteFrame)) {
+    const Rect r = w->windowRect();
+    invalidateRect({r.left - 2, r.top - 2, r.right + 2, r.bottom + 2});  // with the outline's outer half
+  }
+}
+
 LRESULT QianJinDingLvDing::OnPaint(Message&) {
   {
     PaintDC dc(*this);
     const Color darkBlue = RGB(0, 0, 128);
-    const Parameter* p = channel1();
     auto frameOf = [this](int id) {
       const Window* w = getDlgItem(id);
       return w != nullptr ? w->windowRect() : Rect{};
@@ -343,7 +369,7 @@ LRESULT QianJinDingLvDing::OnPaint(Message&) {
       bool action = true;  // a frame that shows whether its action is there
       if (b.frame == kPreviousFrame) available = JackPreviousAvailable(group_);
       else if (b.frame == kNextFrame) available = JackNextAvailable(group_);
-      else if (b.frame == kDeleteFrame) available = p == nullptr || JackDeleteAvailable(*p);
+      else if (b.frame == kDeleteFrame) available = DeleteAvailable();
       else action = false;
       if (!available) {
         // An action that is not there: a plain dark blue frame.

@@ -87,8 +87,13 @@ class QianJinDingLvDing : public SettingsDialog {
   void SetKind(bool jack);
   void Show(const JackMessage& m) { SetStatus(m.text, m.warning); }
   platform::ui::LRESULT OnPaint(platform::ui::Message& m);
+  bool DeleteAvailable() const;
+  // While shown: the delete frame follows channel 1's test, which starts and ends without the dialog.
+  void FollowDeleteAvailability();
+  static constexpr unsigned kStateTimer = 1;
 
   int group_ = 1;
+  bool deleteShown_ = true;     // the delete frame as the screen was last told to show it: available
   int activations_ = 0;
   bool jackKind_ = true;        // the kind buttons' choice: jack calibration, else system calibration
   std::string sensorNumber_;    // the shown group's sensor number

@@ -59,8 +59,9 @@ void C2DGraph::ClearPointList(int list) {
     case 4: m_ptList4.clear(); break;
     case 5: m_ptList5.clear(); break;
     case 6: m_ptList6.clear(); break;
-    default: break;
+    default: return;
   }
+  invalidate(true);
 }
 
 void C2DGraph::SetStepLoadCount(int count) {

@@ -94,6 +94,17 @@ class JackCalibration : public SetupDialogTest {
   std::string status() { return text(D::kStatus); }
   bool red() { return drv::textColor(*dlg, D::kStatus) == RGB(255, 0, 0); }
   void tap(int id) { ASSERT_TRUE(drv::tap(*dlg, id)) << id; }
+  // Channel 1's test starts or ends while the dialog is up, and the loop runs on for a second.
+  void channelOneTests(bool on) {
+    ch[0].testRunning = on ? 1 : 0;
+    drv::run(1000, 100);
+  }
+  // The delete frame's bevel (its light left edge) as the screen shows it.
+  ui::Color deleteBevel() {
+    const ui::Rect r = dlg->getDlgItem(D::kDeleteFrame)->windowRect();
+    const ui::Point p = dlg->clientToScreen({r.left + 2, (r.top + r.bottom) / 2});
+    return ui::renderScreen().pixel(p.x, p.y);
+  }
   void type(int edit, const std::string& value) { typeInto(*dlg, edit, value); }
   std::vector<std::string> standards() {
     std::vector<std::string> v;
@@ -336,11 +347,11 @@ TEST_F(JackCalibration, PagesToTheEndsAndOnlyFromASavedGroup) {
   EXPECT_EQ(status(), "");
 
   // During channel 1's test an unsaved group is not paged to, silently.
-  ch[0].testRunning = 1;
+  channelOneTests(true);
   tap(D::kNext);
   EXPECT_EQ(dlg->group(), 9);
   EXPECT_EQ(status(), "");
-  ch[0].testRunning = 0;
+  channelOneTests(false);
 
   // Group 10 saved: the last group answers at the end.
   tap(D::kNext);
@@ -367,12 +378,17 @@ TEST_F(JackCalibration, DeletesGroupThreeOfFiveUnlessChannelOneTests) {
   tap(D::kNext);
   tap(D::kNext);
   ASSERT_EQ(dlg->group(), 3);
-  ch[0].testRunning = 1;
+  const ui::Color available = RGB(255, 190, 90);
+  EXPECT_EQ(deleteBevel(), available);
+  // The frame shows the refusal to come as soon as channel 1's test runs.
+  channelOneTests(true);
+  EXPECT_NE(deleteBevel(), available);
   tap(D::kDelete);
   EXPECT_EQ(status(), "试桩正在进行，无法进行删除操作！");
   EXPECT_TRUE(red());
   EXPECT_EQ(readFile(), FileOf(five));
-  ch[0].testRunning = 0;
+  channelOneTests(false);
+  EXPECT_EQ(deleteBevel(), available);
   ch[1].testRunning = 1;
   tap(D::kDelete);
   EXPECT_EQ(status(), "删除成功！");

@@ -365,6 +365,7 @@ TEST_F(AppTest, MainWindowScreenshotCarriesTheChineseCaptions) {
   CMonitorDlg& w = startMain(1);
   w.setDlgItemText(CMonitorDlg::kStatusLine, "新试验从“系统设置”按钮开始！");
   w.channelButton(1).state = 2;
+  w.channelButton(1).invalidate();  // as the main loop does when a lamp changes
   drv::run(300, 100);
   auto inkOf = [&](int id) {
     ui::Window* c = w.getDlgItem(id);
