@@ -424,6 +424,7 @@ bool ListCtrl::setItemText(int row, int col, std::string_view text) {
   if (row < 0 || row >= getItemCount() || col < 0) return false;
   auto& t = rows_[static_cast<std::size_t>(row)].texts;
   if (static_cast<int>(t.size()) <= col) t.resize(static_cast<std::size_t>(col) + 1);
+  if (t[static_cast<std::size_t>(col)] == text) return true;
   t[static_cast<std::size_t>(col)] = std::string(text);
   invalidate();
   return true;
@@ -458,6 +459,7 @@ void ListCtrl::deleteAllItems() {
 
 bool ListCtrl::setItemImage(int row, int image) {
   if (row < 0 || row >= getItemCount()) return false;
+  if (rows_[static_cast<std::size_t>(row)].image == image) return true;
   rows_[static_cast<std::size_t>(row)].image = image;
   invalidate();
   return true;
@@ -479,6 +481,7 @@ std::uintptr_t ListCtrl::getItemData(int row) const {
 
 bool ListCtrl::setCheck(int row, bool on) {
   if (row < 0 || row >= getItemCount()) return false;
+  if (rows_[static_cast<std::size_t>(row)].checked == on) return true;
   rows_[static_cast<std::size_t>(row)].checked = on;
   invalidate();
   return true;
@@ -489,7 +492,9 @@ bool ListCtrl::getCheck(int row) const {
 }
 
 void ListCtrl::setItemColor(int row, Color c) {
-  rowColors_[row] = c;
+  auto [it, added] = rowColors_.try_emplace(row, c);
+  if (!added && it->second == c) return;
+  it->second = c;
   invalidate();
 }
 
@@ -882,6 +887,7 @@ std::string TabCtrl::getItemText(int index) const {
 int TabCtrl::setCurSel(int index) {
   int prev = cur_;
   if (index < -1 || index >= getItemCount()) return -1;
+  if (index == cur_) return prev;
   cur_ = index;
   invalidate();
   return prev;
@@ -988,7 +994,9 @@ void Slider::setRange(int lo, int hi, bool) {
 }
 
 void Slider::setPos(int pos) {
-  pos_ = std::clamp(pos, lo_, hi_);
+  pos = std::clamp(pos, lo_, hi_);
+  if (pos == pos_) return;
+  pos_ = pos;
   invalidate();
 }
 
@@ -1063,7 +1071,7 @@ void Progress::setRange(int lo, int hi) {
 int Progress::setPos(int pos) {
   int old = pos_;
   pos_ = std::clamp(pos, lo_, hi_);
-  invalidate();
+  if (pos_ != old) invalidate();
   return old;
 }
 
