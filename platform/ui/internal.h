@@ -141,6 +141,16 @@ struct UiState {
   // the screen outside a repaint that the display has not shown yet.
   std::vector<Rect> dirty;
   std::vector<Rect> unshown;
+  // Controls without children shown or hidden since the last render: whether each was on the screen
+  // then, where, and whether anything of it changed while it was not. One that stands as it stood
+  // needs no repaint (a status icon hidden and shown again by one pass of a loop).
+  struct Toggled {
+    Handle window;
+    bool wasShown;
+    Rect rect;
+    bool changed;
+  };
+  std::vector<Toggled> toggled;
   // Test aids: called after each repaint with the rectangles repainted; and, when set, the whole
   // screen is painted again after each repaint and every pixel that differs from the picture is handed
   // to repaintCheck as the bounds of the differing pixels.

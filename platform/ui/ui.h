@@ -276,6 +276,8 @@ class Window {
   };
   const Entry* findEntry(const Message& m) const;
   void detachFromTree();
+  // A control without children shown or hidden: how it stood on the screen before (see render()).
+  void noteToggle(bool shown, const Rect& rect);
 
   Handle handle_ = 0;
   int id_ = 0;

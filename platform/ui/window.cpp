@@ -251,12 +251,14 @@ void Window::showWindow(int cmd) {
     visible_ = true;
     if (!was) {
       sendMessage(WM_SHOWWINDOW, 1);
-      invalidate();
+      if (children_.empty()) noteToggle(false, {});
+      else invalidate();
     }
     if (popup_ && cmd != SW_SHOWNA && handle_ && s.active != this) activate(this, WA_ACTIVE);
   } else {
     if (!visible_) return;
-    markDirty(shownRect(*this));
+    if (children_.empty()) noteToggle(isWindowVisible(), shownRect(*this));
+    else markDirty(shownRect(*this));
     visible_ = false;
     sendMessage(WM_SHOWWINDOW, 0);
     if (s.capture && isDescendantOrSelf(s.capture, this)) releaseCapture();
@@ -352,11 +354,26 @@ void Window::setFocus() {
 }
 
 void Window::invalidate(bool) {
-  if (handle_) markDirty(shownRect(*this));
+  if (!handle_) return;
+  const Rect r = shownRect(*this);
+  if (!r.empty()) {
+    markDirty(r);
+    return;
+  }
+  for (UiState::Toggled& t : state().toggled)
+    if (t.window == handle_) t.changed = true;
+}
+
+void Window::noteToggle(bool shown, const Rect& rect) {
+  auto& list = state().toggled;
+  for (const UiState::Toggled& t : list)
+    if (t.window == handle_) return;  // the first toggle since the last render says how it stood
+  list.push_back({handle_, shown, rect, false});
 }
 
 void Window::invalidateRect(const Rect& client) {
   if (!handle_) return;
+  if (!isWindowVisible()) return invalidate();
   const Point o = clientOrigin();
   markDirty(client.offset(o.x, o.y).intersect(visibleClip(*this)));
 }
@@ -1040,6 +1057,16 @@ Rect staleArea() {
 void render() {
   UiState& s = state();
   if (!s.initialized || !s.screen) return;
+  // Controls shown or hidden since the last render that do not stand as they stood.
+  for (const UiState::Toggled& t : s.toggled) {
+    const Window* w = fromHandle(t.window);
+    const bool shown = w && w->isWindowVisible();
+    const Rect now = shown ? shownRect(*w) : Rect{};
+    if (shown == t.wasShown && !t.changed && now == t.rect) continue;
+    if (t.wasShown) markDirty(t.rect);
+    if (shown) markDirty(now);
+  }
+  s.toggled.clear();
   std::vector<Rect> painted;
   // What a paint handler invalidates inside what is being repainted is on the picture already; what
   // it invalidates elsewhere is repainted in a further pass (left for the next render after a few).
@@ -1070,7 +1097,7 @@ void render() {
 
 void renderIfDirty() {
   UiState& s = state();
-  if (!s.dirty.empty() || !s.unshown.empty()) render();
+  if (!s.dirty.empty() || !s.unshown.empty() || !s.toggled.empty()) render();
 }
 
 Bitmap renderScreen() {
@@ -1138,6 +1165,7 @@ bool init(const Options& options) {
   s.idleHook = nullptr;
   s.dirty.assign(1, kScreenRect);
   s.unshown.clear();
+  s.toggled.clear();
   s.initialized = true;
   return true;
 }

@@ -359,7 +359,18 @@ TEST_F(AppTest, MessageFromAWorkerThreadIsShownOnTheUserInterfaceThread) {
   EXPECT_EQ(ui::activeWindow(), &w);
 }
 
-// ---- screenshot ------------------------------------------------------------------------------------
+// ---- repaints and screenshot ---------------------------------------------------------------------------
+
+// An idle tick of the main window repaints what it changed: the clock, once a second.
+TEST_F(AppTest, AnIdleTickRepaintsTheClockOnly) {
+  fsys::create_directories(root_ / "Storage Card");
+  CMonitorDlg& w = startMain(1);
+  drv::run(3000, 100);
+  drv::RepaintLog log;
+  drv::run(9000, 100);
+  EXPECT_GE(log.rects().size(), 9u);
+  for (const ui::Rect& r : log.rects()) EXPECT_EQ(r, w.getDlgItem(1032)->getWindowRect());
+}
 
 TEST_F(AppTest, MainWindowScreenshotCarriesTheChineseCaptions) {
   CMonitorDlg& w = startMain(1);

@@ -1,5 +1,5 @@
-// Repainting what changed: a control's new text repaints that control alone and an unchanged one
-// nothing, a tick that changes a clock repaints the clock; dialogs shown, raised, moved and hidden over
+// Repainting what changed: a control's new text repaints that control alone, and an unchanged text or
+// a control hidden and shown again unchanged nothing; a tick that changes a clock repaints the clock; dialogs shown, raised, moved and hidden over
 // one another, a modal question, focus, enabling and tab pages leave the screen as a whole repaint
 // draws it; the check that catches a window left stale; and the SDL window shows the screen picture
 // after being given only the changed rectangles. (Every test here also runs under the repaint check.)
@@ -120,6 +120,33 @@ TEST_F(Repaints, ANewTextRepaintsThatControlAndAnUnchangedOneNothing) {
   drv::pump();
   EXPECT_EQ(log.area(), static_cast<long long>(rectOf(screen, kLabel).width()) * rectOf(screen, kLabel).height() +
                             static_cast<long long>(rectOf(screen, kTab).width()) * rectOf(screen, kTab).height());
+}
+
+TEST_F(Repaints, AControlHiddenAndShownAgainRepaintsOnlyWhatChanged) {
+  Window* label = screen.getDlgItem(kLabel);
+  const Rect at = label->getWindowRect();
+  drv::RepaintLog log;
+  label->showWindow(SW_HIDE);
+  label->showWindow(SW_SHOW);
+  drv::pump();
+  EXPECT_TRUE(log.rects().empty());
+  // Changed while hidden, it is repainted where it shows again; moved, where it was and where it is.
+  label->showWindow(SW_HIDE);
+  label->setWindowText("隐藏时改");
+  label->showWindow(SW_SHOW);
+  drv::pump();
+  EXPECT_EQ(log.rects(), std::vector<Rect>{at});
+  log.clear();
+  label->showWindow(SW_HIDE);
+  label->moveWindow(Rect{320, 300, 600, 350});
+  label->showWindow(SW_SHOW);
+  drv::pump();
+  EXPECT_EQ(log.area(), 2LL * at.width() * at.height());
+  log.clear();
+  // Hidden for good, it is repainted away at the next render.
+  label->showWindow(SW_HIDE);
+  drv::pump();
+  EXPECT_EQ(log.rects(), std::vector<Rect>{label->getWindowRect()});
 }
 
 TEST_F(Repaints, ATickThatChangesTheClockRepaintsTheClockOnly) {
