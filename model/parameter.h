@@ -233,10 +233,10 @@ class ParameterList {
 // ---------------------------------------------------------------------------------------------------
 // Where the last rebuild of a record list's derived values (level, settlements, times) stood near the
 // list's end, so that the next rebuild, one reading later, goes on from there rather than from the
-// first record. `seen` keeps, for every record before `index`, the bytes the rebuild reads or writes
-// (marker, values, time and the leave-out flags) as that rebuild left them, and `settings` what it
-// judged by; a list whose first records or settings no longer read so is rebuilt from its first record.
-// The rebuild's own (user-interface thread).
+// first record. `digest` is a 64-bit digest of the bytes the rebuild reads or writes (marker, values,
+// time and the leave-out flags) of every record before `index`, as that rebuild left them, and
+// `settings` what it judged by; a list whose first records or settings no longer read so is rebuilt
+// from its first record. The rebuild's own (user-interface thread).
 struct RebuildResume {
   // The rebuild's state before a record.
   struct State {
@@ -249,7 +249,7 @@ struct RebuildResume {
   int index = -1;  // the record `state` stands at; -1: none
   State state;
   std::array<std::int32_t, 26> settings{};
-  std::vector<std::array<std::uint64_t, 11>> seen;
+  std::uint64_t digest = 0;
 };
 
 class Parameter {

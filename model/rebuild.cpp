@@ -8,6 +8,7 @@
 // the schedule. A record with a leave-out flag takes no position.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -96,36 +97,61 @@ bool leftOut(const TestRecord& r) {
 // the reading before it): the state is kept before them.
 constexpr int kResumeMargin = 8;
 
-// The bytes of a record that the rebuild reads or writes: marker and values (with the marker's padding),
-// then time and the two leave-out flag bytes in one word.
-using Seen = std::array<std::uint64_t, 11>;
+// The bytes of a record that the rebuild reads or writes: marker and values (with the marker's padding)
+// in ten words, then time and the two leave-out flag bytes in one word.
 constexpr std::size_t kMarkerAndValues = offsetof(TestRecord, time);
 static_assert(offsetof(TestRecord, valuesA) + sizeof(TestRecord::valuesA) == kMarkerAndValues,
               "the time follows the values");
 static_assert(kMarkerAndValues == 10 * sizeof(std::uint64_t), "marker and values fill the first ten words");
 
-void seenOf(const TestRecord& r, Seen& w) {
-  std::memcpy(w.data(), &r, kMarkerAndValues);
-  std::uint64_t last = 0;
-  std::memcpy(&last, r.time, sizeof r.time);
-  last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[0])) << 40;
-  last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[5])) << 48;
-  w[10] = last;
-}
-
-// Whether records 0..index-1 read as `seen` holds them (a word at a time, without a call per record:
-// this runs over the whole list on every rebuild).
-bool resumable(const std::vector<TestRecord>& records, const std::vector<Seen>& seen, int index) {
-  if (static_cast<std::size_t>(index) > seen.size() || static_cast<std::size_t>(index) > records.size()) return false;
-  Seen now;
-  for (int i = 0; i < index; ++i) {
-    seenOf(records[static_cast<std::size_t>(i)], now);
-    const Seen& was = seen[static_cast<std::size_t>(i)];
-    std::uint64_t diff = 0;
-    for (std::size_t w = 0; w < now.size(); ++w) diff |= now[w] ^ was[w];
-    if (diff != 0) return false;
+// A 64-bit digest of those bytes of a run of records, in record order. Each word of a record goes into
+// its own lane (so that the steps of neighbouring words do not wait on each other: this runs over the
+// whole list on every rebuild); each step (a multiplication by an odd number, then a rotation) is
+// one-to-one both in the lane and in the word, as is the final fold in each lane, so two runs that
+// differ in a single word never have the same digest, and runs that differ in more have the same one
+// by chance only (about one in 2^64).
+class Digest {
+ public:
+  Digest() {
+    for (std::size_t i = 0; i < lane_.size(); ++i) lane_[i] = 0x243F6A8885A308D3ull * (2 * i + 1);
   }
-  return true;
+  void add(const TestRecord& r) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
+    for (std::size_t i = 0; i < 10; ++i) {
+      std::uint64_t w = 0;
+      std::memcpy(&w, bytes + 8 * i, sizeof w);
+      lane_[i] = step(lane_[i], w);
+    }
+    std::uint64_t last = 0;
+    std::memcpy(&last, r.time, sizeof r.time);
+    last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[0])) << 40;
+    last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[5])) << 48;
+    lane_[10] = step(lane_[10], last);
+  }
+  std::uint64_t value() const {
+    std::uint64_t v = lane_[0];
+    for (std::size_t i = 1; i < lane_.size(); ++i) v = step(v, lane_[i]);
+    return v;
+  }
+
+ private:
+  static std::uint64_t step(std::uint64_t h, std::uint64_t w) {
+    return std::rotl((h ^ w) * 0x9E3779B97F4A7C15ull, 31);
+  }
+  std::array<std::uint64_t, 11> lane_;
+};
+
+// Whether records 0..index-1 read as the digest says; `at` takes the digest of records 0..pos-1 on the
+// way (pos <= index).
+bool resumable(const std::vector<TestRecord>& records, std::uint64_t digest, int index, int pos, Digest& at) {
+  if (static_cast<std::size_t>(index) > records.size() || pos > index) return false;
+  Digest d;
+  for (int i = 0; i < index; ++i) {
+    if (i == pos) at = d;
+    d.add(records[static_cast<std::size_t>(i)]);
+  }
+  if (pos == index) at = d;
+  return d.value() == digest;
 }
 
 // What the rebuild judges by besides the records.
@@ -162,10 +188,13 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
   RebuildResume& resume = p.rebuildResume;
   const std::array<std::int32_t, 26> settings = settingsKey(s, p);
   int from = 0;
+  Digest digest;  // of the records before the first position this rebuild may write
   if (resume.index > 0 && resume.index <= count && resume.settings == settings &&
-      resumable(records, resume.seen, resume.index)) {
+      resumable(records, resume.digest, resume.index, resume.state.pos, digest)) {
     from = resume.index;
     st = resume.state;
+  } else {
+    digest = Digest();
   }
   // The records this rebuild may write lie at and after the position it starts from; those before it
   // were found as the last rebuild left them (or there are none).
@@ -224,12 +253,11 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
     ++st.pos;
   }
 
-  // What the next rebuild needs: the state kept, and the records before it as they now read (from
-  // the first position written on; those before it are as `seen` holds them).
+  // What the next rebuild needs: the state kept, and the digest of the records before it as they now
+  // read (those before the first position written read as they did).
   if (keptIndex > 0) {
-    std::vector<Seen>& seen = resume.seen;
-    if (seen.size() < static_cast<std::size_t>(keptIndex)) seen.resize(static_cast<std::size_t>(keptIndex));
-    for (int i = firstWritten; i < keptIndex; ++i) seenOf(records[i], seen[static_cast<std::size_t>(i)]);
+    for (int i = firstWritten; i < keptIndex; ++i) digest.add(records[static_cast<std::size_t>(i)]);
+    resume.digest = digest.value();
     resume.index = keptIndex;
     resume.state = kept;
     resume.settings = settings;

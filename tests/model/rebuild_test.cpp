@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "model/computations.h"
@@ -269,6 +270,10 @@ TEST(RebuildReadings, OpenedTestUsesItsHeaderRecords) {
 }
 
 }  // namespace
+
+// What a rebuild keeps for the next is a digest of the records it judged, not a copy: a few fixed
+// fields, whatever the list's length.
+static_assert(std::is_trivially_copyable_v<RebuildResume> && sizeof(RebuildResume) <= 256);
 
 // A rebuild goes on from where the one before it stood when the list's first records still read as it
 // left them. Whatever happens to the list between two rebuilds (readings appended over the end record,
