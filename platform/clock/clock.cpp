@@ -126,6 +126,7 @@ struct Clock {
   TimerId nextTimerId = 1;
   TimerId runningTimer = 0;
   bool removedWhileRunning = false;    // the running timer was removed while it ran
+  int runningTimerWaiters = 0;         // threads in removeTimer() waiting for the running timer to end
   std::thread::id runningThread;
   std::thread timerThread;
   bool timerThreadStop = false;
@@ -263,7 +264,11 @@ struct Clock {
       timerDue[id] = next;
       timers.emplace(std::make_pair(next, id), std::move(t));
     }
-    cv.notify_all();
+    // On the real and scaled clocks the sleepers wait for their own host time: only a thread waiting
+    // for this timer to end needs waking (waking every sleeper at each timer would cost each of them a
+    // trip through the kernel a few hundred times a second on a fast clock). On the manual clock time
+    // moves with the timers.
+    if (mode == Mode::Manual || runningTimerWaiters > 0) cv.notify_all();
   }
 
   void stopTimerThread(std::unique_lock<std::mutex>& lk) {
@@ -705,7 +710,9 @@ void removeTimer(TimerId id) {
   if (c.runningTimer == id) {
     c.removedWhileRunning = true;
     if (c.runningThread != std::this_thread::get_id()) {
+      ++c.runningTimerWaiters;
       c.cv.wait(lk, [&] { return c.runningTimer != id; });
+      --c.runningTimerWaiters;
     }
   }
   c.cv.notify_all();
