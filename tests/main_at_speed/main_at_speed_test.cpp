@@ -31,6 +31,7 @@
 
 #include "model/datafiles.h"
 #include "tests/endtoend/instrument.h"
+#include "tests/endtoend/programs.h"
 
 using namespace endtoend;
 namespace fsys = std::filesystem;
@@ -76,32 +77,6 @@ bool settlementBetween(const Reading& r, const PileSample& a, const PileSample& 
     if (v < lo || v > hi) return false;
   }
   return true;
-}
-
-pid_t spawnProgram(const std::vector<std::string>& args, const std::string& log) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid < 0 ? 0 : pid;
-  const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd >= 0) {
-    dup2(fd, 1);
-    dup2(fd, 2);
-  }
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  execv(argv[0], argv.data());
-  _exit(127);
-}
-
-void stopProgram(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  for (int k = 0; k < 100; ++k) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
 }
 
 // What a run left: the readings of the test file by level, and the pile's trace.
@@ -168,12 +143,7 @@ class MainAtSpeed {
     // The controllers on the wired port (item 57 is 1: the wired link, "COM2" on this board).
     sim_ = spawnProgram({simExe, "--root", rootText, "--clock-scale", scaleText, "--trace", trace.string()},
                         rootText + "/sim.log");
-    for (int k = 0; k < 100; ++k) {
-      std::ifstream conf(root_ / "ports.conf");
-      const std::string text((std::istreambuf_iterator<char>(conf)), std::istreambuf_iterator<char>());
-      if (text.find("COM2=") != std::string::npos) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    awaitPort(root_);
     const auto started = std::chrono::steady_clock::now();
     main_ = spawnProgram({mainExe, "--root", rootText, "--clock-scale", scaleText, "--display", "headless"},
                          rootText + "/main.log");
