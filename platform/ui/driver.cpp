@@ -239,7 +239,12 @@ Rect RepaintLog::bounds() const {
   return b;
 }
 
-void checkRepaints(std::function<void(const Rect& stale)> onStale) { state().repaintCheck = std::move(onStale); }
+void checkRepaints(std::function<void(const Rect& stale)> onStale) {
+  UiState& s = state();
+  s.repaintCheck = std::move(onStale);
+  s.repaintedUnchecked = false;
+  s.nextCheck = {};
+}
 
 IdleScript::IdleScript(std::function<void()> fn) { setIdleHook(std::move(fn)); }
 IdleScript::~IdleScript() { setIdleHook(nullptr); }

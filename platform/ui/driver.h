@@ -73,8 +73,11 @@ class RepaintLog {
   std::vector<Rect> rects_;
 };
 
-// After every repaint of what changed, the whole screen is painted afresh and compared with the
-// picture: onStale gets the bounds of the pixels that differ (a window left stale). Null ends it.
+// After repaints of what changed, the whole screen is painted afresh and compared with the picture:
+// onStale gets the bounds of the pixels that differ (a window left stale). The check runs whenever the
+// screen is taken (renderScreen, a screenshot) and at shutdown, and after other repaints as often as
+// leaves it a fifth of the time at most (a stale window stays stale until it is repainted). Null
+// ends it.
 void checkRepaints(std::function<void(const Rect& stale)> onStale);
 
 // Runs fn each time a waiting loop (a modal dialog) is idle; cleared by the destructor.

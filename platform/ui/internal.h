@@ -4,6 +4,7 @@
 #include <cairo.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -156,6 +157,8 @@ struct UiState {
   // to repaintCheck as the bounds of the differing pixels.
   std::function<void(const std::vector<Rect>&)> repaintLog;
   std::function<void(const Rect&)> repaintCheck;
+  bool repaintedUnchecked = false;                   // repainted since the last check
+  std::chrono::steady_clock::time_point nextCheck;   // the earliest check not asked for
   cairo_surface_t* screen = nullptr;
   std::unique_ptr<Display> display;
   std::vector<PaintTarget> painting;
@@ -193,5 +196,8 @@ void popModal(Dialog* d);
 // Takes one queued message and handles it; false when the queue is empty. Sets quit on WM_QUIT.
 bool handleOne(bool& quit);
 void renderIfDirty();
+// The repaint check (when a test set one) of what was repainted since the last: now, or (`now` false)
+// when the checks so far leave time for it (they take at most about a fifth of the time).
+void checkRepaints(bool now);
 
 }  // namespace platform::ui

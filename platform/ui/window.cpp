@@ -1084,15 +1084,26 @@ void render() {
       auto log = s.repaintLog;
       log(painted);
     }
-    if (s.repaintCheck && !insideAny(painted, kScreenRect)) {
-      const Rect stale = staleArea();
-      auto check = s.repaintCheck;
-      if (!stale.empty()) check(stale);
-    }
+    // A repaint of the whole screen leaves nothing stale.
+    s.repaintedUnchecked = !insideAny(painted, kScreenRect);
+    checkRepaints(false);
   }
   for (const Rect& r : s.unshown) addRect(painted, r);
   s.unshown.clear();
   if (s.display) s.display->present(s.screen, painted);
+}
+
+void checkRepaints(bool now) {
+  UiState& s = state();
+  if (!s.repaintCheck || !s.repaintedUnchecked || !s.initialized || !s.screen) return;
+  const auto start = std::chrono::steady_clock::now();
+  if (!now && start < s.nextCheck) return;
+  const Rect stale = staleArea();
+  const auto end = std::chrono::steady_clock::now();
+  s.nextCheck = end + std::max<std::chrono::steady_clock::duration>(std::chrono::milliseconds(20), 4 * (end - start));
+  s.repaintedUnchecked = false;
+  auto check = s.repaintCheck;
+  if (!stale.empty()) check(stale);
 }
 
 void renderIfDirty() {
@@ -1105,6 +1116,7 @@ Bitmap renderScreen() {
   Bitmap out(kScreenWidth, kScreenHeight);
   if (!s.initialized) return out;
   renderIfDirty();
+  checkRepaints(true);  // the picture a test looks at
   cairo_t* cr = cairo_create(out.impl()->surface);
   cairo_set_source_surface(cr, s.screen, 0, 0);
   cairo_paint(cr);
@@ -1173,6 +1185,7 @@ bool init(const Options& options) {
 void shutdown() {
   UiState& s = state();
   if (!s.initialized) return;
+  checkRepaints(true);
   for (Window* p : std::vector<Window*>(s.popups))
     if (p->exists()) p->destroyWindow();
   std::vector<std::shared_ptr<TimerState>> timers;

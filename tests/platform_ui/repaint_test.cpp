@@ -254,11 +254,12 @@ TEST_F(Repaints, AWindowLeftStaleIsCaught) {
   drv::checkRepaints([&](const Rect& r) { stale.push_back(r); });
   swatch.colour = RGB(0, 255, 0);  // changed, not invalidated
   screen.setDlgItemText(kLabel, "另一个");
-  drv::pump();
+  renderScreen();
   EXPECT_EQ(stale, std::vector<Rect>{swatch.getWindowRect()});
   stale.clear();
   swatch.invalidate();
-  drv::pump();
+  screen.setDlgItemText(kLabel, "标签");
+  renderScreen();
   EXPECT_TRUE(stale.empty());
   drv::checkRepaints(nullptr);
   swatch.destroyWindow();
