@@ -39,7 +39,6 @@ double NmeaDegrees(const std::string& field) {
 namespace {
 
 std::deque<QueueRecord>& queueOf(Parameter& p, int which) { return which == 0 ? p.moduleQueue : p.boxQueue; }
-const std::string& pathOf(const Parameter& p, int which) { return which == 0 ? p.moduleQueuePath : p.boxQueuePath; }
 std::atomic<byte>& readyOf(Parameter& p, int which) { return which == 0 ? p.moduleReady : p.boxReady; }
 
 bool queueEmpty(Parameter& p, int which) {
@@ -361,7 +360,7 @@ bool UploadLink::headOf(int n, int which, Written& w) {
   w.bytes = q.front().bytes;
   w.slot = q.front().slot;
   w.moduleTest = q.front().moduleTest;
-  w.path = pathOf(p, which);
+  w.path = q.front().file;
   return true;
 }
 
@@ -415,22 +414,19 @@ int UploadLink::SendQueuedFrame() {
 void UploadLink::acknowledge(int which, const Written& w) {
   if (w.channel < 1 || w.channel > 3) return;
   Parameter& p = channel(w.channel);
-  bool sameFile = false;
   {
     std::lock_guard<std::mutex> lock(p.queueLock);
-    sameFile = pathOf(p, which) == w.path;
     std::deque<QueueRecord>& q = queueOf(p, which);
     const auto it = std::find_if(q.begin(), q.end(), [&](const QueueRecord& r) {
-      if (w.slot != QueueRecord::kNoSlot) return sameFile && r.slot == w.slot;
+      if (w.slot != QueueRecord::kNoSlot) return r.slot == w.slot && r.file == w.path;
       return r.slot == QueueRecord::kNoSlot && r.moduleTest == w.moduleTest && r.bytes == w.bytes;
     });
     if (it != q.end()) q.erase(it);
   }
-  // The slot is marked even when a refusal dropped the record from memory meanwhile: it was accepted.
-  if (w.slot != QueueRecord::kNoSlot && sameFile) {
-    std::int64_t slot = w.slot;
-    JDQFile::WriteQueueFile(w.path, 1, which, p, &slot);
-  }
+  // The slot is marked in the record's own file, whatever the channel's paths name since (a re-send,
+  // a new test's set-up), and even when a refusal dropped the record from memory meanwhile: it was
+  // accepted.
+  if (w.slot != QueueRecord::kNoSlot) JDQFile::MarkQueueRecord(p, w.path, w.slot);
   if (w.moduleTest) p.moduleTestRequest.store(0);
 }
 

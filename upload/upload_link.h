@@ -105,7 +105,7 @@ class UploadLink {
   struct Written {
     int channel = 0;
     std::int64_t slot = QueueRecord::kNoSlot;
-    std::string path;  // queue file of the slot
+    std::string path;  // queue file of the slot, as the record carries it
     bool moduleTest = false;
     std::array<byte, kQueueRecordSize> bytes{};
   };

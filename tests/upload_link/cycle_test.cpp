@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link_fixture.h"
+#include "setup/test_identity.h"
 #include "upload/wire_number.h"
 
 namespace uploadtest {
@@ -289,6 +290,52 @@ TEST_F(Cycle, RefusalsKeepTheFile) {
     EXPECT_EQ(s[1].substr(0, 4) == "OVER", code == 0x03);
     EXPECT_EQ(s[2].substr(0, 4), "OVER");
   }
+}
+
+// The records of a test that ended are still queued when the next test is set up, which names new
+// queue files: each acceptance marks the ended test's file (one record outstanding at the set-up, the
+// others written after it), that file goes once all its records are marked, and the new test's files
+// are neither marked nor made. No record is accepted twice.
+TEST_F(Cycle, AcceptancesAfterANewSetUpMarkTheEndedTestsFile) {
+  open();
+  Parameter& p = ch(1);
+  p.testRunning = 0;  // the test ended by itself; its queues stay in memory
+  std::map<std::string, int> expectedGprs, expectedBox;
+  for (int k = 0; k < 3; ++k) {
+    enqueue(1, 0, k);
+    enqueue(1, 1, 10 + k);
+    expectedGprs[text(record(k))] = 1;
+    expectedBox[text(record(10 + k))] = 1;
+  }
+  sim::ModuleFaults silent;
+  silent.silent = 1;
+  gprs->setFaults(silent);
+  box->setFaults(silent);
+  cycle();  // the first record of each route is outstanding, unanswered
+
+  p.fileLoaded = 1;
+  p.testType = 1;
+  p.standardCode = 5;
+  TestIdentityEntry e;
+  e.serial = "2026002";
+  e.pile = "P2";
+  e.gauges[0] = true;
+  ASSERT_TRUE(CommitTestIdentity(p, e, 3.0f).accepted);
+  std::string newGps, newGpsw;
+  {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    newGps = p.moduleQueuePath;
+    newGpsw = p.boxQueuePath;
+  }
+  ASSERT_EQ(newGps, "\\Storage Card\\2026002-P2.gps");
+
+  cycles(20);
+  EXPECT_EQ(queued(1, 0), 0u);
+  EXPECT_EQ(queued(1, 1), 0u);
+  EXPECT_EQ(accepted(*gprs), expectedGprs);
+  EXPECT_EQ(accepted(*box), expectedBox);
+  for (const std::string& f : {std::string("\\Storage Card\\C1.gps"), std::string("\\Storage Card\\C1.gpsw"), newGps, newGpsw})
+    EXPECT_FALSE(platform::fs::exists(f)) << f;
 }
 
 // A module whose port goes away: its reader stops reading (it does not spin) and the link closes.
