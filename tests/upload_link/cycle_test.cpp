@@ -338,6 +338,48 @@ TEST_F(Cycle, AcceptancesAfterANewSetUpMarkTheEndedTestsFile) {
     EXPECT_FALSE(platform::fs::exists(f)) << f;
 }
 
+// One record that the module never answers (a damaged slot of channel 2's queue file, pending by the
+// reload rule, loaded as a restart loads it) holds up no other channel: once it went unanswered
+// through its resend, the records of channels 1 and 3 go before it is tried again. It stays first in
+// its queue and pending in its file; nothing of channel 2 is dropped.
+TEST_F(Cycle, ARecordNeverAnsweredHoldsUpNoOtherChannel) {
+  for (int which : {0, 1}) {
+    SCOPED_TRACE(which);
+    TearDown();
+    SetUp();
+    open();
+    const std::string damaged(128, '\0');
+    const std::string file = "\\Storage Card\\C2" + std::string(which == 0 ? ".gps" : ".gpsw");
+    ASSERT_TRUE(platform::fs::writeFile(file, damaged + text(record(20)) + text(record(21))));
+    ASSERT_EQ(JDQFile::LoadQueueFile("2", 1, which, ch(2)), 1);
+    std::map<std::string, int> expected;
+    for (int k = 0; k < 4; ++k) {
+      enqueue(1, which, k);
+      enqueue(3, which, 10 + k);
+      expected[text(record(k))] = 1;
+      expected[text(record(10 + k))] = 1;
+    }
+    sim::ModuleSimulator& module = which == 0 ? static_cast<sim::ModuleSimulator&>(*gprs) : *box;
+    // The module takes the damaged record for noise: 128 bytes it drops without an answer.
+    int triesWhenOthersDone = -1;
+    for (int c = 0; c < 60; ++c) {
+      cycle();
+      if (triesWhenOthersDone < 0 && queued(1, which) == 0 && queued(3, which) == 0)
+        triesWhenOthersDone = module.garbledBytes() / 128;
+    }
+    EXPECT_EQ(queued(1, which), 0u);
+    EXPECT_EQ(queued(3, which), 0u);
+    EXPECT_EQ(accepted(module), expected);
+    for (int n : {1, 3})
+      for (const std::string& s : slots(n, which)) EXPECT_EQ(s.substr(0, 4), "OVER") << n;
+    // Channel 2's record was tried again after the others had gone, and waits on.
+    EXPECT_GE(triesWhenOthersDone, 2);
+    EXPECT_GT(module.garbledBytes() / 128, triesWhenOthersDone);
+    EXPECT_EQ(queued(2, which), 3u);
+    EXPECT_EQ(slots(2, which), (std::vector<std::string>{damaged, text(record(20)), text(record(21))}));
+  }
+}
+
 // A module whose port goes away: its reader stops reading (it does not spin) and the link closes.
 TEST_F(Cycle, AVanishedPortEndsItsReader) {
   open();
