@@ -118,6 +118,44 @@ TEST_F(PendingResend, SilentModuleThenStopKeepsTheFile) {
   EXPECT_EQ(readFile("s.gps"), bytes);
 }
 
+// A stopped re-send keeps its file only while its last record may still be answered: once the route
+// has nothing outstanding, the keep ends, and a queue file that channel 1 sends completely afterwards
+// goes as it should.
+TEST_F(PendingResend, AStoppedResendKeepsNoLaterFile) {
+  writeFile("s.gps", queueFile({"GPRS", "GPRS"}));
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = 1;
+  gprs->setFaults(silent);
+  show();
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  std::vector<std::string> seen;
+  drv::run(1000, 10);
+  cycle(seen);  // the first record is outstanding
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 1);
+  for (int i = 0; i < 2; ++i) cycle(seen);
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 0);
+  EXPECT_EQ(readFile("s.gps"), queueFile({"GPRS", "GPRS"}));
+
+  // Records of a test that ended on channel 1 since, all accepted: their file goes.
+  {
+    std::lock_guard<std::mutex> lock(ch[0].queueLock);
+    ch[0].moduleQueuePath = "\\Storage Card\\later.gps";
+  }
+  for (int seed = 0; seed < 2; ++seed) {
+    {
+      std::lock_guard<std::mutex> lock(ch[0].queueLock);
+      const std::string bytes = slot("GPRS", 30 + seed);
+      std::copy(bytes.begin(), bytes.end(), ch[0].queueBuild.begin());
+    }
+    ASSERT_EQ(JDQFile::EnqueueRecord(ch[0], 0), 1);
+  }
+  for (int i = 0; i < 3; ++i) cycle(seen);
+  EXPECT_EQ(queued(0), 0);
+  EXPECT_FALSE(fsys::exists(host("later.gps")));
+}
+
 // The module drops the pending records (0x04) after taking the first: the sending stops, the file
 // stays with the records not taken, and the status says so in red.
 TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
