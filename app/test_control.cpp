@@ -159,6 +159,7 @@ bool BeginTest(Parameter& p) {
   s.levelReadings = 0;
   emptyQueues(p);
   p.resendHold.store(0);
+  p.keepQueueFile.store(0);  // a stopped re-send kept its file until now at the latest
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
   JDQFile::UpdateAllHeaderTexts(p.testFilePath, 31, p.testRecords, p);

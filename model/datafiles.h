@@ -87,22 +87,31 @@ void SetHeaderText(std::vector<TestRecord>& records, int index, int field, const
 // (QueueRecord::kNoSlot when the append failed).
 // mode 1 marks slot *slot "OVER"; a slot that begins "OVER" or "0000", or *slot == kNoSlot, marks
 // nothing. Without a slot (nullptr) it marks the first slot that begins neither "OVER" nor "0000".
-// Afterwards, when no re-send holds the file, no test runs and none of its slots is left to send, the
-// file is deleted and its stored path emptied (an emptied queue in memory does not count). Returns 0 when the file cannot be opened or written.
+// Afterwards, when no re-send holds the file, no keep flag is set, no test runs and none of its slots
+// is left to send, the file is deleted and the stored paths that name it emptied (an emptied queue in
+// memory does not count). Returns 0 when the file cannot be opened or written.
 int WriteQueueFile(const std::string& text, int mode, int which, Parameter& parameter,
                    std::int64_t* slot = nullptr);
-// Replaces the queue by the pending slots of its file, each element carrying its slot index.
+// Replaces the queue by the pending slots of its file, each element carrying its slot index and the
+// file.
 int LoadQueueFile(const std::string& text, int number, int which, Parameter& parameter);
 // Slots of a queue file that a reload would send (neither "OVER" nor "0000"); -1 when the file cannot
 // be read. With the three channels, read under their `queueLock`s, so no queue-file write of any
 // channel runs meanwhile (callers must not hold them).
 int CountPendingSlots(const std::string& path, Parameter* const channels[3] = nullptr);
 // Appends the build buffer to the queue file and to the tail of the queue in one step (the element
-// carries its slot, or kNoSlot when the file could not take it). Returns the result of the file append.
+// carries its slot and the file, or kNoSlot when the file could not take it). Returns the result of the
+// file append.
 int EnqueueRecord(Parameter& parameter, int which);
-// Removes the head of the queue and marks its slot "OVER" in one step. Returns 0 when the queue is
-// empty or the mark could not be written.
+// Removes the head of the queue and marks its slot "OVER" in the record's own queue file, in one step.
+// Returns 0 when the queue is empty or the mark could not be written.
 int AcknowledgeHead(Parameter& parameter, int which);
+// Marks slot `slot` "OVER" in the queue file `file` that an accepted record came from (whatever the
+// channel's paths name now); a slot already skipped, kNoSlot or a file that is gone marks nothing.
+// Then the file is deleted as by WriteQueueFile when nothing holds it and none of its slots is left to
+// send: a re-send or the keep flag holds any file, the channel's running test the files it writes.
+// Returns 0 when the mark could not be written.
+int MarkQueueRecord(Parameter& parameter, const std::string& file, std::int64_t slot);
 
 // ---------------------------------------------------------------------------------------------------
 // Jack calibration data "QJDdat.dat" and the jack/sensor lists "qjd.qjd" / "qjd.cgq" (data root).

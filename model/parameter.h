@@ -57,13 +57,16 @@ inline constexpr int kHeaderRecordCount = 74;
 
 // ---------------------------------------------------------------------------------------------------
 // One 128-byte upload record of an upload queue. `slot` is the index of the record's 128-byte slot in
-// its queue file, or kNoSlot for a record held only in memory (its append to the file failed, or it was
-// never written there, as the module-test request).
+// the queue file `file` it was written to or read from, or kNoSlot for a record held only in memory
+// (its append to the file failed, or it was never written there, as the module-test request). The
+// record keeps its file when the channel's queue-file paths move on (a re-send, a new test's set-up),
+// so its acceptance marks its own slot.
 inline constexpr std::size_t kQueueRecordSize = 128;
 struct QueueRecord {
   static constexpr std::int64_t kNoSlot = -1;
   std::array<byte, kQueueRecordSize> bytes{};
   std::int64_t slot = kNoSlot;
+  std::string file;         // instrument path of the queue file of `slot`; empty without a slot
   bool moduleTest = false;  // the module-test request of the self-test
 };
 

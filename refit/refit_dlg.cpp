@@ -122,10 +122,6 @@ std::string FormatFileSize(int size) {
   return platform::text::format("%.2fMB", static_cast<double>(size) / 1048576.0);
 }
 
-bool IsProgramImage(const std::string& bytes) {
-  return bytes.rfind("\x7f" "ELF", 0) == 0 || bytes.rfind("#!", 0) == 0;
-}
-
 InstallResult InstallUpgradeFile(int boardFlag, const std::string& fileName) {
   const std::string source = GetUsbDiskRoot(boardFlag) + fileName;
   const std::string program = GetProgramRoot(boardFlag);
@@ -142,6 +138,14 @@ InstallResult InstallUpgradeFile(int boardFlag, const std::string& fileName) {
   else if (!fs::replaceFile(program + "Main.exe", bytes)) result = InstallResult::CopyFailed;
   if (fs::isFile(copy)) fs::deleteFile(copy);
   return result;
+}
+
+void RemoveUpgradeLeftovers(int boardFlag) {
+  const std::string program = GetProgramRoot(boardFlag);
+  const std::string copy = program + kUpgradeCopy;
+  if (fs::isFile(copy)) fs::deleteFile(copy);
+  fs::removeDurableTemporary(copy);
+  fs::removeDurableTemporary(program + "Main.exe");
 }
 
 // ---- the dialog ------------------------------------------------------------------------------------

@@ -111,6 +111,14 @@ void StopResend(Parameter& ch1, int route) {
   if (route == 2 || route == 3) ch1.boxQueue.clear();
 }
 
+bool EndStoppedResend(Parameter& ch1, int route) {
+  const bool builtInDone = !(route == 0 || route == 3) || ch1.moduleReady.load() != 0;
+  const bool externalDone = !(route == 2 || route == 3) || ch1.boxReady.load() != 0;
+  if (!builtInDone || !externalDone) return false;
+  ch1.keepQueueFile.store(0);
+  return true;
+}
+
 int QueueSize(Parameter& ch1, int which) {
   std::lock_guard<std::mutex> lock(ch1.queueLock);
   return static_cast<int>(which == 0 ? ch1.moduleQueue.size() : ch1.boxQueue.size());

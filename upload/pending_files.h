@@ -46,6 +46,10 @@ int StartResend(Parameter& ch1, const std::string& path, int which);
 // Ends a re-send: the built-in route's status to 0, the file kept when its queue empties, and the
 // queues of the route emptied in memory (0 the built-in queue, 2 the external one, 3 both, 1 none).
 void StopResend(Parameter& ch1, int route);
+// The keep of a stopped re-send lasts while one of its records may still be accepted: true, with the
+// keep-file flag cleared, once channel 1 has nothing outstanding on the queues that the stop by
+// `route` emptied.
+bool EndStoppedResend(Parameter& ch1, int route);
 // Size of channel 1's queue `which`.
 int QueueSize(Parameter& ch1, int which);
 

@@ -199,6 +199,9 @@ bool writeFile(std::string_view path, std::string_view bytes, Error* err = nullp
 // Durable replace: writes a temporary file beside the target, flushes it, renames it over the target
 // and flushes the folder, so a power loss at any moment leaves either the old or the new content.
 bool replaceFile(std::string_view path, std::string_view bytes, Error* err = nullptr);
+// Removes the temporary file that a durable write of `path` (replaceFile, copyFile) leaves behind when
+// the power fails before its rename; the file at `path` itself stays. True when no such file is left.
+bool removeDurableTemporary(std::string_view path, Error* err = nullptr);
 
 bool copyFile(std::string_view from, std::string_view to, bool overwrite = true, Error* err = nullptr);
 bool moveFile(std::string_view from, std::string_view to, Error* err = nullptr);  // file or folder

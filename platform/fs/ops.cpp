@@ -194,6 +194,22 @@ bool replaceFile(std::string_view path, std::string_view bytes, Error* err) {
       host, [&](int fd, Error& e) { return detail::writeAll(fd, bytes.data(), bytes.size(), e); }, err);
 }
 
+bool removeDurableTemporary(std::string_view path, Error* err) {
+  const stdfs::path host = hostPath(path);
+  if (host.empty() || isRoot(host)) return fail(err, Error::BadPath);
+  std::lock_guard<std::mutex> lock(g_durableMutex);  // never the temporary of a write under way
+  const stdfs::path folder = host.parent_path();
+  if (typeOf(folder) != stdfs::file_type::directory) return succeed(err);
+  bool found = false;
+  const stdfs::path temp =
+      folder / detail::matchChild(folder, host.filename().string() + std::string(detail::kTempSuffix), &found);
+  if (!found) return succeed(err);
+  if (linkTypeOf(temp) == stdfs::file_type::directory) return fail(err, Error::AccessDenied);
+  Error e = Error::None;
+  if (!backend().remove(temp, e) || !backend().syncFolder(folder, e)) return fail(err, e);
+  return succeed(err);
+}
+
 bool copyFile(std::string_view from, std::string_view to, bool overwrite, Error* err) {
   const stdfs::path src = hostPath(from);
   const stdfs::path dst = hostPath(to);

@@ -42,6 +42,13 @@ inline std::string queueFile(std::initializer_list<const char*> heads, int first
   return out;
 }
 
+// Taps a row of the dialog's list.
+inline void tapRow(CDaiFaShuJu& dlg, int row) {
+  ui::ListCtrl& l = dlg.list();
+  const ui::Rect r = l.getItemRect(row);
+  ASSERT_TRUE(drv::tapWindow(l, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+}
+
 // Lets the modules answer and the readers act on every answer (their settling runs on the clock).
 inline void settleLink(upload::UploadLink& link, sim::GprsModuleSimulator* gprs, sim::BoxModuleSimulator* box) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
@@ -111,11 +118,7 @@ class PendingTest : public AppTest {
     return drv::tap(*dlg, id);
   }
   std::vector<std::string> asked() const { return answers ? answers->asked : std::vector<std::string>{}; }
-  void tapRow(int row) {
-    ui::ListCtrl& l = dlg->list();
-    const ui::Rect r = l.getItemRect(row);
-    ASSERT_TRUE(drv::tapWindow(l, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
-  }
+  void tapRow(int row) { pendingtest::tapRow(*dlg, row); }
   std::vector<std::string> column(int col) {
     std::vector<std::string> out;
     for (int r = 0; r < dlg->list().getItemCount(); ++r) out.push_back(dlg->list().getItemText(r, col));

@@ -3,6 +3,7 @@
 // stop that keeps the file, a module that drops the pending records, and the whole road from a test
 // whose records the module never took to their re-send.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "../endtoend/instrument.h"
@@ -117,6 +118,44 @@ TEST_F(PendingResend, SilentModuleThenStopKeepsTheFile) {
   EXPECT_EQ(readFile("s.gps"), bytes);
 }
 
+// A stopped re-send keeps its file only while its last record may still be answered: once the route
+// has nothing outstanding, the keep ends, and a queue file that channel 1 sends completely afterwards
+// goes as it should.
+TEST_F(PendingResend, AStoppedResendKeepsNoLaterFile) {
+  writeFile("s.gps", queueFile({"GPRS", "GPRS"}));
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = 1;
+  gprs->setFaults(silent);
+  show();
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  std::vector<std::string> seen;
+  drv::run(1000, 10);
+  cycle(seen);  // the first record is outstanding
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 1);
+  for (int i = 0; i < 2; ++i) cycle(seen);
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 0);
+  EXPECT_EQ(readFile("s.gps"), queueFile({"GPRS", "GPRS"}));
+
+  // Records of a test that ended on channel 1 since, all accepted: their file goes.
+  {
+    std::lock_guard<std::mutex> lock(ch[0].queueLock);
+    ch[0].moduleQueuePath = "\\Storage Card\\later.gps";
+  }
+  for (int seed = 0; seed < 2; ++seed) {
+    {
+      std::lock_guard<std::mutex> lock(ch[0].queueLock);
+      const std::string bytes = slot("GPRS", 30 + seed);
+      std::copy(bytes.begin(), bytes.end(), ch[0].queueBuild.begin());
+    }
+    ASSERT_EQ(JDQFile::EnqueueRecord(ch[0], 0), 1);
+  }
+  for (int i = 0; i < 3; ++i) cycle(seen);
+  EXPECT_EQ(queued(0), 0);
+  EXPECT_FALSE(fsys::exists(host("later.gps")));
+}
+
 // The module drops the pending records (0x04) after taking the first: the sending stops, the file
 // stays with the records not taken, and the status says so in red.
 TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
@@ -186,14 +225,18 @@ class PendingRoad : public ::testing::Test {
     ASSERT_TRUE(dlg->create());
     LinkMonitorDialog(MonitorSlot::CDaiFaShuJu, inst->ch(1), inst->ch(2), inst->ch(3));
     gprs = std::make_unique<sim::GprsModuleSimulator>();
+    box = std::make_unique<sim::BoxModuleSimulator>();
     std::string err;
     ASSERT_TRUE(gprs->start(sim::defaultGprsPortName(), &err)) << err;
+    ASSERT_TRUE(box->start(sim::defaultBoxPortName(), &err)) << err;
     link = std::make_unique<upload::UploadLink>(inst->ch(1), inst->ch(2), inst->ch(3), false);
+    EXPECT_EQ(link->OpenBoxPort(), 1);
     EXPECT_EQ(link->OpenGprsPort(), 1);
   }
   void TearDown() override {
     link.reset();
     gprs.reset();
+    box.reset();
     DeleteMonitorDialogs();
     ui::shutdown();
     inst.reset();
@@ -203,7 +246,7 @@ class PendingRoad : public ::testing::Test {
     inst->step();
     if (clk::monotonicMs() >= nextCycle_) {
       link->RunCycle();
-      settleLink(*link, gprs.get(), nullptr);
+      settleLink(*link, gprs.get(), box.get());
       nextCycle_ = clk::monotonicMs() + upload::UploadLink::kCycleMs;
     }
     drv::pump();
@@ -211,7 +254,31 @@ class PendingRoad : public ::testing::Test {
 
   std::unique_ptr<endtoend::Instrument> inst;
   CDaiFaShuJu* dlg = nullptr;
+  // Runs the test of channel 1 to its end, and the program on for a while.
+  void runToTheEnd(const endtoend::TestSetup& t) {
+    inst->start(1, t);
+    Parameter& p = inst->ch(1);
+    const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
+    while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
+    ASSERT_EQ(p.testRunning.load(), 0);
+    for (int i = 0; i < 20; ++i) step();
+  }
+  std::string hostOf(const std::string& name) const { return inst->hostPath("\\Storage Card\\" + name); }
+  std::size_t queued(int which) {
+    Parameter& p = inst->ch(1);
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    return which == 0 ? p.moduleQueue.size() : p.boxQueue.size();
+  }
+  // How often the module accepted each record (an answered record that was not refused).
+  static std::map<std::string, int> accepted(const sim::ModuleSimulator& m) {
+    std::map<std::string, int> out;
+    for (const sim::ModuleReceived& r : m.received())
+      if (r.answered && (r.kind == sim::ModuleCommand::Record || r.kind == sim::ModuleCommand::Frame)) ++out[r.bytes];
+    return out;
+  }
+
   std::unique_ptr<sim::GprsModuleSimulator> gprs;
+  std::unique_ptr<sim::BoxModuleSimulator> box;
   std::unique_ptr<upload::UploadLink> link;
 
  private:
@@ -219,16 +286,10 @@ class PendingRoad : public ::testing::Test {
 };
 
 TEST_F(PendingRoad, RecordsOfASilentModuleAreSentAgainFromTheList) {
-  const endtoend::TestSetup t = endtoend::shortTest(0.0f);
   sim::ModuleFaults silent;
   silent.silent = -1;
   gprs->setFaults(silent);
-  inst->start(1, t);
-  Parameter& p = inst->ch(1);
-  const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
-  while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
-  ASSERT_EQ(p.testRunning.load(), 0);
-  for (int i = 0; i < 20; ++i) step();  // the program runs on with the module still silent
+  runToTheEnd(endtoend::shortTest(0.0f));  // the program runs on with the module still silent
 
   const std::string name = "2026001-P1.gps";
   const auto slots = endtoend::queueSlots(inst->hostPath("\\Storage Card\\" + name));
@@ -253,6 +314,68 @@ TEST_F(PendingRoad, RecordsOfASilentModuleAreSentAgainFromTheList) {
   const std::vector<std::string> got = gprs->records();
   const std::set<std::string> received(got.begin(), got.end());
   for (std::size_t k = 0; k < slots.size(); ++k) EXPECT_EQ(received.count(slots[k]), 1u) << k;
+}
+
+}  // namespace
+
+namespace {
+
+// Route 3: a test ends while the external module is silent, so its frames stay queued in memory. The
+// operator sends an older built-in route's file again while the GPRS module is silent. The external
+// module's acceptances of the ended test's frames are marked in the ended test's file, never in the
+// file being sent: that file keeps its unsent records until the GPRS module takes them, and no record
+// is accepted twice.
+TEST_F(PendingRoad, AnEndedTestsFramesAreMarkedInTheirOwnFileDuringAResendOfAnOlderFile) {
+  const std::string older = queueFile({"GPRS", "GPRS", "GPRS"}, 50);
+  std::ofstream(hostOf("x.gps"), std::ios::binary) << older;
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  box->setFaults(silent);
+  runToTheEnd(endtoend::shortTest(3.0f));
+  const std::string ended = "2026001-P1.gpsw";
+  const auto frames = endtoend::queueSlots(hostOf(ended));
+  ASSERT_GT(frames.size(), 5u);
+  ASSERT_EQ(queued(1), frames.size());
+
+  dlg->showWindow(ui::SW_SHOW);
+  drv::pump();
+  const auto& files = dlg->files();
+  const auto row = std::find(files.begin(), files.end(), "x.gps");
+  ASSERT_NE(row, files.end());
+  tapRow(*dlg, static_cast<int>(row - files.begin()));
+  gprs->setFaults(silent);
+  gprs->clearLog();  // the ended test's records it took
+  box->setFaults({});
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  ASSERT_TRUE(dlg->sending());
+  const std::uint64_t limit = clk::monotonicMs() + 30ull * 60 * 1000;
+  while (queued(1) > 0 && clk::monotonicMs() < limit) step();
+  ASSERT_EQ(queued(1), 0u);
+  for (int i = 0; i < 20; ++i) step();
+  // The ended test's frames were each accepted once, and their file went once all were marked.
+  std::map<std::string, int> expected;
+  for (const std::string& f : frames) expected[f] = 1;
+  EXPECT_EQ(accepted(*box), expected);
+  EXPECT_FALSE(std::filesystem::exists(hostOf(ended)));
+  // The older file is as it was, and still being sent.
+  std::ifstream in(hostOf("x.gps"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), older);
+  EXPECT_TRUE(dlg->sending());
+  EXPECT_EQ(queued(0), 3u);
+
+  gprs->setFaults({});
+  while (dlg->sending() && clk::monotonicMs() < limit + 30ull * 60 * 1000) step();
+  EXPECT_EQ(drv::text(*dlg, CDaiFaShuJu::kStatus), "内置模块发送完毕！");
+  EXPECT_FALSE(std::filesystem::exists(hostOf("x.gps")));
+  const std::map<std::string, int> older3{{slot("GPRS", 50), 1}, {slot("GPRS", 51), 1}, {slot("GPRS", 52), 1}};
+  EXPECT_EQ(accepted(*gprs), older3);
+  // Nothing goes on after the end.
+  const std::size_t gprsBytes = gprs->bytesTaken(), boxBytes = box->bytesTaken();
+  for (int i = 0; i < 100; ++i) step();
+  EXPECT_EQ(gprs->bytesTaken(), gprsBytes);
+  EXPECT_EQ(box->bytesTaken(), boxBytes);
+  EXPECT_EQ(accepted(*gprs), older3);
+  EXPECT_EQ(accepted(*box), expected);
 }
 
 }  // namespace
