@@ -955,6 +955,45 @@ TEST(DeviceContext, TextMeasuresAlignsAndClips) {
   EXPECT_GT(inkIn({0, 60, 100, 100}), 50);
 }
 
+// Texts that are not UTF-8 (a GBK file name, stray bytes of a damaged file) are shown as the instrument
+// reads them, and afterwards every text of that font still draws.
+TEST(DeviceContext, TextThatIsNotUtf8IsShownAndLeavesTheFontWhole) {
+  const Font font = Font::create(27);  // a size no other test uses: the font is shared by the process
+  auto picture = [&](std::string_view text, unsigned format) {
+    MemoryDC dc(300, 40);
+    dc.fillSolidRect({0, 0, 300, 40}, RGB(255, 255, 255));
+    dc.selectFont(font);
+    dc.setBkMode(TRANSPARENT);
+    if (format == ~0u) dc.textOut(2, 2, text);
+    else dc.drawText(text, Rect{0, 0, 300, 40}, format);
+    return dc.bitmap();
+  };
+  auto same = [](const Bitmap& a, const Bitmap& b) {
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x)
+        if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+  };
+  auto ink = [](const Bitmap& b) {
+    int n = 0;
+    for (int y = 0; y < b.height(); ++y)
+      for (int x = 0; x < b.width(); ++x) n += b.pixel(x, y) != RGB(255, 255, 255);
+    return n;
+  };
+  const std::string gbkName = "\xD6\xD0\xCE\xC4.krv", badMarker = "1\xFF:\x80\xFE";
+  const unsigned single = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+  for (unsigned format : {~0u, single, unsigned{DT_LEFT | DT_WORDBREAK}}) {
+    EXPECT_TRUE(same(picture(gbkName, format), picture("中文.krv", format))) << format;
+    EXPECT_TRUE(same(picture(badMarker, format), picture("1\uFFFD:\uFFFD\uFFFD", format))) << format;
+  }
+  MemoryDC dc(10, 10);
+  dc.selectFont(font);
+  EXPECT_EQ(dc.getTextExtent(gbkName).cx, dc.getTextExtent("中文.krv").cx);
+  // The font draws as before.
+  EXPECT_GT(ink(picture("荷载沉降", single)), 100);
+  EXPECT_GT(dc.getTextExtent("荷载沉降").cx, 80);
+}
+
 TEST(Display, ChoiceParsesAndAutoFallsBackToHeadless) {
   struct Case {
     const char* text;
