@@ -285,6 +285,52 @@ TEST_F(FileManagerTest, MarksSelectAllAndTheRecycleBinView) {
   EXPECT_TRUE(dialog(MonitorSlot::CDaiFaShuJu)->isWindowVisible());
 }
 
+// Pixels of a cell of a picture that differ from the cell's background (its top-left pixel inside).
+int CellInk(const ui::Bitmap& shot, const ui::Rect& r) {
+  const ui::Color background = shot.pixel(r.left + 2, r.top + 2);
+  int n = 0;
+  for (int y = r.top + 1; y < r.bottom - 1; ++y)
+    for (int x = r.left + 1; x < r.right - 1; ++x) n += shot.pixel(x, y) != background;
+  return n;
+}
+
+// A file whose name is in GBK bytes (as a card written by other software holds it) is listed under
+// the name the instrument reads, and the list draws its heads and every row, then and after that file
+// is gone.
+TEST_F(FileManagerTest, NameInGbkIsShownAndEveryRowDraws) {
+  prepare(kBoards[0], true, false);
+  const std::string gbk = "\xD6\xD0\xCE\xC4.krv";  // "中文.krv" in GBK
+  std::ofstream(root_ / "Storage Card" / fsys::path(gbk), std::ios::binary) << "data";
+  put("Storage Card", "good.krv");
+  show();
+  ui::ListCtrl& list = mgr->List();
+  auto expectEveryRowDrawn = [&](int rows) {
+    ASSERT_EQ(list.getItemCount(), rows);
+    const ui::Bitmap shot = ui::renderWindow(list);
+    EXPECT_GT(CellInk(shot, {0, 0, list.getColumnWidth(0), list.headerHeight()}), 50) << "序号";
+    EXPECT_GT(CellInk(shot, {list.getColumnWidth(0), 0, list.getColumnWidth(0) + 300, list.headerHeight()}), 50);
+    for (int r = 0; r < rows; ++r)
+      for (int c : {0, 1}) EXPECT_GT(CellInk(shot, list.getSubItemRect(r, c)), 40) << r << " " << c;
+  };
+  expectEveryRowDrawn(2);
+  // The GBK name is drawn as its decoded text would be.
+  const int row = rowOf(gbk);
+  ASSERT_GE(row, 0);
+  const ui::Rect cell = list.getSubItemRect(row, 1);
+  const ui::Bitmap asListed = ui::renderWindow(list);
+  list.setItemText(row, 1, "中文.krv");
+  const ui::Bitmap decoded = ui::renderWindow(list);
+  int differ = 0;
+  for (int y = cell.top; y < cell.bottom; ++y)
+    for (int x = cell.left; x < cell.right; ++x) differ += asListed.pixel(x, y) != decoded.pixel(x, y);
+  EXPECT_EQ(differ, 0);
+  // The file goes; the next listing draws the good one.
+  fsys::remove(root_ / "Storage Card" / fsys::path(gbk));
+  mgr->RefreshView();
+  expectEveryRowDrawn(1);
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"1", "good.krv"}}));
+}
+
 TEST_F(FileManagerTest, ExportDeleteRestoreClearAndTheirTexts) {
   for (const BoardRoot& b : kBoards) {
     SCOPED_TRACE(b.internal);
