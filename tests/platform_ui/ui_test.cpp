@@ -621,6 +621,38 @@ TEST_F(ListTest, TapsSelectNotifyAndToggleCheckBoxesOnce) {
   EXPECT_EQ(list->getSelectionMark(), -1);
 }
 
+// The thumb of the vertical bar follows the finger and takes the list with it: a long list goes from its
+// top to its end in one drag, and half way in a drag to the middle of the track.
+TEST_F(ListTest, ThumbDragMovesALongListToItsEnd) {
+  for (int i = 40; i < 300; ++i) list->insertItem(i, std::to_string(i));
+  const int per = list->getCountPerPage();
+  const int last = list->getItemCount() - per;
+  ASSERT_GT(last, 200);
+  const std::size_t clicks = d.listClicks.size();
+  auto drag = [&](Point from, Point to) {
+    injectMouse(WM_LBUTTONDOWN, list->clientToScreen(from));
+    for (int k = 1; k <= 4; ++k)
+      injectMouse(WM_MOUSEMOVE, list->clientToScreen({from.x + (to.x - from.x) * k / 4, from.y + (to.y - from.y) * k / 4}));
+    injectMouse(WM_LBUTTONUP, list->clientToScreen(to));
+    drv::pump();
+  };
+  const Rect c = list->getClientRect();
+  const int barX = c.right - 8, trackTop = list->headerHeight();
+  // The thumb sits at the top of the track: held there and taken to the bottom of the list.
+  drag({barX, trackTop + 5}, {barX, c.bottom + 40});
+  EXPECT_EQ(list->getTopIndex(), last);
+  EXPECT_TRUE(list->getItemRect(299).bottom <= c.bottom);
+  // Back to the middle of the track: about half way.
+  const int thumbNow = c.bottom - 5;
+  drag({barX, thumbNow}, {barX, thumbNow - (c.bottom - trackTop) / 2});
+  EXPECT_NEAR(list->getTopIndex(), last / 2, last / 10);
+  // A drag is no tap, and a tap on the track below the thumb still turns a page.
+  EXPECT_EQ(d.listClicks.size(), clicks);
+  const int before = list->getTopIndex();
+  drv::tapWindow(*list, {barX, c.bottom - 3});
+  EXPECT_EQ(list->getTopIndex(), std::min(last, before + per));
+}
+
 TEST_F(UiTest, TabSwitchesOnTapAndHostsChildPages) {
   TestDlg d;
   ASSERT_TRUE(d.create());
