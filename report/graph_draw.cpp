@@ -125,22 +125,6 @@ void C2DGraph::FlushSketch(ui::DC& dc, const Rect& c) {
   m_sketch = Sketch{};
 }
 
-C2DGraph::Point C2DGraph::LabelSpot(ui::DC& dc, const Rect& c, Point at, const std::string& text) const {
-  const ui::Size size = dc.getTextExtent(text);
-  const int x = std::max(c.left, std::min(at.x, c.right - size.cx));
-  auto fits = [&](int y) {
-    const Rect box{x, y, x + size.cx, y + size.cy};
-    if (y < c.top || box.bottom > c.bottom) return false;
-    return std::none_of(m_textBoxes.begin(), m_textBoxes.end(),
-                        [&](const Rect& other) { return !box.intersect(other).empty(); });
-  };
-  for (int d = 0; d <= c.height(); ++d) {
-    if (fits(at.y + d)) return {x, at.y + d};
-    if (d > 0 && fits(at.y - d)) return {x, at.y - d};
-  }
-  return {x, std::max(c.top, std::min(at.y, c.bottom - size.cy))};
-}
-
 void C2DGraph::DrawAll() {
   const Rect c = getClientRect();
   m_dSettleMax = m_dSettleMaxRaw * SettlementUnit();
@@ -160,6 +144,7 @@ void C2DGraph::DrawAll() {
   const ui::Pen oldPen = dc.selectPen(ui::Pen{ui::PS_SOLID, 0, m_crAxis});
   m_sketch = Sketch{};
   m_textBoxes.clear();
+  m_labels.clear();
 
   enum class Layout { None, OnePanel, TwoPanels, Cycle } layout = Layout::None;
   if (m_nTestType == 0 || m_nTestType == 1 || m_nTestType == 5 || isOnePanelLateral(m_nStandard))
