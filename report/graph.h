@@ -26,7 +26,8 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   int Create(const char* className, const char* windowName, std::uint32_t style, const Rect& rect,
              platform::ui::Window* parent, int id, void* context = nullptr);
 
-  // Painting: the chart is drawn into the persistent back buffer, then copied to the window.
+  // Painting: the chart is drawn into the persistent back buffer, then copied to the window. A repaint
+  // of a chart whose points, ranges, kind and size are those it was last drawn from only copies it.
   void OnPaint();
   // Draws the whole chart (background, axes, numbers, titles, curves) into the back buffer, which is
   // made on the first draw with the client size (and made again when that size changes).
@@ -165,6 +166,15 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
     std::vector<Text> texts;
   };
   Sketch m_sketch;
+  // What the back buffer was last drawn from.
+  struct DrawnFrom {
+    std::array<std::vector<Point>, 6> lists;
+    std::vector<int> stepLoads;
+    std::array<double, 15> values{};
+  };
+  std::array<double, 15> DrawingValues() const;
+  bool ShowsWhatItDrew() const;
+  std::unique_ptr<DrawnFrom> m_drawn;
   std::vector<Rect> m_textBoxes;  // where the texts of the last draw went
 
   // Plotting of one list.

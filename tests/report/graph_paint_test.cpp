@@ -411,6 +411,58 @@ TEST_F(GraphPaint, LevelLabelsStandByTheirChainsInLevelOrder) {
   }
 }
 
+// A repaint of a chart whose points, ranges and kind did not change copies its back buffer; any change
+// draws it again, and the same points draw the same picture.
+TEST_F(GraphPaint, UnchangedChartIsCopiedAndAChangedOneDrawnAgain) {
+  C2DGraph& g = chart(1, 5, 3);
+  timeChains(g);
+  const ui::Bitmap first = paint();
+  constexpr ui::Color kMark = ui::RGB(255, 0, 0);
+  auto markBackBuffer = [&] {
+    ASSERT_NE(g.m_memDC, nullptr);
+    g.m_memDC->setPixel(3, 3, kMark);
+  };
+  auto same = [](const ui::Bitmap& a, const ui::Bitmap& b) {
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x)
+        if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+  };
+  markBackBuffer();
+  EXPECT_EQ(paint().pixel(3, 3), kMark) << "copied, not drawn";
+  // The same points again, as the curve builder gives them at every redraw request.
+  const std::vector<Point> points = g.m_ptList2;
+  g.ClearPointList(2);
+  for (const Point& p : points) g.AddPoint2(p.x, p.y);
+  EXPECT_EQ(paint().pixel(3, 3), kMark) << "the same points";
+  // Each change draws the chart again; put back, the chart is the first picture again.
+  const std::function<void(int)> changes[] = {
+      [&](int k) { g.m_ptList2[1].y += k; },
+      [&](int k) { g.m_nStepLoad[0] += 50 * k; },
+      [&](int k) { g.m_nLoadMax += k; },
+      [&](int k) { g.m_nTimeMax += 2000 * k; },
+      [&](int k) { g.m_dSettleMaxRaw += 4000.0 * k; },
+      [&](int k) { g.m_nCurveKind += k; },
+      [&](int k) { g.m_nTestType -= k; },
+      [&](int k) { g.m_nStandard = k > 0 ? 3 : 5; },
+      [&](int) { g.m_crCurve ^= 0xFF0000u; },
+  };
+  for (std::size_t c = 0; c < std::size(changes); ++c) {
+    markBackBuffer();
+    changes[c](1);
+    EXPECT_NE(paint().pixel(3, 3), kMark) << "change " << c;
+    changes[c](-1);
+    EXPECT_TRUE(same(paint(), first)) << "change " << c << " put back";
+  }
+  // A new point, and another size.
+  markBackBuffer();
+  g.AddPoint2(90, 800);
+  EXPECT_NE(paint().pixel(3, 3), kMark);
+  markBackBuffer();
+  g.moveWindow(0, 0, kW - 100, kH, true);
+  EXPECT_NE(paint().pixel(3, 3), kMark);
+}
+
 TEST_F(GraphPaint, TimeCurveTableReadOnlyWithinItsSize) {
   C2DGraph& g = chart(1, 5, 3);
   g.m_nLoadMax = 100;
