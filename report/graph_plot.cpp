@@ -231,12 +231,21 @@ void C2DGraph::DrawLabels(ui::DC& dc, std::vector<Label>& labels, int top, int b
       ++end;
     const bool moved = std::any_of(labels.begin() + static_cast<std::ptrdiff_t>(first),
                                    labels.begin() + static_cast<std::ptrdiff_t>(end), [](const Label& l) { return l.leader; });
+    std::vector<Rect> further;
     for (std::size_t k = first; moved && k < end; ++k) {
-      Rect& box = labels[k].box;
+      const Rect& box = labels[k].box;
       const int x = std::max(c.left, std::min(box.left + kLeaderRun, c.right - box.width()));
-      box = {x, box.top, x + box.width(), box.bottom};
-      labels[k].leader = true;
+      further.push_back({x, box.top, x + box.width(), box.bottom});
     }
+    // Only where that leaves the stack clear of the other labels and of the axes' texts.
+    auto clear = [&](const Rect& r) {
+      for (std::size_t k = 0; k < labels.size(); ++k)
+        if ((k < first || k >= end) && !r.intersect(labels[k].box).empty()) return false;
+      return std::none_of(m_textBoxes.begin(), m_textBoxes.end(), [&](const Rect& t) { return !r.intersect(t).empty(); });
+    };
+    if (moved && std::all_of(further.begin(), further.end(), clear))
+      for (std::size_t k = first; k < end; ++k) labels[k].box = further[k - first];
+    for (std::size_t k = first; moved && k < end; ++k) labels[k].leader = true;
     first = end;
   }
   // Leader lines first, then the texts over them.
