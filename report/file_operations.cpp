@@ -96,7 +96,7 @@ Outcome ExportFiles(const std::vector<MarkedFile>& files, const std::string& exp
   Outcome o;
   for (const MarkedFile& f : files) {
     const std::string free = FreeName(exportFolder, f.name);
-    if (!free.empty() && copyWhole(f.path, exportFolder + free)) ++o.done;
+    if (!free.empty() && copyWhole(f.path, exportFolder + free)) o.Done(f.path);
     else ++o.failed;
   }
   return o;
@@ -111,7 +111,7 @@ Outcome DeleteToBin(const std::vector<MarkedFile>& files, const std::vector<std:
     }
     const std::string bin = FolderOf(f.path, f.name) + kBinFolder + "\\";
     fs::createFolder(bin);
-    if (moveInto(f.path, f.name, bin, {})) ++o.done;
+    if (moveInto(f.path, f.name, bin, {})) o.Done(f.path);
     else ++o.failed;
   }
   return o;
@@ -133,7 +133,7 @@ Outcome RestoreFromBin(const std::vector<MarkedFile>& files, const std::vector<s
       continue;
     }
     const std::string home = bin.substr(0, bin.size() - binTail.size());
-    if (moveInto(f.path, f.name, home, currentTests)) ++o.done;
+    if (moveInto(f.path, f.name, home, currentTests)) o.Done(f.path);
     else ++o.failed;
   }
   return o;
@@ -144,7 +144,7 @@ Outcome ClearFiles(const std::vector<MarkedFile>& files) {
   for (const MarkedFile& f : files) {
     if (fs::deleteFile(f.path)) {
       filejournal::Discard(f.path);
-      ++o.done;
+      o.Done(f.path);
     } else {
       ++o.failed;
     }

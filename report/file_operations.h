@@ -55,6 +55,11 @@ struct Outcome {
   int done = 0;     // copied, moved or deleted
   int skipped = 0;  // a channel's current test file, left where it is
   int failed = 0;   // left where it was: a copy or delete failed, or no free name
+  std::vector<std::string> donePaths;  // the paths of the files done, in order
+  void Done(const std::string& path) {
+    ++done;
+    donePaths.push_back(path);
+  }
 };
 
 // The operations of the list's marked files. `currentTests` are the current test file paths of the

@@ -92,6 +92,8 @@ class ReportTablePage : public ReportPage {
     int width;
   };
   void CreateList(int k, const std::vector<Column>& columns);
+  // Widens column 0 of every list to hold the row number of the last record a test file can hold.
+  void FitRecordNumbers();
   // Pages of a one-way list (0) and an up/down list (1): creates both, then the timer.
   bool InitLists(const std::vector<Column>& oneWay, const std::vector<Column>& upDown);
   // Fills and shows the up/down list of a self-balanced test or else the one-way list, scrolled to its

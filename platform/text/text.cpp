@@ -170,7 +170,11 @@ std::string utf8ToGbk(std::string_view utf8) {
   return out;
 }
 
-std::string gbkToUtf8(std::string_view gbk) {
+namespace {
+
+// GBK to UTF-8; `whole` tells whether every byte belonged to a character (no replacement was made).
+std::string decodeGbk(std::string_view gbk, bool& whole) {
+  whole = true;
   std::string out;
   out.reserve(gbk.size() * 3 / 2);
   std::size_t i = 0;
@@ -187,9 +191,42 @@ std::string gbkToUtf8(std::string_view gbk) {
     if (i < gbk.size() && used == 0) {
       // A byte that starts no GBK character (or a lead byte cut off at the end).
       out += kUtf8Replacement;
+      whole = false;
       ++i;
     }
   }
+  return out;
+}
+
+}  // namespace
+
+std::string gbkToUtf8(std::string_view gbk) {
+  bool whole = true;
+  return decodeGbk(gbk, whole);
+}
+
+bool isUtf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t at = i;
+    // A well-formed sequence may itself be U+FFFD; only a one-byte step is a bad byte.
+    if (decodeOne(s, i) == kUnicodeReplacement && i == at + 1) return false;
+  }
+  return true;
+}
+
+std::string displayText(std::string_view bytes) {
+  if (isUtf8(bytes)) return std::string(bytes);
+  bool whole = true;
+  std::string gbk = decodeGbk(bytes, whole);
+  if (whole && isUtf8(gbk)) return gbk;
+  std::string out;
+  out.reserve(bytes.size() + 8);
+  for (std::size_t i = 0; i < bytes.size();) appendUtf8(out, decodeOne(bytes, i));
   return out;
 }
 

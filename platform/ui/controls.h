@@ -208,6 +208,9 @@ class ListCtrl : public Window {
   int columnsWidth() const;
   int viewWidth() const;  // the client width less the vertical bar
   bool hasHBar() const;
+  // The vertical bar's track (empty without the bar) and its thumb, in client coordinates.
+  Rect vTrack() const;
+  Rect vThumb() const;
   void tapRow(Point p);
 
   std::vector<Column> columns_;
@@ -228,6 +231,8 @@ class ListCtrl : public Window {
   int left_ = 0;
   bool sideways_ = false;
   bool dragging_ = false;
+  bool thumbDrag_ = false;  // the finger holds the vertical bar's thumb
+  int thumbGrab_ = 0;       // ... this far below the thumb's top
   bool down_ = false;
   int lastTapRow_ = -1;
   std::uint64_t lastTapMs_ = 0;
