@@ -134,8 +134,8 @@ void parseForce(Parameter& p, const std::uint8_t* r) {
 }
 
 // Replies further apart than this (instrument time) make no series the plausibility filter can judge a
-// change by: polls that stopped (a link that was down, a main program that was held up or started
-// again) end the series.
+// change by: polls that stopped (a link that was down, a program started again, a poll thread held up)
+// end the series.
 constexpr std::int64_t kFilterGapMs = 10000;
 
 void parseDisplacements(Parameter& p, const std::uint8_t* r) {

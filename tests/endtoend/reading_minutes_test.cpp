@@ -125,6 +125,7 @@ void checkEveryReading(Instrument& inst, int n, const Watch& w) {
   for (const Reading& r : readings) EXPECT_EQ(r.status[0] & 64, 0) << "reading " << r.index << " is left out";
 
   const float maxLoad = std::strtof(JDQFile::HeaderText(file, 7, 2).c_str(), nullptr);
+  const int code = std::atoi(JDQFile::HeaderText(file, 69, 3).c_str());
   int levelNo = 0;
   for (const Level& lv : levels) {
     SCOPED_TRACE(testing::Message() << "level " << levelNo + 1 << " at " << lv.load);
@@ -159,7 +160,7 @@ void checkEveryReading(Instrument& inst, int n, const Watch& w) {
       std::size_t own = lv.readings.size();
       for (std::size_t k = 0; k < lv.readings.size() && own == lv.readings.size(); ++k) {
         const Watch::Taken& t = w.taken.at(lv.readings[k].index);
-        if (ownRule(5, pts, k, t.criteria, levelNo == 0, finalLevel, 0, position + k)) own = k;
+        if (ownRule(code, pts, k, t.criteria, levelNo == 0, finalLevel, 0, position + k)) own = k;
       }
       ASSERT_LT(own, lv.readings.size()) << "never stable by the standard's rule";
       EXPECT_TRUE(w.taken.at(lv.readings[own].index).madeStable) << "the rule passes at minute " << pts[own].t;
@@ -192,9 +193,8 @@ constexpr std::int64_t kGapMinutes = 75;
 // pump stopped by hand at 505 kN on the way to 600 kN and the level's clock started with "手动记录";
 // or, in the third level, the standard changed (to 65, the same schedule) at minute 20 with the control
 // load typed as 799.996 kN, which the set-up takes as a changed control load and the level as its own
-// 800 kN. After a gap one reading is taken
-// at the minute it is, and the schedule goes on from it; the procedure-changed mark stays in status
-// byte 1 and leaves no reading out.
+// 800 kN. After a gap one reading is taken at the minute it is, and the schedule goes on from it; the
+// procedure-changed mark stays in status byte 1 and leaves no reading out.
 TEST(ReadingMinutes, EveryReadingCarriesTheMinuteAtWhichItWasTaken) {
   struct Case {
     const char* name;
