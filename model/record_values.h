@@ -20,6 +20,18 @@ inline constexpr int kHalfUpper = 11;      // self-balanced series v
 inline constexpr int kSecondLoad = 13;     // second load value of the cyclic lateral standards
 inline constexpr int kSettlement = 16;
 inline constexpr int kLevel = 17;
+// A reading taken after more than one slot of its level's schedule had passed (a pause, a long
+// question, a restart) is stored at the minute at which it was taken, counted from the level's time 0:
+// value 15 keeps that minute, and bit 2 of status byte 5 (the sixth byte of tail2) says so. The rebuild
+// of the reading list gives it that minute, where the time text of its record cannot keep it (the
+// rebuild writes the derived times of later readings there), and counts the schedule on from it.
+inline constexpr int kTakenMinutes = 15;
+inline constexpr unsigned char kAtItsOwnMinute = 0x04;
+
+// Whether a reading keeps its own minute in value 15.
+inline bool takenAtItsOwnMinute(const TestRecord& r) {
+  return (static_cast<unsigned char>(r.tail2[5]) & kAtItsOwnMinute) != 0;
+}
 
 // A float truncated toward zero to an int, clamped to the int range (0 for NaN).
 inline int truncToInt(float v) {

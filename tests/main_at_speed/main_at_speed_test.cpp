@@ -8,8 +8,8 @@
 // The clock scale stretches every wall-clock delay of Main: a reading's ten-second window is
 // 10 / scale seconds of wall time, so a main-loop tick that takes longer (drawing the screen, writing
 // the file, a busy machine) makes the reading late. A late reading is taken at the next tick and
-// marked; its minutes are then those at which it was taken, and it must still be the pile's
-// settlement at those minutes.
+// marked; its minutes are then those at which it was taken (later than a minute after its slot, the
+// schedule goes on from them), and it must still be the pile's settlement at those minutes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -223,14 +224,17 @@ struct Verdict {
 };
 
 // Checks each reading of the levels against the pile's trace: a level's time 0 is the moment the pile
-// first stood at its load-reached reading; a reading on time carries its slot's minutes and is the
-// pile's settlement within its ten-second window; a late one is marked, carries at least its slot's
-// minutes (rounded) and is the pile's settlement at the minutes it carries. `levelsToCheck`: the first
-// that many levels.
+// first stood at its load-reached reading after the last reading of the level before; a reading on
+// time carries the minutes of its slot (the one before it plus the standard's interval) and is the
+// pile's settlement within its ten-second window; a late one is marked and is the pile's settlement at
+// the minutes it carries: within a minute of its slot it keeps the slot (its file time is the minute
+// it was taken), later it carries its own minute and the schedule goes on from it. `levelsToCheck`:
+// the first that many levels.
 Verdict checkAgainstThePile(const SpeedRun& run, std::size_t levelsToCheck) {
   Verdict v;
-  std::size_t cursor = 0;
   const std::vector<PileSample>& pile = run.pile;
+  // The trace line at which the last reading checked stood: what a level reads lies after it.
+  std::size_t floor = 0;
   // The window's trace lines and the line on either side of it: a busy machine can hold the
   // simulator's tracing up for longer than a window, and then those two are the pile's nearest states.
   auto standsAt = [&](const Reading& r, std::size_t k) {
@@ -238,57 +242,67 @@ Verdict checkAgainstThePile(const SpeedRun& run, std::size_t levelsToCheck) {
   };
   // The load-reached reading is taken while the pile still moves under the last of the load: the
   // plausibility filter can hold a gauge at its last accepted value, so each gauge is the pile's at
-  // the line or at a line of the minute before it.
+  // the line or at a line of the minute before it (after the level before).
   auto heldGaugesAt = [&](const Reading& r, std::size_t k) {
     for (std::size_t g = 0; g < 4; ++g) {
       bool seen = false;
-      for (std::size_t j = k + 1; j-- > 0 && pile[j].ms >= pile[k].ms - 60000 && !seen;)
+      for (std::size_t j = k + 1; j-- > floor && pile[j].ms >= pile[k].ms - 60000 && !seen;)
         seen = std::fabs(static_cast<double>(r.gauges[g]) - pile[j].gauges[g]) <= 0.0075;
       if (!seen) return false;
     }
     return true;
   };
-  auto matchIn = [&](const Reading& r, long long from, long long to) {
-    std::size_t k = cursor;
+  // The first trace line from `from` to `to` at which the pile stood at the reading, or none.
+  auto matchIn = [&](const Reading& r, long long from, long long to) -> std::optional<std::size_t> {
+    std::size_t k = floor;
     while (k + 1 < pile.size() && pile[k + 1].ms < from) ++k;
     for (; k < pile.size(); ++k) {
-      if (standsAt(r, k)) return true;
+      if (standsAt(r, k)) return k;
       if (pile[k].ms > to) break;
     }
-    return false;
+    return std::nullopt;
   };
   for (std::size_t l = 0; l < std::min(levelsToCheck, run.levels.size()); ++l) {
     const Level& lv = run.levels[l];
     SCOPED_TRACE(testing::Message() << "level " << l + 1 << " at " << lv.load << " kN");
     if (lv.readings.empty()) continue;
     const bool loading = l == 0 || lv.load > run.levels[l - 1].load;
-    const std::vector<int> slots = scheduleTimes(loading ? run.loadIntervals : run.unloadIntervals, lv.readings.size());
-    // Time 0: the first moment (after the previous level) at which the pile stood at the reading.
+    const std::array<int, 7>& intervals = loading ? run.loadIntervals : run.unloadIntervals;
+    // Time 0: the first moment (after the level before) at which the pile stood at the reading.
     const Reading& first = lv.readings[0];
     EXPECT_EQ(first.minutes, 0);
+    std::size_t cursor = floor;
     while (cursor < pile.size() && !standsAt(first, cursor) && !heldGaugesAt(first, cursor)) ++cursor;
     if (cursor == pile.size()) {
       ADD_FAILURE() << "the pile never stood at the load-reached reading";
       return v;
     }
+    floor = cursor;
     const long long zero = pile[cursor].ms;
+    int minute = 0;  // the minute of the schedule the reading before stands at
     for (std::size_t k = 1; k < lv.readings.size(); ++k) {
       const Reading& r = lv.readings[k];
       ++v.readings;
-      const long long due = zero + 60000LL * slots[k];
-      if (r.status[5] == 2) {
-        ++v.late;
-        v.latestMinutes = std::max(v.latestMinutes, r.minutes - slots[k]);
-        EXPECT_GE(r.minutes, slots[k]) << "reading " << k;
-        EXPECT_EQ(r.status[1] & 32, 32) << "reading " << k;
-        const long long at = zero + 60000LL * r.minutes;
-        EXPECT_TRUE(matchIn(r, at - 45000, at + 45000))
-            << "late reading " << k << " at minute " << r.minutes << " is not the pile's settlement then";
+      const int slot = minute + intervals[std::min<std::size_t>(k - 1, 6)];
+      std::optional<std::size_t> at;
+      if (r.status[5] == 0) {
+        EXPECT_EQ(r.minutes, slot) << "reading " << k;
+        const long long due = zero + 60000LL * slot;
+        at = matchIn(r, due - 3000, due + 13000);
+        minute = slot;
       } else {
-        EXPECT_EQ(r.minutes, slots[k]) << "reading " << k;
-        EXPECT_TRUE(matchIn(r, due - 3000, due + 13000))
-            << "reading " << k << " at minute " << r.minutes << " is not the pile's settlement then";
+        ++v.late;
+        v.latestMinutes = std::max(v.latestMinutes, r.minutes - slot);
+        EXPECT_TRUE(r.status[5] == 2 || r.status[5] == 4) << "reading " << k;
+        EXPECT_GE(r.minutes, r.status[5] == 2 ? slot : slot + 1) << "reading " << k;
+        EXPECT_EQ(r.status[1] & 32, 32) << "reading " << k;
+        const long long taken = zero + 60000LL * r.minutes;
+        at = matchIn(r, taken - 45000, taken + 45000);
+        minute = r.status[5] == 2 ? slot : r.minutes;
       }
+      EXPECT_TRUE(at.has_value()) << (r.status[5] != 0 ? "late " : "") << "reading " << k << " at minute "
+                                  << r.minutes << " is not the pile's settlement then";
+      if (at) floor = *at;
     }
   }
   return v;
