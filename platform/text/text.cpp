@@ -205,7 +205,15 @@ std::string gbkToUtf8(std::string_view gbk) {
   return decodeGbk(gbk, whole);
 }
 
-bool isUtf8(std::string_view s) {
+namespace {
+
+// The noncharacters (U+FDD0-U+FDEF and the last two code points of every plane): well-formed, but the
+// drawing library refuses a text that holds one as it refuses a bad byte.
+bool isNoncharacter(char32_t cp) { return (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE; }
+
+// Whether every byte of a text starts or continues a well-formed character, and (when `shown`) none of
+// those characters is a noncharacter.
+bool wellFormed(std::string_view s, bool shown) {
   std::size_t i = 0;
   while (i < s.size()) {
     if (static_cast<unsigned char>(s[i]) < 0x80) {
@@ -213,21 +221,40 @@ bool isUtf8(std::string_view s) {
       continue;
     }
     const std::size_t at = i;
+    const char32_t cp = decodeOne(s, i);
     // A well-formed sequence may itself be U+FFFD; only a one-byte step is a bad byte.
-    if (decodeOne(s, i) == kUnicodeReplacement && i == at + 1) return false;
+    if (cp == kUnicodeReplacement && i == at + 1) return false;
+    if (shown && isNoncharacter(cp)) return false;
   }
   return true;
 }
 
-std::string displayText(std::string_view bytes) {
-  if (isUtf8(bytes)) return std::string(bytes);
-  bool whole = true;
-  std::string gbk = decodeGbk(bytes, whole);
-  if (whole && isUtf8(gbk)) return gbk;
+// The well-formed characters of a text, with U+FFFD for each byte that starts none and for each
+// noncharacter.
+std::string replaceUnshown(std::string_view s) {
   std::string out;
-  out.reserve(bytes.size() + 8);
-  for (std::size_t i = 0; i < bytes.size();) appendUtf8(out, decodeOne(bytes, i));
+  out.reserve(s.size() + 8);
+  for (std::size_t i = 0; i < s.size();) {
+    const char32_t cp = decodeOne(s, i);
+    appendUtf8(out, isNoncharacter(cp) ? kUnicodeReplacement : cp);
+  }
   return out;
+}
+
+}  // namespace
+
+bool isUtf8(std::string_view s) { return wellFormed(s, false); }
+
+bool isShowable(std::string_view s) { return wellFormed(s, true); }
+
+std::string displayText(std::string_view bytes) {
+  if (isShowable(bytes)) return std::string(bytes);
+  if (!isUtf8(bytes)) {
+    bool whole = true;
+    std::string gbk = decodeGbk(bytes, whole);
+    if (whole && isUtf8(gbk)) return replaceUnshown(gbk);
+  }
+  return replaceUnshown(bytes);
 }
 
 std::string utf8ToUtf16le(std::string_view utf8) {

@@ -99,14 +99,14 @@ std::shared_ptr<const Font::Impl> makeFont(int height, int weight) {
   return impl;
 }
 
-// A text as cairo may take it. Cairo refuses any text that is not well-formed UTF-8, and a refusal by
-// the text measurement leaves the shared scaled font in an error state for good (every later text in
-// that font draws nothing), so every text is made fit to be shown (platform::text::displayText) before it
-// is measured, laid out or drawn.
+// A text as cairo may take it. Cairo refuses any text that is not well-formed UTF-8 or that holds a
+// noncharacter, and a refusal by the text measurement leaves the shared scaled font in an error state
+// for good (every later text in that font draws nothing), so every text is made fit to be shown
+// (platform::text::displayText) before it is measured, laid out or drawn.
 class ShownText {
  public:
   explicit ShownText(std::string_view text) : view_(text) {
-    if (!platform::text::isUtf8(text)) {
+    if (!platform::text::isShowable(text)) {
       own_ = platform::text::displayText(text);
       view_ = own_;
     }

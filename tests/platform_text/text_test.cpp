@@ -82,11 +82,15 @@ TEST(DisplayText, Utf8StaysGbkIsDecodedAndBadBytesAreReplaced) {
       {"cut utf8", bytes({'1', 0xE4}), "1" + kReplacement},
       {"overlong slash", bytes({0xC0, 0xAF, 0xFF}), kReplacement + kReplacement + kReplacement},
       {"surrogate", bytes({0xED, 0xA0, 0x80, 0xFF}), kReplacement + kReplacement + kReplacement + kReplacement},
+      // Noncharacters are well-formed but cannot be drawn.
+      {"U+FFFF", "a" + bytes({0xEF, 0xBF, 0xBF}), "a" + kReplacement},
+      {"U+FDD0 after a bad byte", bytes({0xFF, 0xEF, 0xB7, 0x90}), kReplacement + kReplacement},
+      {"U+10FFFE next to a bad byte", bytes({0xF4, 0x8F, 0xBF, 0xBE, 0xFF}), kReplacement + kReplacement},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(text::displayText(c.in), c.shown) << c.what;
-    EXPECT_TRUE(text::isUtf8(text::displayText(c.in))) << c.what;
-    EXPECT_EQ(text::isUtf8(c.in), c.in == c.shown) << c.what;
+    EXPECT_TRUE(text::isShowable(text::displayText(c.in))) << c.what;
+    EXPECT_EQ(text::isShowable(c.in), c.in == c.shown) << c.what;
   }
 }
 

@@ -1026,6 +1026,33 @@ TEST(DeviceContext, TextThatIsNotUtf8IsShownAndLeavesTheFontWhole) {
   EXPECT_GT(dc.getTextExtent("荷载沉降").cx, 80);
 }
 
+// A noncharacter is well-formed UTF-8 that the drawing library refuses as it refuses a bad byte: it is
+// shown as U+FFFD, and every text of that font still draws afterwards.
+TEST(DeviceContext, NoncharacterIsShownAndLeavesTheFontWhole) {
+  auto ink = [](std::string_view text, const Font& font) {
+    MemoryDC dc(300, 40);
+    dc.fillSolidRect({0, 0, 300, 40}, RGB(255, 255, 255));
+    dc.selectFont(font);
+    dc.setBkMode(TRANSPARENT);
+    dc.textOut(2, 2, text);
+    const Bitmap b = dc.bitmap();
+    int n = 0;
+    for (int y = 0; y < b.height(); ++y)
+      for (int x = 0; x < b.width(); ++x) n += b.pixel(x, y) != RGB(255, 255, 255);
+    return n;
+  };
+  int size = 31;  // sizes no other test uses: fonts are shared by the process
+  for (std::string bad : {"1\xEF\xBF\xBF", "1\xEF\xBF\xBE", "1\xEF\xB7\x90", "1\xF4\x8F\xBF\xBF"}) {
+    const Font font = Font::create(size++);
+    MemoryDC dc(10, 10);
+    dc.selectFont(font);
+    EXPECT_EQ(dc.getTextExtent(bad).cx, dc.getTextExtent("1\uFFFD").cx) << size;
+    EXPECT_EQ(ink(bad, font), ink("1\uFFFD", font)) << size;
+    EXPECT_GT(ink("荷载沉降", font), 100) << size;
+    EXPECT_GT(dc.getTextExtent("荷载沉降").cx, 80) << size;
+  }
+}
+
 TEST(Display, ChoiceParsesAndAutoFallsBackToHeadless) {
   struct Case {
     const char* text;
