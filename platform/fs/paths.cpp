@@ -188,12 +188,13 @@ std::u32string codePoints(std::string_view s) {
 bool matchPoints(const std::u32string& p, const std::u32string& n) {
   std::size_t pi = 0, ni = 0, starP = std::u32string::npos, starN = 0;
   while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
-      ++pi;
-      ++ni;
-    } else if (pi < p.size() && p[pi] == U'*') {
+    // The pattern's '*' is always its wildcard, also where the name holds a '*' of its own.
+    if (pi < p.size() && p[pi] == U'*') {
       starP = pi++;
       starN = ni;
+    } else if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+      ++pi;
+      ++ni;
     } else if (starP != std::u32string::npos) {
       pi = starP + 1;
       ni = ++starN;
