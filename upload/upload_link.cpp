@@ -9,6 +9,7 @@
 
 #include "model/datafiles.h"
 #include "model/helpers.h"
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "upload/wire_number.h"
 
@@ -418,7 +419,7 @@ void UploadLink::acknowledge(int which, const Written& w) {
   bool sameFile = false;
   {
     std::lock_guard<std::mutex> lock(p.queueLock);
-    sameFile = pathOf(p, which) == w.path;
+    sameFile = platform::fs::samePath(pathOf(p, which), w.path);
     std::deque<QueueRecord>& q = queueOf(p, which);
     const auto it = std::find_if(q.begin(), q.end(), [&](const QueueRecord& r) {
       if (w.slot != QueueRecord::kNoSlot) return sameFile && r.slot == w.slot;

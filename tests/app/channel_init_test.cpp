@@ -266,6 +266,15 @@ TEST_F(ChannelInit, RouteThreeCarriesThePendingBoxRecordsOver) {
   Parameter r;
   InitChannelRecord(r, "1", r);
   EXPECT_EQ(r.boxQueue.size(), 3u);
+
+  // The name of the serial and pile numbers in another case than the set-up name is the same file:
+  // its unsent slots stay unsent.
+  const std::string unsent(2 * kQueueRecordSize, 'U');
+  ASSERT_TRUE(platform::fs::writeFile("\\Storage Card\\sn-1-p7.gpsw", unsent));
+  EXPECT_TRUE(CarryOverPendingSlots("\\Storage Card\\sn-1-p7.gpsw", "\\STORAGE CARD\\SN-1-P7.gpsw"));
+  std::string after;
+  ASSERT_TRUE(platform::fs::readFile("\\Storage Card\\SN-1-P7.gpsw", after));
+  EXPECT_EQ(after, unsent);
 }
 
 TEST(ChannelFirstDisplay, LevelTextAndControlLoad) {
