@@ -199,7 +199,9 @@ ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, con
     p.fileLoaded = 0;
     p.testRecords.clear();
     loaded = JDQFile::LoadTestFile(path, p.testRecords) == 1;
-    if (!loaded) loaded = TakeUpFromBackup(p, path);
+    // A power cut between the two writes of a reading leaves the file and its copy a reading apart.
+    if (loaded) JDQFile::MendTestCopies(path, p.testRecords, p);
+    else loaded = TakeUpFromBackup(p, path);
   }
   if (!loaded) JDQFile::BuildHeaderRecords(p);
 

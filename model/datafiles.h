@@ -69,6 +69,19 @@ inline constexpr int kMaxTestRecords = 20000;
 // gives 0.
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records);
 
+// Brings a running test's file and its "Backup\" copy (where the SD card holds one) to the same readings
+// when the test is taken up again: a power cut between the two writes of a reading, or a write to one
+// of them that failed, leaves one a reading behind the other. The two are compared record by record:
+// where one holds a reading (its marker "hh:mm" or "--:--") and the other does not (an empty record, or
+// none), the reading's record is taken, with the end record after the last such reading; everywhere
+// else the test file's record is (and, when the copy holds more readings from the first on, the
+// copy's header texts, which carry its later running state). Both files are brought to that list, only
+// differing records rewritten (all or none across a power loss) and a longer tail that holds no
+// reading cut off; `records` becomes that list with one end record appended, as LoadTestFile gives it.
+// Nothing is done without a copy, or when either file cannot be read or is no test file (0); 1 when
+// both now hold the same records.
+int MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& parameter);
+
 // ---------------------------------------------------------------------------------------------------
 // Header records: rebuilds the 74 header records of `testRecords` from the channel; sets `fileLoaded`
 // and resets the three 12-entry sensor tables. Returns 1.

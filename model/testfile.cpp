@@ -144,6 +144,37 @@ void forEachStoredField(Record& r, Visit&& visit) {
   visit(r.tail2, 20);
 }
 
+// Whether a stored record holds a reading: its marker is a time "hh:mm" or a level's first "--:--".
+bool holdsReading(std::string_view record) {
+  if (record.size() < 5) return false;
+  if (record.substr(0, 5) == "--:--") return true;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  return digit(record[0]) && digit(record[1]) && record[2] == ':' && digit(record[3]) && digit(record[4]);
+}
+
+// Record k of a file's bytes (empty past its whole records).
+std::string_view recordAt(const std::string& bytes, std::size_t k) {
+  if ((k + 1) * kRec > bytes.size()) return {};
+  return std::string_view(bytes).substr(k * kRec, kRec);
+}
+
+// The number of whole records from the first on that hold readings.
+std::size_t leadingReadings(const std::string& bytes) {
+  std::size_t k = 0;
+  while (holdsReading(recordAt(bytes, k))) ++k;
+  return k;
+}
+
+// Cuts the file of `bytes` after its first `count` records when it is longer and the rest holds no
+// reading (an end record twice, a torn record, what a damaged copy held past the readings).
+void cutAfter(const std::string& path, const std::string& bytes, std::size_t count) {
+  if (bytes.size() <= count * kRec) return;
+  for (std::size_t k = count; k < bytes.size() / kRec; ++k)
+    if (holdsReading(recordAt(bytes, k))) return;
+  fs::File f;
+  if (f.open(path, fs::File::ReadWrite) && f.setLength(static_cast<long long>(count * kRec))) f.flush();
+}
+
 std::vector<int> range(int from, int to) {
   std::vector<int> v;
   for (int i = from; i <= to; ++i) v.push_back(i);
@@ -254,6 +285,51 @@ int UpdateOneRecordText(const std::string& path, int k, const std::vector<TestRe
                         const Parameter& p) {
   if (k < 0 || static_cast<std::size_t>(k) >= records.size()) return 0;
   return writeBoth(path, {textRange(k, kTextsOffset, kTextsSize)}, records, p);
+}
+
+int MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& p) {
+  const int board = p.boardFlag.load();
+  const bool old = path.size() >= 3 && path.compare(path.size() - 3, 3, "kbx") == 0;
+  if (path.empty() || old || !fs::isFolder(GetSdCardDir(board))) return 0;
+  const std::string backup = BackupPathFor(path, board);
+  const long long most = static_cast<long long>(kMaxTestRecords + 1) * static_cast<long long>(kRec);
+  const long long copySize = fs::fileSize(backup);
+  if (copySize < 0 || copySize > most) return 0;  // no copy, a folder in its place, or no test file
+  std::string file, copy;
+  if (!filejournal::ReadRecovered(path, file) || !filejournal::ReadRecovered(backup, copy)) return 0;
+  const std::size_t inFile = file.size() / kRec, inCopy = copy.size() / kRec;
+  if (inFile < static_cast<std::size_t>(kHeaderRecordCount - 1)) return 0;
+
+  // The records the file lacks and the copy holds: those of its readings, and the end record after them.
+  std::size_t count = inFile;
+  for (std::size_t k = inFile; k < inCopy && holdsReading(recordAt(copy, k)); ++k) count = k + 1;
+  if (count > inFile && count < inCopy && recordAt(copy, count).substr(0, 5) == "11111") ++count;
+  // The copy went on further than the file (the file's write of a reading failed): its header texts
+  // carry the running state of its later readings.
+  const bool copyAhead = leadingReadings(copy) > leadingReadings(file);
+
+  std::vector<TestRecord> mended(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::string_view f = recordAt(file, k), c = recordAt(copy, k);
+    const bool fromCopy = f.empty() || (holdsReading(c) && !holdsReading(f));
+    std::string bytes(fromCopy ? c : f);
+    if (copyAhead && !fromCopy && !c.empty() && k < static_cast<std::size_t>(kHeaderRecordCount)) {
+      bytes.replace(kTextsOffset, kTextsSize, c.substr(kTextsOffset, kTextsSize));
+      bytes.replace(kTail1Offset, kTail1Size, c.substr(kTail1Offset, kTail1Size));
+    }
+    DecodeTestRecord(reinterpret_cast<const byte*>(bytes.data()), false, mended[k]);
+  }
+  std::vector<Range> all;
+  for (std::size_t k = 0; k < count; ++k) all.push_back(Range{static_cast<int>(k)});
+  const bool fileDone = writeRanges(path, all, mended) == Written::Done;
+  const bool copyDone = writeRanges(backup, all, mended) == Written::Done;
+  cutAfter(path, file, count);
+  cutAfter(backup, copy, count);
+  TestRecord end = mended.back();
+  SetEmptyMarks(end);
+  mended.push_back(end);
+  records = std::move(mended);
+  return fileDone && copyDone ? 1 : 0;
 }
 
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records) {
