@@ -35,6 +35,13 @@ class ChannelInit : public ::testing::Test {
     fsys::create_directories(root_ / "nandflash");
     fsys::create_directories(root_ / "Storage Card");
   }
+  // A fresh root of board 1 with a card, where channel 1's test was running.
+  void afreshWithRunningTest() {
+    fsys::remove_all(root_);
+    fsys::create_directories(root_);
+    board1WithCard();
+    writeRunningTest("1", 1, StoredTest{});
+  }
   fsys::path root_;
 };
 
@@ -208,10 +215,7 @@ TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fsys::remove_all(root_);
-    fsys::create_directories(root_);
-    board1WithCard();
-    writeRunningTest("1", 1, StoredTest{});
+    afreshWithRunningTest();
     const std::uintmax_t whole = fsys::file_size(root_ / copy);
     c.damage(root_);
     Parameter p;
@@ -363,10 +367,7 @@ TEST_F(ChannelInit, FileAndCopyAreMendedFromEachOtherAtStartUp) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fsys::remove_all(root_);
-    fsys::create_directories(root_);
-    board1WithCard();
-    writeRunningTest("1", 1, StoredTest{});
+    afreshWithRunningTest();
     {
       Parameter p;
       InitChannelRecord(p, "1", p);
