@@ -79,7 +79,8 @@ bool TakeUpFromBackup(Parameter& p, const std::string& path) {
   const std::string name = fileNamePart(path);
   const std::string backup = JDQFile::BackupPathFor(path, board);
   std::vector<TestRecord> records;
-  if (FileExists(GetSdCardDir(board)) && JDQFile::LoadTestFile(backup, records) == 1) {
+  if (FileExists(GetSdCardDir(board)) && JDQFile::LoadTestFile(backup, records) == 1 &&
+      JDQFile::LooksLikeTestRecords(records)) {
     // The file is mended from its whole copy (a folder in its place is left alone).
     std::string bytes;
     if (!platform::fs::isFolder(path) && platform::fs::readFile(backup, bytes)) platform::fs::replaceFile(path, bytes);
@@ -199,9 +200,10 @@ ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, con
     p.fileLoaded = 0;
     p.testRecords.clear();
     loaded = JDQFile::LoadTestFile(path, p.testRecords) == 1;
-    // A power cut between the two writes of a reading leaves the file and its copy a reading apart.
-    if (loaded) JDQFile::MendTestCopies(path, p.testRecords, p);
-    else loaded = TakeUpFromBackup(p, path);
+    // A power cut between the two writes of a reading leaves the file and its copy a reading apart; a
+    // damaged record of one is whole in the other.
+    if (loaded) loaded = JDQFile::MendTestCopies(path, p.testRecords, p);
+    if (!loaded) loaded = TakeUpFromBackup(p, path);
   }
   if (!loaded) JDQFile::BuildHeaderRecords(p);
 

@@ -69,18 +69,21 @@ inline constexpr int kMaxTestRecords = 20000;
 // gives 0.
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records);
 
-// Brings a running test's file and its "Backup\" copy (where the SD card holds one) to the same readings
-// when the test is taken up again: a power cut between the two writes of a reading, or a write to one
-// of them that failed, leaves one a reading behind the other. The two are compared record by record:
-// where one holds a reading (its marker "hh:mm" or "--:--") and the other does not (an empty record, or
-// none), the reading's record is taken, with the end record after the last such reading; everywhere
-// else the test file's record is (and, when the copy holds more readings from the first on, the
-// copy's header texts, which carry its later running state). Both files are brought to that list, only
-// differing records rewritten (all or none across a power loss) and a longer tail that holds no
-// reading cut off; `records` becomes that list with one end record appended, as LoadTestFile gives it.
-// Nothing is done without a copy, or when either file cannot be read or is no test file (0); 1 when
-// both now hold the same records.
-int MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& parameter);
+// Takes up a running test's file together with its "Backup\" copy (where the SD card holds one), so
+// that the two hold the same readings: a power cut between the two writes of a reading, or a write to
+// one of them that failed, leaves one a reading behind the other, and a damaged record of one is whole
+// in the other. Record by record the better of the two is taken: a reading (its marker "hh:mm" or
+// "--:--"), else an empty record ("11111"), the test file's on a tie; when the copy holds more readings
+// from the first on, the header texts are the copy's (they carry its later running state). The list
+// runs over the header records, the readings and the end record after them. Both files are brought to
+// it, only differing records rewritten (all or none across a power loss) and a longer tail that holds
+// no reading cut off; `records` becomes the list with one end record appended, as LoadTestFile gives
+// it. False, with nothing written and `records` left, when some record of the list is neither a reading
+// nor an empty record in either file: that is no test file to go on with.
+bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& parameter);
+// Whether every record of a list is a reading or an empty record, as every writer of a test file
+// leaves them.
+bool LooksLikeTestRecords(const std::vector<TestRecord>& records);
 
 // ---------------------------------------------------------------------------------------------------
 // Header records: rebuilds the 74 header records of `testRecords` from the channel; sets `fileLoaded`

@@ -152,6 +152,13 @@ bool holdsReading(std::string_view record) {
   return digit(record[0]) && digit(record[1]) && record[2] == ':' && digit(record[3]) && digit(record[4]);
 }
 
+// What a stored record is: 2 a reading, 1 an empty record ("11111"), 0 none (missing, or bytes that no
+// writer of a test file leaves).
+int recordRank(std::string_view record) {
+  if (holdsReading(record)) return 2;
+  return record.size() >= 5 && record.substr(0, 5) == "11111" ? 1 : 0;
+}
+
 // Record k of a file's bytes (empty past its whole records).
 std::string_view recordAt(const std::string& bytes, std::size_t k) {
   if ((k + 1) * kRec > bytes.size()) return {};
@@ -287,33 +294,41 @@ int UpdateOneRecordText(const std::string& path, int k, const std::vector<TestRe
   return writeBoth(path, {textRange(k, kTextsOffset, kTextsSize)}, records, p);
 }
 
-int MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& p) {
+bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& p) {
   const int board = p.boardFlag.load();
   const bool old = path.size() >= 3 && path.compare(path.size() - 3, 3, "kbx") == 0;
-  if (path.empty() || old || !fs::isFolder(GetSdCardDir(board))) return 0;
+  std::string file, copy;
+  if (path.empty() || old || !filejournal::ReadRecovered(path, file)) return false;
   const std::string backup = BackupPathFor(path, board);
   const long long most = static_cast<long long>(kMaxTestRecords + 1) * static_cast<long long>(kRec);
-  const long long copySize = fs::fileSize(backup);
-  if (copySize < 0 || copySize > most) return 0;  // no copy, a folder in its place, or no test file
-  std::string file, copy;
-  if (!filejournal::ReadRecovered(path, file) || !filejournal::ReadRecovered(backup, copy)) return 0;
-  const std::size_t inFile = file.size() / kRec, inCopy = copy.size() / kRec;
-  if (inFile < static_cast<std::size_t>(kHeaderRecordCount - 1)) return 0;
+  const long long copySize = fs::isFolder(GetSdCardDir(board)) ? fs::fileSize(backup) : -1;
+  // A copy that cannot be read, or a folder in its place, is left out (and left as it is).
+  const bool withCopy = copySize >= 0 && copySize <= most && filejournal::ReadRecovered(backup, copy);
+  if (!withCopy) copy.clear();
 
-  // The records the file lacks and the copy holds: those of its readings, and the end record after them.
-  std::size_t count = inFile;
-  for (std::size_t k = inFile; k < inCopy && holdsReading(recordAt(copy, k)); ++k) count = k + 1;
-  if (count > inFile && count < inCopy && recordAt(copy, count).substr(0, 5) == "11111") ++count;
+  // Record by record the better of the two: a reading, else an empty record, else nothing usable.
+  const std::size_t inFile = file.size() / kRec, inCopy = copy.size() / kRec;
+  const std::size_t either = std::max(inFile, inCopy);
+  auto better = [&](std::size_t k) {
+    const std::string_view f = recordAt(file, k), c = recordAt(copy, k);
+    return recordRank(c) > recordRank(f) ? c : f;
+  };
+  std::size_t last = 0;  // one past the last reading
+  for (std::size_t k = 0; k < either; ++k)
+    if (recordRank(better(k)) == 2) last = k + 1;
+  // The header records, the readings and the end record after them, as far as either holds them.
+  const std::size_t count = std::min(either, std::max(std::min<std::size_t>(kHeaderRecordCount, either), last + 1));
+  if (count == 0) return false;
   // The copy went on further than the file (the file's write of a reading failed): its header texts
   // carry the running state of its later readings.
   const bool copyAhead = leadingReadings(copy) > leadingReadings(file);
 
   std::vector<TestRecord> mended(count);
   for (std::size_t k = 0; k < count; ++k) {
-    const std::string_view f = recordAt(file, k), c = recordAt(copy, k);
-    const bool fromCopy = f.empty() || (holdsReading(c) && !holdsReading(f));
-    std::string bytes(fromCopy ? c : f);
-    if (copyAhead && !fromCopy && !c.empty() && k < static_cast<std::size_t>(kHeaderRecordCount)) {
+    const std::string_view chosen = better(k), c = recordAt(copy, k);
+    if (recordRank(chosen) == 0) return false;  // neither holds a record of a test file here
+    std::string bytes(chosen);
+    if (copyAhead && recordRank(c) > 0 && k < static_cast<std::size_t>(kHeaderRecordCount)) {
       bytes.replace(kTextsOffset, kTextsSize, c.substr(kTextsOffset, kTextsSize));
       bytes.replace(kTail1Offset, kTail1Size, c.substr(kTail1Offset, kTail1Size));
     }
@@ -321,15 +336,24 @@ int MendTestCopies(const std::string& path, std::vector<TestRecord>& records, co
   }
   std::vector<Range> all;
   for (std::size_t k = 0; k < count; ++k) all.push_back(Range{static_cast<int>(k)});
-  const bool fileDone = writeRanges(path, all, mended) == Written::Done;
-  const bool copyDone = writeRanges(backup, all, mended) == Written::Done;
+  writeRanges(path, all, mended);
   cutAfter(path, file, count);
-  cutAfter(backup, copy, count);
+  if (withCopy) {
+    writeRanges(backup, all, mended);
+    cutAfter(backup, copy, count);
+  }
   TestRecord end = mended.back();
   SetEmptyMarks(end);
   mended.push_back(end);
   records = std::move(mended);
-  return fileDone && copyDone ? 1 : 0;
+  return true;
+}
+
+bool LooksLikeTestRecords(const std::vector<TestRecord>& records) {
+  for (const TestRecord& r : records) {
+    if (recordRank(std::string_view(r.marker, sizeof r.marker)) == 0) return false;
+  }
+  return true;
 }
 
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records) {

@@ -188,66 +188,21 @@ TEST_F(ChannelInit, RouteThreeNamesTheBoxQueueByTheSerialAndPileNumbers) {
   EXPECT_EQ(p.moduleQueuePath, "\\Storage Card\\ABC.gps");
 }
 
-// A running test whose file does not load is taken up from its whole "Backup\" copy (and the file
-// mended from it where a file can stand); when neither serves, the channel starts idle with header
-// records from its settings and a message that names the file.
-TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
-  const fsys::path file = "Storage Card/ABC.krv", copy = "Storage Card/Backup/ABC.krv";
-  struct Case {
-    const char* name;
-    std::function<void(const fsys::path&)> damage;
-    bool takenUp;
-  };
-  const Case cases[] = {
-      {"a file of 72 records", [&](const fsys::path& r) { fsys::resize_file(r / file, 72 * 311); }, true},
-      {"a folder in the file's place",
-       [&](const fsys::path& r) {
-         fsys::remove(r / file);
-         fsys::create_directories(r / file);
-       },
-       true},
-      {"a short file and no copy",
-       [&](const fsys::path& r) {
-         fsys::resize_file(r / file, 10 * 311);
-         fsys::remove(r / copy);
-       },
-       false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    afreshWithRunningTest();
-    const std::uintmax_t whole = fsys::file_size(root_ / copy);
-    c.damage(root_);
-    Parameter p;
-    InitChannelRecord(p, "1", p);
-    if (c.takenUp) {
-      EXPECT_EQ(p.testRunning.load(), 1);
-      EXPECT_EQ(p.readingCount, 3);
-      EXPECT_EQ(p.configCheck.load(), 2);
-      if (fsys::is_regular_file(root_ / file)) EXPECT_EQ(fsys::file_size(root_ / file), whole);
-      else EXPECT_TRUE(fsys::is_directory(root_ / file));
-    } else {
-      EXPECT_EQ(p.testRecords.size(), 74u);
-      EXPECT_EQ(p.testRunning.load(), 0);
-      EXPECT_EQ(p.configCheck.load(), 4);
-      EXPECT_EQ(p.link.storageText, "1#试验数据文件ABC.krv无法读取，请将试验数据导出，及时送修！");
-      EXPECT_EQ(fsys::file_size(root_ / file), 10u * 311u);  // left as it was
-    }
-  }
-  // A test set up but never started has no file and no copy: the channel starts idle, saying nothing.
-  fsys::remove(root_ / file);
-  Parameter p;
-  InitChannelRecord(p, "1", p);
-  EXPECT_EQ(p.testRunning.load(), 0);
-  EXPECT_TRUE(p.link.storageText.empty());
-  EXPECT_NE(p.configCheck.load(), 4);
-}
-
 namespace {
 
 std::string hostBytes(const fsys::path& p) {
+  if (!fsys::is_regular_file(p)) return {};
   std::ifstream in(p, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void putBytes(const fsys::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+// Bytes no writer of the system leaves: a test file or a copy of random content.
+std::string randomBytes(std::size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(((i + seed) * 2654435761u) >> 13);
+  return s;
 }
 
 // Reading k of a taken-up test recorded as the recorder writes it: its record, the end record after it
@@ -275,6 +230,77 @@ int readingsIn(const std::string& bytes) {
 }
 
 }  // namespace
+
+// A running test whose file does not load is taken up from its whole "Backup\" copy (and the file
+// mended from it where a file can stand); when neither serves, the channel starts idle with header
+// records from its settings and a message that names the file.
+TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
+  const fsys::path file = "Storage Card/ABC.krv", copy = "Storage Card/Backup/ABC.krv";
+  struct Case {
+    const char* name;
+    std::function<void(const fsys::path&)> damage;
+    bool takenUp;
+  };
+  const Case cases[] = {
+      {"a file of 72 records", [&](const fsys::path& r) { fsys::resize_file(r / file, 72 * 311); }, true},
+      {"a folder in the file's place",
+       [&](const fsys::path& r) {
+         fsys::remove(r / file);
+         fsys::create_directories(r / file);
+       },
+       true},
+      {"a short file and no copy",
+       [&](const fsys::path& r) {
+         fsys::resize_file(r / file, 10 * 311);
+         fsys::remove(r / copy);
+       },
+       false},
+      {"a random file and no copy",
+       [&](const fsys::path& r) {
+         putBytes(r / file, randomBytes(81 * 311, 1));
+         fsys::remove(r / copy);
+       },
+       false},
+      {"a short file and a random copy",
+       [&](const fsys::path& r) {
+         fsys::resize_file(r / file, 10 * 311);
+         putBytes(r / copy, randomBytes(81 * 311, 2));
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    afreshWithRunningTest();
+    const std::uintmax_t whole = fsys::file_size(root_ / copy);
+    c.damage(root_);
+    const std::string damaged = hostBytes(root_ / file), damagedCopy = hostBytes(root_ / copy);
+    Parameter p;
+    InitChannelRecord(p, "1", p);
+    if (c.takenUp) {
+      EXPECT_EQ(p.testRunning.load(), 1);
+      EXPECT_EQ(p.readingCount, 3);
+      EXPECT_EQ(p.configCheck.load(), 2);
+      if (fsys::is_regular_file(root_ / file)) EXPECT_EQ(fsys::file_size(root_ / file), whole);
+      else EXPECT_TRUE(fsys::is_directory(root_ / file));
+    } else {
+      EXPECT_EQ(p.testRecords.size(), 74u);
+      EXPECT_EQ(p.testRunning.load(), 0);
+      EXPECT_EQ(p.configCheck.load(), 4);
+      EXPECT_EQ(p.link.storageText, "1#试验数据文件ABC.krv无法读取，请将试验数据导出，及时送修！");
+      EXPECT_TRUE(hostBytes(root_ / file) == damaged);  // both left as they were
+      EXPECT_TRUE(hostBytes(root_ / copy) == damagedCopy);
+    }
+  }
+  // A test set up but never started has no file and no copy: the channel starts idle, saying nothing.
+  fsys::remove(root_ / file);
+  fsys::remove(root_ / copy);
+  Parameter p;
+  InitChannelRecord(p, "1", p);
+  EXPECT_EQ(p.testRunning.load(), 0);
+  EXPECT_TRUE(p.link.storageText.empty());
+  EXPECT_NE(p.configCheck.load(), 4);
+}
+
 
 // A power cut between the two writes of a reading (or anywhere in them): after the restart the test
 // file and its copy hold the same readings, and the next reading leaves no hole in the copy.
@@ -336,7 +362,8 @@ TEST_F(ChannelInit, ACutBetweenTheTwoWritesOfAReadingLeavesFileAndCopyAlike) {
 }
 
 // A copy damaged otherwise is mended from the file at start-up, and a reading the file lacks and the
-// copy holds whole goes into the file; a copy that is no test file gives the file nothing.
+// copy holds whole goes into the file, as does a record of the copy where the file's is damaged; a
+// copy that is no test file gives the file nothing.
 TEST_F(ChannelInit, FileAndCopyAreMendedFromEachOtherAtStartUp) {
   const fsys::path file = "Storage Card/ABC.krv", copy = "Storage Card/Backup/ABC.krv";
   auto blank = [](std::string& bytes, int k) {
@@ -345,25 +372,19 @@ TEST_F(ChannelInit, FileAndCopyAreMendedFromEachOtherAtStartUp) {
   struct Case {
     const char* name;
     std::function<void(std::string& file, std::string& copy)> damage;
-    int readings;       // in both afterwards
-    bool fileChanges;   // the file takes a reading from the copy
   };
   const Case cases[] = {
-      {"a hole in the copy", [&](std::string&, std::string& c) { blank(c, 77); }, 80, false},
-      {"a copy a whole record short", [](std::string&, std::string& c) { c.resize(c.size() - 2 * 311); }, 80, false},
-      {"a copy with a torn last record", [](std::string&, std::string& c) { c.resize(c.size() - 100); }, 80, false},
+      {"a hole in the copy", [&](std::string&, std::string& c) { blank(c, 77); }},
+      {"a copy a whole record short", [](std::string&, std::string& c) { c.resize(c.size() - 2 * 311); }},
+      {"a copy with a torn last record", [](std::string&, std::string& c) { c.resize(c.size() - 100); }},
       {"a file a reading behind its copy",
        [&](std::string& f, std::string&) {
          f.resize(f.size() - 311);
          blank(f, 79);
-       },
-       80, true},
-      {"a copy of random bytes and longer",
-       [](std::string& f, std::string& c) {
-         c.assign(f.size() + 5 * 311, '\0');
-         for (std::size_t i = 0; i < c.size(); ++i) c[i] = static_cast<char>((i * 7919u) >> 3);
-       },
-       80, false},
+       }},
+      {"a copy of random bytes and longer", [](std::string& f, std::string& c) { c = randomBytes(f.size() + 5 * 311, 3); }},
+      {"a random file as long, its copy whole", [](std::string& f, std::string&) { f = randomBytes(f.size(), 4); }},
+      {"a damaged record in the file", [](std::string& f, std::string&) { f.replace(40 * 311, 5, "\x01\x02?x!"); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -376,17 +397,15 @@ TEST_F(ChannelInit, FileAndCopyAreMendedFromEachOtherAtStartUp) {
     const std::string whole = hostBytes(root_ / file);
     std::string f = whole, b = whole;
     c.damage(f, b);
-    std::ofstream(root_ / file, std::ios::binary) << f;
-    std::ofstream(root_ / copy, std::ios::binary) << b;
+    putBytes(root_ / file, f);
+    putBytes(root_ / copy, b);
     Parameter p;
     InitChannelRecord(p, "1", p);
     EXPECT_EQ(p.testRunning.load(), 1);
-    EXPECT_EQ(p.readingCount, c.readings);
-    EXPECT_EQ(readingsIn(hostBytes(root_ / file)), c.readings);
+    EXPECT_EQ(p.readingCount, 80);
+    EXPECT_EQ(readingsIn(hostBytes(root_ / file)), 80);
     EXPECT_TRUE(hostBytes(root_ / copy) == hostBytes(root_ / file));
-    if (!c.fileChanges) {
-      EXPECT_TRUE(hostBytes(root_ / file) == whole);
-    }
+    EXPECT_TRUE(hostBytes(root_ / file) == whole);
   }
   // No copy (the card's copy was never made): nothing is made up.
   fsys::remove(root_ / copy);
