@@ -130,7 +130,8 @@ int SaveJackData(const std::vector<JackCalibrationGroup>& list, const Parameter&
 // Reads the file over groups 0, 1, ... of the list; records beyond the list's size are not read.
 int LoadJackData(std::vector<JackCalibrationGroup>& list, const Parameter& parameter);
 // Selects the calibration group that fits the settings among the groups read from the file and fills
-// `selectedJackGroup` and `jackCalibration`. 0 when the file cannot be read or no group fits.
+// `selectedJackGroup` and `jackCalibration`. 0 when the file cannot be read or no group fits (a group
+// whose values are not all finite numbers, as a damaged file gives, never fits).
 int SelectJackGroup(int sensorType, int option, const std::string& sensorText,
                     const std::string& jackText, Parameter& parameter);
 // Loads the jack (or sensor) list into `jackSensorList` and copies the first entry with this name and
