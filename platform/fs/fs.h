@@ -240,8 +240,8 @@ struct Entry {
 };
 // Entries of a folder matching a wildcard pattern, as in "\Storage Card\*.krv" or "\nandflash\*.*":
 // '*' any run of characters, '?' one character, letters compared ignoring case; "*.*" matches every
-// name, with or without a dot. Sorted by name. "." and ".." are never listed. Empty when the folder
-// is missing.
+// name, with or without a dot. Sorted by name. "." and ".." are never listed, nor a name with a '\'
+// (the host allows one; no instrument path names it). Empty when the folder is missing.
 std::vector<Entry> find(std::string_view pattern);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 

@@ -353,6 +353,9 @@ std::vector<Entry> find(std::string_view pattern) {
   for (const stdfs::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
     std::string entryName = it->path().filename().string();
+    // A name with a '\' (which the host allows) cannot be named by an instrument path: its path would
+    // name another entry. It is not listed, so no operation takes one file for another.
+    if (entryName.find('\\') != std::string::npos) continue;
     if (detail::isTempName(entryName) || !wildcardMatch(name, entryName)) continue;
     Entry e;
     e.name = std::move(entryName);

@@ -45,6 +45,7 @@ TEST_F(FsTest, FindListsMatchingEntriesSortedWithTimes) {
   put("Storage Card/noext", "");
   put("Storage Card/Sub.krv/inner", "");
   put("Storage Card/p.krv.~tmp", "half");  // what a cut durable write may leave: never listed
+  put("Storage Card/x\\a.krv", "x");        // no instrument path names it: never listed
 
   const auto krv = fs::find("\\STORAGE CARD\\*.KRV");
   ASSERT_EQ(krv.size(), 3u);
