@@ -69,6 +69,22 @@ inline constexpr int kMaxTestRecords = 20000;
 // gives 0.
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records);
 
+// Takes up a running test's file together with its "Backup\" copy (where the SD card holds one), so
+// that the two hold the same readings: a power cut between the two writes of a reading, or a write to
+// one of them that failed, leaves one a reading behind the other, and a damaged record of one is whole
+// in the other. Record by record the better of the two is taken: a reading (its marker "hh:mm" or
+// "--:--"), else an empty record ("11111"), the test file's on a tie; when the copy holds more readings
+// from the first on, the header texts are the copy's (they carry its later running state). The list
+// runs over the header records, the readings and the end record after them. Both files are brought to
+// it, only differing records rewritten (all or none across a power loss) and a longer tail that holds
+// no reading cut off; `records` becomes the list with one end record appended, as LoadTestFile gives
+// it. False, with nothing written and `records` left, when some record of the list is neither a reading
+// nor an empty record in either file: that is no test file to go on with.
+bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& parameter);
+// Whether every record of a list is a reading or an empty record, as every writer of a test file
+// leaves them.
+bool LooksLikeTestRecords(const std::vector<TestRecord>& records);
+
 // ---------------------------------------------------------------------------------------------------
 // Header records: rebuilds the 74 header records of `testRecords` from the channel; sets `fileLoaded`
 // and resets the three 12-entry sensor tables. Returns 1.
@@ -123,7 +139,8 @@ int SaveJackData(const std::vector<JackCalibrationGroup>& list, const Parameter&
 // Reads the file over groups 0, 1, ... of the list; records beyond the list's size are not read.
 int LoadJackData(std::vector<JackCalibrationGroup>& list, const Parameter& parameter);
 // Selects the calibration group that fits the settings among the groups read from the file and fills
-// `selectedJackGroup` and `jackCalibration`. 0 when the file cannot be read or no group fits.
+// `selectedJackGroup` and `jackCalibration`. 0 when the file cannot be read or no group fits (a group
+// whose values are not all finite numbers, as a damaged file gives, never fits).
 int SelectJackGroup(int sensorType, int option, const std::string& sensorText,
                     const std::string& jackText, Parameter& parameter);
 // Loads the jack (or sensor) list into `jackSensorList` and copies the first entry with this name and

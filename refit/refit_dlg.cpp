@@ -116,8 +116,8 @@ bool IsVersionText(const std::string& version) {
 
 std::string VersionOfFileName(const std::string& name) { return lastChars(withoutLastChars(name, 4), 5); }
 
-std::string FormatFileSize(int size) {
-  if (size < 1024) return platform::text::format("%dB", size);
+std::string FormatFileSize(long long size) {
+  if (size < 1024) return platform::text::format("%lldB", size);
   if (size < 1048576) return platform::text::format("%.1fKB", static_cast<double>(size) / 1024.0);
   return platform::text::format("%.2fMB", static_cast<double>(size) / 1048576.0);
 }

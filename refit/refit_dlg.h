@@ -39,7 +39,7 @@ bool IsVersionText(const std::string& version);
 // the last five characters of that (all of it when shorter).
 std::string VersionOfFileName(const std::string& name);
 // A file size as the list shows it: "1023B", "1.0KB", "1.00MB".
-std::string FormatFileSize(int size);
+std::string FormatFileSize(long long size);
 // Whether file content is a whole program that can start: an ELF executable whose header, program
 // headers, loadable segments and section header table all lie inside the file, or a script whose "#!"
 // line names an interpreter (by its absolute path) that is there and can be executed.

@@ -185,7 +185,7 @@ void ShiZhuangMuLu::AddRow(const TestFileEntry& e, int number) {
   std::string first = std::to_string(number);
   if (view_ == 0)
     for (const Parameter* p : Channels())
-      if (p && !p->testFilePath.empty() && p->testFilePath == e.path) first += "★";
+      if (p && !p->testFilePath.empty() && platform::fs::samePath(p->testFilePath, e.path)) first += "★";
   list_.insertItem(row, first, 1);
   list_.setItemText(row, 1, e.name);
   list_.setItemText(row, 3, FileTimeText(e.time));

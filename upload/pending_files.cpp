@@ -8,7 +8,6 @@
 #include "model/journal.h"
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
-#include "platform/text/text.h"
 
 namespace upload {
 
@@ -62,7 +61,7 @@ bool IsRunningTestFile(const std::string& path, Parameter* const channels[3]) {
       gpsw = p->boxQueuePath;
     }
     for (const std::string& used : {p->testFilePath, gps, gpsw})
-      if (!used.empty() && platform::text::equalsIgnoreCase(used, path)) return true;
+      if (platform::fs::samePath(used, path)) return true;
   }
   return false;
 }

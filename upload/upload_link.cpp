@@ -9,6 +9,7 @@
 
 #include "model/datafiles.h"
 #include "model/helpers.h"
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "upload/wire_number.h"
 
@@ -482,7 +483,7 @@ void UploadLink::acknowledge(int which, const Written& w) {
     std::lock_guard<std::mutex> lock(p.queueLock);
     std::deque<QueueRecord>& q = queueOf(p, which);
     const auto it = std::find_if(q.begin(), q.end(), [&](const QueueRecord& r) {
-      if (w.slot != QueueRecord::kNoSlot) return r.slot == w.slot && r.file == w.path;
+      if (w.slot != QueueRecord::kNoSlot) return r.slot == w.slot && platform::fs::samePath(r.file, w.path);
       return r.slot == QueueRecord::kNoSlot && r.moduleTest == w.moduleTest && r.bytes == w.bytes;
     });
     if (it != q.end()) q.erase(it);

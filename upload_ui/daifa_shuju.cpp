@@ -7,7 +7,6 @@
 #include "model/datafiles.h"
 #include "model/helpers.h"
 #include "platform/fs/fs.h"
-#include "platform/text/text.h"
 #include "upload/pending_files.h"
 
 using namespace platform::ui;
@@ -136,7 +135,7 @@ bool CDaiFaShuJu::AnyTestRunning() const {
 
 bool CDaiFaShuJu::InUse(const std::string& path) const {
   // The file being sent is in use as well: its records are on their way.
-  if (sending_ && platform::text::equalsIgnoreCase(path, sendingPath_)) return true;
+  if (sending_ && platform::fs::samePath(path, sendingPath_)) return true;
   return upload::IsRunningTestFile(path, Chans().data());
 }
 

@@ -122,6 +122,19 @@ TEST_P(RefitTest, ListsUpgradeFilesOldestFirstAndUpgradesFromTheNewestWithACount
   EXPECT_TRUE(fsys::exists(program() / "main.started"));
 }
 
+// A name with a '*' of its own is listed like any other, and a file of 2 GiB or more shows its size.
+TEST_P(RefitTest, ListsANameWithAStarAndAFileAboveTwoGiB) {
+  createInOrder({{"Main*3.3.8.msi", std::string(10, 'a')}, {"Big3.3.9.msi", ""}});
+  fsys::resize_file(usb() / "Big3.3.9.msi", 3221225472ULL);  // sparse: 3 GiB
+  CRefitDlg& d = open();
+  ui::ListCtrl* list = d.List();
+  ASSERT_EQ(list->getItemCount(), 2);
+  EXPECT_EQ(list->getItemText(0, 1), "Main*3.3.8");
+  EXPECT_EQ(list->getItemText(0, 2), "10B");
+  EXPECT_EQ(list->getItemText(1, 1), "Big3.3.9");
+  EXPECT_EQ(list->getItemText(1, 2), "3072.00MB");
+}
+
 TEST(RefitRules, VersionRuleAndSizeTexts) {
   struct Version {
     const char* file;
@@ -137,10 +150,10 @@ TEST(RefitRules, VersionRuleAndSizeTexts) {
     EXPECT_EQ(refit::IsVersionText(v.version), v.passes) << v.file;
   }
   struct Size {
-    int bytes;
+    long long bytes;
     const char* text;
   } sizes[] = {{0, "0B"}, {1023, "1023B"}, {1024, "1.0KB"}, {1048575, "1024.0KB"}, {1048576, "1.00MB"},
-               {5 * 1048576 + 524288, "5.50MB"}};
+               {5 * 1048576 + 524288, "5.50MB"}, {2147483648LL, "2048.00MB"}, {6442450944LL, "6144.00MB"}};
   for (const Size& s : sizes) EXPECT_EQ(refit::FormatFileSize(s.bytes), s.text) << s.bytes;
 }
 
