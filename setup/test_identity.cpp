@@ -49,8 +49,10 @@ bool lateralPlain(int standardCode) { return standardCode == 77 || standardCode 
 
 // ---- controller numbers ---------------------------------------------------------------------------
 
-std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
-  std::array<std::string, 3> sent;
+namespace {
+
+// The checks of CheckControllerNumbers; `sent` gets the six-digit form of each number that passes.
+std::string checkNumbers(const std::array<std::string, 3>& numbers, std::array<std::string, 3>& sent) {
   for (std::size_t k = 0; k < 3; ++k) {
     const std::string prefix = std::to_string(k + 1) + "#前端编号";
     if (numbers[k].empty()) return prefix + "不能为空！";
@@ -60,6 +62,13 @@ std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
   }
   if (sent[0] == sent[1] || sent[0] == sent[2] || sent[1] == sent[2]) return kDuplicateControllerNumbers;
   return {};
+}
+
+}  // namespace
+
+std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
+  std::array<std::string, 3> sent;
+  return checkNumbers(numbers, sent);
 }
 
 int StoreControllerNumber(Parameter& p, const std::string& tag) {
@@ -77,9 +86,12 @@ std::string TakeControllerNumbers(const std::array<Parameter*, 3>& channels, con
   std::array<std::string, 3> numbers;
   for (std::size_t k = 0; k < 3; ++k)
     numbers[k] = KeepsControllerNumber(*channels[k]) ? channels[k]->controllerNumber.get() : typed[k];
-  if (std::string refusal = CheckControllerNumbers(numbers); !refusal.empty()) return refusal;
+  std::array<std::string, 3> sent;
+  if (std::string refusal = checkNumbers(numbers, sent); !refusal.empty()) return refusal;
+  // A channel keeps the number as the link sends it: "1" is controller 000001 in the titles, the
+  // parameter file and every upload record alike.
   for (std::size_t k = 0; k < 3; ++k)
-    if (!KeepsControllerNumber(*channels[k])) channels[k]->controllerNumber = numbers[k];
+    if (!KeepsControllerNumber(*channels[k])) channels[k]->controllerNumber = sent[k];
   return {};
 }
 

@@ -28,7 +28,8 @@ int StoreControllerNumber(Parameter& p, const std::string& tag);
 bool KeepsControllerNumber(const Parameter& p);
 // Takes the typed numbers of front-ends 1#-3# into channels 1-3, except into a channel that keeps its
 // own: all three are checked first (with a kept number in place of the typed one) and nothing is stored
-// on a refusal. Returns the refusal text, or an empty text when the numbers were taken.
+// on a refusal. A channel takes its number in the six-digit form the link sends ("1" becomes
+// "000001"). Returns the refusal text, or an empty text when the numbers were taken.
 std::string TakeControllerNumbers(const std::array<Parameter*, 3>& channels, const std::array<std::string, 3>& typed);
 // StoreControllerNumber for channels 1-3 (tags "1"-"3"); true when all three parameter files were saved.
 bool StoreControllerNumbers(const std::array<Parameter*, 3>& channels);
