@@ -378,6 +378,10 @@ void ChuanGanQi::OnBnClickedOk() {
     SetStatus(r.message, true);
     return;
   }
+  if (!r.parameterFileSaved) {
+    SetStatus(kSaveFailed, true);
+    return;
+  }
   showWindow(SW_HIDE);
   if (p->testRunning.load() == 0)
     if (MonitorDialog* next = Linked(MonitorSlot::GongChengXinXi); next != nullptr && next->exists())

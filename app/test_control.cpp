@@ -202,6 +202,7 @@ bool FinishTestFromDialog(Parameter& p, float route) {
     std::lock_guard<std::mutex> lock(p.loadLock);
     p.controlLoad.store(0.0f);
   }
+  p.ParameterList.set(24, 0.0f);  // the next test's set-up gives its own control load
   JDQFile::BuildHeaderRecords(p);
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::RestoreFromHeader(p, p.testRecords);

@@ -152,6 +152,7 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   for (std::size_t i = 0; i < p.texts.size(); ++i) p.texts[i].clear();
   for (std::size_t i = 0; i < 4; ++i) p.texts2[i].clear();
 
+  p.ParameterList.set(24, 0.0f);  // the next test's set-up gives its own control load
   JDQFile::BuildHeaderRecords(p);
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::RestoreFromHeader(p, p.testRecords);

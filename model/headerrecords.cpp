@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/datafiles.h"
+#include "model/helpers.h"
 #include "platform/text/text.h"
 
 using platform::text::format;
@@ -70,7 +71,7 @@ int BuildHeaderRecords(Parameter& p) {
   records.assign(kHeaderRecordCount, BlankTestRecord());
   Builder b(records, p.ParameterList);
 
-  b.num(3, 2, 23, "%.3f");
+  b.text(3, 2, ExactDecimalText(p.ParameterList.item(23), 3));  // the plate area, every decimal typed
   b.num(4, 2, 24, "%.2f");
   b.num(5, 2, 25, "%.2f");
   b.num(6, 1, 15, "%.0f");

@@ -1,5 +1,6 @@
 #include "model/helpers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +61,15 @@ void SplitString(const std::string& text, std::vector<std::string>& pieces, int&
   out.push_back(text.substr(start));
   count = static_cast<int>(out.size()) - 1;
   pieces = std::move(out);
+}
+
+std::string ExactDecimalText(float value, int minDecimals) {
+  int decimals = std::clamp(minDecimals, 0, 9);
+  std::string text = platform::text::format("%.*f", decimals, static_cast<double>(value));
+  if (!std::isfinite(value)) return text;
+  while (decimals < 9 && StrToFloat(text) != value)
+    text = platform::text::format("%.*f", ++decimals, static_cast<double>(value));
+  return text;
 }
 
 std::string FormatSeconds(int seconds) {

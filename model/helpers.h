@@ -20,6 +20,11 @@ bool IsValidNumber(const std::string& text);
 void SplitString(const std::string& text, std::vector<std::string>& pieces, int& count,
                  const std::string& delimiter);
 
+// The value as a decimal text with `minDecimals` decimals, or with as many more (up to 9) as it takes
+// to read back as the same float: a value typed with more decimals keeps them all ("0.785" with 2 at
+// least stays "0.785", 0.5 gives "0.50").
+std::string ExactDecimalText(float value, int minDecimals);
+
 // Seconds of day as "%02d : %02d : %02d" (86400 is taken off once when above 86399).
 std::string FormatSeconds(int seconds);
 

@@ -74,7 +74,8 @@ std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
 int StoreControllerNumber(Parameter& p, const std::string& tag) {
   p.ParameterList.set(83, StrToFloat(p.controllerNumber.get()));
   JDQFile::PackParameters(p, p.ParameterList);
-  const int saved = JDQFile::SaveParameterFile(running(p) ? p.testFilePath : std::string(), tag, p);
+  // The path of a test set up but not started yet stays in the file with the rest of its set-up.
+  const int saved = JDQFile::SaveParameterFile(p.testFilePath, tag, p);
   if (!p.testFilePath.empty() && running(p) && p.fileLoaded.load() == 0)
     JDQFile::UpdateAllHeaderTexts(p.testFilePath, 0, p.testRecords, p);
   return saved;
@@ -179,6 +180,12 @@ TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, 
   const int type = p.testType.load();
   const bool namesFile = !TestFileExtension(type, p.standardCode.load()).empty();
 
+  if (!setUpOpen && !e.gauges[0] && !e.gauges[1] && !e.gauges[2] && !e.gauges[3]) {
+    // A running test keeps a gauge of 1-4 on, as its set-up had to.
+    r.message = kNoGaugeRefused;
+    r.warning = true;
+    return r;
+  }
   if (setUpOpen) {
     float plateArea = p.setupValue;
     std::string refusal = refusalOf(p, e, plateArea);
@@ -206,7 +213,8 @@ TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, 
       JDQFile::SetHeaderText(p.testRecords, 36, 1, std::to_string(type));
       if (type == 0) {
         p.setupValue = plateArea;
-        JDQFile::SetHeaderText(p.testRecords, 3, 2, format("%.2f", static_cast<double>(plateArea)));
+        // The text keeps every decimal typed: a restart mid-test takes the area back from it.
+        JDQFile::SetHeaderText(p.testRecords, 3, 2, ExactDecimalText(plateArea, 2));
       }
       p.testFilePath = names.testFile;
       {
@@ -231,6 +239,10 @@ TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, 
   r.hide = true;
   if (!p.testFilePath.empty() && running(p) && !setUpOpen)
     r.headerTextsRewritten = JDQFile::UpdateAllHeaderTexts(p.testFilePath, 0, p.testRecords, p) == 1;
+  // The parameter file keeps the entry (the gauges in items 1-8 among it), so a restart before the
+  // start finds the set-up, and the end of a running test, which rebuilds the channel from the items,
+  // keeps the gauges as the operator left them.
+  r.parameterFileSaved = JDQFile::SaveChannelSettings(p) == 1;
   r.showStandardDialog = setUpOpen && !running(p);
   return r;
 }

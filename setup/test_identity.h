@@ -19,8 +19,8 @@ inline constexpr const char* kDuplicateControllerNumbers = "测控器编号不�
 std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers);
 
 // Stores the channel's controller number: item 83 becomes the number, the parameter file is saved (with
-// the test file path while the test runs, else with an empty path), and a running test's file gets the
-// header texts of the channel again. Returns the result of the parameter-file save (1 saved).
+// the channel's test file path: the running test's, or the one a set-up named), and a running test's
+// file gets the header texts of the channel again. Returns the result of the parameter-file save (1 saved).
 int StoreControllerNumber(Parameter& p, const std::string& tag);
 
 // Whether a channel keeps its controller number whatever is typed: its test runs or is paused (the link
@@ -52,6 +52,7 @@ struct TestIdentityResult {
   bool showStandardDialog = false;  // a new test is set up: the standard and load-control dialog is next
   bool hide = false;            // the dialog goes away
   bool headerTextsRewritten = false;  // the running test's file got the new header texts
+  bool parameterFileSaved = false;    // an accepted entry is in the parameter file
 };
 
 inline constexpr const char* kSerialLengthRefused = "请输入正确的流水号(2位至20位)！";
@@ -87,7 +88,8 @@ TestFileNames MakeTestFileNames(int boardFlag, int testType, int standardCode, c
 // Commits the entry to the channel (OK of the test information dialog). While the channel's set-up is
 // open, everything is checked before anything changes; an accepted entry stores the numbers, the plate
 // area, the four file names, the gauges and the header records of the test. Once the test has started,
-// only the gauges are taken again and the running file's header texts are rewritten.
+// only the gauges are taken again (gauges 1-4 all off are refused as in a set-up) and the running
+// file's header texts are rewritten. An accepted entry is packed and saved in the parameter file.
 TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, float route);
 
 // ---- labels of the information dialog ---------------------------------------------------------------

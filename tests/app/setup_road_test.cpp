@@ -96,16 +96,7 @@ TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
 
   // 1. Controller selection: the numbers of the three controllers (typed short: the link sends six
   // digits) and front-end 1#.
-  // The main window's button 1306 (hidden on this screen) opens the selection.
-  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
-  drv::pump();
-  ASSERT_TRUE(sel->isWindowVisible());
-  typeInto(*sel, CCeKongQi::kNumber1, "1");
-  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
-  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1));
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
-  ASSERT_FALSE(sel->isWindowVisible());
+  PickFrontEnd(w, 1);
   ASSERT_TRUE(info->isWindowVisible());
   Parameter& p = w.channel(1);
   EXPECT_EQ(w.channel(1).selectedChannelText, "1");
@@ -209,14 +200,7 @@ TEST_F(SetupRoadToTheEnd, ATestSetUpWhollyOnTheScreenRunsToItsEndWithTheStandard
   ASSERT_TRUE(sel && info && standard);
 
   // 1. Controller selection (the main window's hidden button 1306): the three numbers and front-end 1#.
-  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
-  drv::pump();
-  ASSERT_TRUE(sel->isWindowVisible());
-  typeInto(*sel, CCeKongQi::kNumber1, "1");
-  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
-  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1));
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
+  PickFrontEnd(w, 1);
   ASSERT_TRUE(info->isWindowVisible());
 
   // 2. Test information: a compression test on gauges 1-4.
@@ -231,14 +215,7 @@ TEST_F(SetupRoadToTheEnd, ATestSetUpWhollyOnTheScreenRunsToItsEndWithTheStandard
   // 3. The standard: JGJ106-2014快速 (quick maintained load, code 4), 300 kN a level up to 1500 kN.
   ASSERT_TRUE(standard->isWindowVisible());
   EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kTitle), "1# 编号：000001 流水号 2026009 桩号 P4");
-  const auto& listed = standard->listed();
-  const auto it = std::find_if(listed.begin(), listed.end(), [](const StandardEntry& e) { return e.standardCode == 4; });
-  ASSERT_NE(it, listed.end());
-  const int index = static_cast<int>(it - listed.begin());
-  while (standard->page() > 1) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kPrevious));
-  for (int k = 0; k < index / 8; ++k) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kNext));
-  ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kStandard1 + index % 8));
-  ASSERT_EQ(standard->selectedCode(), 4);
+  PickStandard(*standard, 4);
   typeInto(*standard, ShiYanGuiFan::kControlLoad, "300");
   EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kSingleStep), "150") << "the standard's proposal";
   EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kMaxLoad), "1500");
