@@ -1,7 +1,7 @@
 // What the operator types into the set-up dialogs is kept: a set-up typed through the sensor, test
 // information and standard dialogs is there again after the program restarts before the start, a plate
 // test restarted mid-test goes on with the area typed, a gauge switched off during a test stays off
-// after its end.
+// after its end, and a test is dated by the day it starts.
 #include <algorithm>
 #include <map>
 
@@ -9,9 +9,11 @@
 #include "app/shiyan_guifan.h"
 #include "app/shizhuang_kongzhi.h"
 #include "app/xitong_baohu.h"
+#include "app/xitong_shijian.h"
 #include "model/helpers.h"
 #include "platform/text/text.h"
 #include "run_to_end_fixture.h"
+#include "upload/queue_record.h"
 #include "setup_dialogs_fixture.h"
 
 using namespace apptest;
@@ -207,4 +209,39 @@ TEST_F(SetupKept, AGaugeSwitchedOffDuringATestStaysOffAfterItsEnd) {
   CMonitorDlg& again = restart();
   EXPECT_EQ(again.channel(1).channelMask.load(), 0x07);
   EXPECT_EQ(informationShown(again).at(1124), "关");
+}
+
+TEST_F(SetupKept, ATestIsDatedByTheDayItStarts) {
+  CMonitorDlg& w = startMain(1);
+  drv::run(900);
+  // The date is set to a later day than the one the program started on.
+  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1032, ui::STN_CLICKED), 0);
+  drv::pump();
+  auto* clock = dialog<XiTongshijian>(MonitorSlot::XiTongshijian);
+  ASSERT_TRUE(clock->isWindowVisible());
+  typeInto(*clock, XiTongshijian::kYear, "20270115");
+  ASSERT_TRUE(drv::tap(*clock, XiTongshijian::kOk));
+  ASSERT_EQ(clk::localTime().day, 15);
+  drv::run(900);
+  PickFrontEnd(w, 1);
+  enterTest(1246, "2026024", "P6", "", {});
+  enterStandard(4);
+  Parameter& p = w.channel(1);
+  startTest(w, p);
+  std::vector<TestRecord> file;
+  ASSERT_EQ(JDQFile::LoadTestFile(p.testFilePath, file), 1);
+  EXPECT_EQ(JDQFile::HeaderText(file, 9, 1), "2027-01-15");
+  EXPECT_EQ(JDQFile::HeaderText(file, 47, 1), "2027-01-15");
+  UploadRecordInput in = UploadInputFromChannel(p);
+  EXPECT_EQ((std::array<int, 3>{in.year, in.month, in.day}), (std::array<int, 3>{2027, 1, 15}));
+
+  // Two days on the program starts again: the test keeps its date.
+  ASSERT_TRUE(clk::setLocalTime({2027, 1, 17, 8, 0, 0, 0, 0}));
+  CMonitorDlg& again = restart();
+  Parameter& q = again.channel(1);
+  ASSERT_EQ(q.testRunning.load(), 1);
+  in = UploadInputFromChannel(q);
+  EXPECT_EQ((std::array<int, 3>{in.year, in.month, in.day}), (std::array<int, 3>{2027, 1, 15}));
+  UpdateStateRecords(q);
+  EXPECT_EQ(JDQFile::HeaderText(q.testRecords, 47, 1), "2027-01-15");
 }
