@@ -56,12 +56,14 @@ DialogTemplate SensorTemplate(int id) {
   add(C::kJackCountLabel, ControlClass::Static, "千斤顶并联台数", {525, 356, 725, 410}, label);
   add(C::kJackCount, ControlClass::Edit, "", {730, 356, 1004, 410}, edit);
   // Regression equation.
+  // The two edits hold nine characters of the large font ("0.006667", "-1.234567"); the equation
+  // stands on the group's top line, right of its caption.
   add(C::kRegressionGroup, ControlClass::Button, "回归方程", {10, 418, 1014, 504}, BS_GROUPBOX);
+  add(C::kEquation, ControlClass::Static, "回归方程:Y(MPa)=bx(kN)+a", {640, 416, 1000, 442}, label | SS_RIGHT);
   add(C::kBLabel, ControlClass::Static, "方程系数b", {20, 444, 150, 498}, label);
-  add(C::kB, ControlClass::Edit, "", {152, 444, 342, 498}, edit, true, false);
-  add(C::kALabel, ControlClass::Static, "方程常数a", {352, 444, 482, 498}, label);
-  add(C::kA, ControlClass::Edit, "", {484, 444, 674, 498}, edit, true, false);
-  add(C::kEquation, ControlClass::Static, "回归方程:Y(MPa)=bx(kN)+a", {684, 444, 1004, 498}, label);
+  add(C::kB, ControlClass::Edit, "", {152, 444, 490, 498}, edit, true, false);
+  add(C::kALabel, ControlClass::Static, "方程常数a", {525, 444, 665, 498}, label);
+  add(C::kA, ControlClass::Edit, "", {667, 444, 1004, 498}, edit, true, false);
   // Protection.
   add(C::kProtectionGroup, ControlClass::Button, "保护参数", {10, 506, 1014, 706}, BS_GROUPBOX);
   add(C::kTimeLabel, ControlClass::Static, "加载保护时间s", {20, 530, 260, 584}, label);
