@@ -290,7 +290,7 @@ void ChannelProcedure::ResumeFromRunningState(Parameter& p) {
     const int next = p.levelMinutes[static_cast<std::size_t>(phase >= 5 ? 6 + k : k - 1)];
     s.levelClockAt = s.nextReadingAt - 60 * static_cast<std::int64_t>(std::max(0, minutes) + std::max(1, next));
   }
-  p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+  p.nextReadingText = TestClockTimeText(p.nextReadingSeconds, p.clockShift);
   std::lock_guard<std::mutex> lock(p.loadLock);
   p.previousLoad.store(p.runValue);
 }

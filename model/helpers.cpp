@@ -77,6 +77,11 @@ std::string FormatSeconds(int seconds) {
   return platform::text::format("%02d : %02d : %02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
 }
 
+std::string TestClockTimeText(int secondsOfDay, std::int64_t shift) {
+  const std::int64_t day = 86400;
+  return FormatSeconds(static_cast<int>(((secondsOfDay + shift) % day + day) % day));
+}
+
 float StrToFloat(const std::string& text) {
   // Leading blanks, then the longest decimal number: [sign] digits [. digits] [e [sign] digits]. Only
   // decimal forms count ("inf", "nan" and hexadecimal texts are no numbers here).
