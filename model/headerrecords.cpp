@@ -86,16 +86,16 @@ int BuildHeaderRecords(Parameter& p) {
   b.num(10, 2, 30, "%.2f");
   b.num(10, 3, 17, "%.0f");
   b.num(11, 2, 31, "%.2f");
-  b.num(11, 3, 18, "%.3f");
+  b.text(11, 3, ExactDecimalText(p.ParameterList.item(18), 3));  // the sensitivity, every decimal typed
   b.numOrZero(12, 1, 12, "%.0f");
   b.num(12, 2, 32, "%.2f");
   b.num(12, 3, 11, "%.0f");
   b.num(13, 2, 35, "%.0f");
   b.num(13, 3, 60, "%.0f");
-  b.num(14, 1, 13, "%.2f");
+  b.text(14, 1, ExactDecimalText(p.ParameterList.item(13), 2));  // rated oil pressure
   b.num(14, 2, 36, "%.0f");
   b.num(14, 3, 61, "%.0f");
-  b.num(15, 1, 14, "%.0f");
+  b.text(15, 1, ExactDecimalText(p.ParameterList.item(14), 0));  // rated output
   b.num(15, 2, 37, "%.0f");
   b.numOrZero(15, 3, 62, "%.5f");
   b.num(16, 1, 39, "%.0f");
