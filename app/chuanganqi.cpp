@@ -6,6 +6,7 @@
 #include "app/keypads.h"
 #include "app/test_control.h"
 #include "model/datafiles.h"
+#include "model/helpers.h"
 #include "platform/text/text.h"
 
 using namespace platform::ui;
@@ -209,15 +210,16 @@ void ChuanGanQi::RefreshFromParameter() {
   setDlgItemText(kTitle, testcontrol::TitleText(*p));
   put(kSensorNumber, NonZero(p->sensorText));
   put(kFullRange, format("%d", p->sensorSetting.load()));
-  put(kSensitivity, Trimmed(format("%.3f", static_cast<double>(p->sensorCoefficient.load()))));
+  // The values typed come back with every decimal: an OK without a change keeps them as they are.
+  put(kSensitivity, Trimmed(ExactDecimalText(p->sensorCoefficient.load(), 3)));
   put(kJackCount, format("%d", p->jackSetting.load()));
   const float a = p->jackCoefficientC.load();
   const float b = p->jackCoefficientD.load();
   put(kA, a == 0.0f ? std::string() : NonZero(Trimmed(format("%f", static_cast<double>(a)))));
   put(kB, b == 0.0f ? std::string() : NonZero(Trimmed(format("%f", static_cast<double>(b)))));
   put(kJackNumber, IsJackList(p->jackText) ? std::string(kJackListShown) : NonZero(p->jackText));
-  put(kRatedOutput, format("%.0f", static_cast<double>(p->jackCoefficientB.load())));
-  put(kRatedPressure, format("%.2f", static_cast<double>(p->jackCoefficientA.load())));
+  put(kRatedOutput, ExactDecimalText(p->jackCoefficientB.load(), 0));
+  put(kRatedPressure, ExactDecimalText(p->jackCoefficientA.load(), 2));
   put(kTime, format("%d", p->protectionSetting.load()));
   put(kSettlement, Trimmed(format("%0.2f", static_cast<double>(p->protection1.load()))));
   put(kUneven, Trimmed(format("%0.2f", static_cast<double>(p->protection2.load()))));

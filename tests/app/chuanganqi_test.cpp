@@ -260,6 +260,23 @@ TEST_F(Sensors, DuringATestOnlyTheProtectionChanges) {
   EXPECT_FLOAT_EQ(p().headerFloat0, 64.0f * 3200.0f / (80.0f * 1000.0f) / 2.0f);
 }
 
+TEST_F(Sensors, AnOkWithoutAChangeKeepsEveryDecimalTyped) {
+  p().forceSensorType = 1;
+  p().pressureMethod = 1;
+  p().sensorCoefficient = 1.8825f;
+  p().jackCoefficientB = 1000.5f;  // rated output
+  p().jackCoefficientA = 63.125f;  // rated pressure
+  show(*dlg);
+  EXPECT_EQ(text(C::kSensitivity), "1.8825");
+  EXPECT_EQ(text(C::kRatedOutput), "1000.5");
+  EXPECT_EQ(text(C::kRatedPressure), "63.125");
+  ASSERT_TRUE(drv::tap(*dlg, C::kOk));
+  ASSERT_FALSE(dlg->isWindowVisible()) << status();
+  EXPECT_EQ(p().sensorCoefficient.load(), 1.8825f);
+  EXPECT_EQ(p().jackCoefficientB.load(), 1000.5f);
+  EXPECT_EQ(p().jackCoefficientA.load(), 63.125f);
+}
+
 TEST_F(Sensors, TheRegressionValuesAreDrawnWhole) {
   // The longest texts the refresh makes of a database's equation ("%f" trimmed).
   p().forceSensorType = 1;
