@@ -3,6 +3,7 @@
 // test restarted mid-test goes on with the area typed, a gauge switched off during a test stays off
 // after its end, and a test is dated by the day it starts.
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "app/chuanganqi.h"
@@ -244,4 +245,52 @@ TEST_F(SetupKept, ATestIsDatedByTheDayItStarts) {
   EXPECT_EQ((std::array<int, 3>{in.year, in.month, in.day}), (std::array<int, 3>{2027, 1, 15}));
   UpdateStateRecords(q);
   EXPECT_EQ(JDQFile::HeaderText(q.testRecords, 47, 1), "2027-01-15");
+}
+
+TEST_F(SetupKept, AFailedSaveIsReportedAndTheDialogStays) {
+  CMonitorDlg& w = startMain(1);
+  PickFrontEnd(w, 1);
+  // From now on channel 1's parameter file cannot be written: a folder takes its name.
+  fsys::remove(root_ / "Storage Card" / "krv7181.ini");
+  fsys::create_directories(root_ / "Storage Card" / "krv7181.ini");
+  Parameter& p = w.channel(1);
+  p.forceSensorType = 1;  // a 10S oil-pressure sensor, as the system settings leave it
+  auto* info = dialog<GongChengXinXi>(MonitorSlot::GongChengXinXi);
+  ASSERT_TRUE(info->isWindowVisible());
+  typeInto(*info, GongChengXinXi::kSerial, "2026025");
+  typeInto(*info, GongChengXinXi::kPile, "P7");
+  struct Step {
+    int button;  // on the main window; 0: the dialog is on screen already
+    MonitorSlot slot;
+    int ok, status;
+    std::function<void(MonitorDialog&)> enter;
+  } steps[] = {
+      {0, MonitorSlot::GongChengXinXi, GongChengXinXi::kOk, GongChengXinXi::kStatus, [](MonitorDialog&) {}},
+      {1123, MonitorSlot::ChuanGanQi, ChuanGanQi::kOk, ChuanGanQi::kStatus,
+       [](MonitorDialog& d) { typeInto(d, ChuanGanQi::kSensitivity, "1.5"); }},
+      {1124, MonitorSlot::ShiYanGuiFan, ShiYanGuiFan::kOk, ShiYanGuiFan::kStatus,
+       [](MonitorDialog& d) {
+         PickStandard(static_cast<ShiYanGuiFan&>(d), 4);
+         typeInto(d, ShiYanGuiFan::kControlLoad, "300");
+         typeInto(d, ShiYanGuiFan::kRefillLower, "5");
+       }},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(SlotInfo(s.slot).className);
+    MonitorDialog& d = *dialog(s.slot);
+    if (s.button != 0) {
+      ASSERT_TRUE(drv::tap(w, s.button));
+    }
+    ASSERT_TRUE(d.isWindowVisible());
+    s.enter(d);
+    ASSERT_TRUE(drv::tap(d, s.ok));
+    EXPECT_TRUE(d.isWindowVisible());
+    EXPECT_EQ(drv::text(d, s.status), "保存失败!");
+    EXPECT_EQ(drv::textColor(d, s.status), ui::RGB(255, 0, 0));
+    d.showWindow(ui::SW_HIDE);
+  }
+  // What was typed is in the channel all the same.
+  EXPECT_EQ(p.testFilePath, "\\Storage Card\\2026025-P7.krv");
+  EXPECT_EQ(p.sensorCoefficient.load(), 1.5f);
+  EXPECT_EQ(p.controlLoad.load(), 300.0f);
 }
