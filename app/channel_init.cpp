@@ -107,6 +107,9 @@ bool TakeUpFromBackup(Parameter& p, const std::string& path) {
   const int board = p.boardFlag.load();
   const std::string name = fileNamePart(path);
   const std::string backup = JDQFile::BackupPathFor(path, board);
+  // Nothing at all at the path: the parameter file names a test set up and not started yet (a start
+  // makes the file before anything else). A copy of that name belongs to an older test, never to it.
+  if (!FileExists(path)) return false;
   std::vector<TestRecord> records;
   if (FileExists(GetSdCardDir(board)) && JDQFile::LoadTestFile(backup, records) == 1 &&
       JDQFile::LooksLikeTestRecords(records)) {
@@ -116,8 +119,6 @@ bool TakeUpFromBackup(Parameter& p, const std::string& path) {
     p.testRecords = std::move(records);
     return true;
   }
-  // A test whose file was never made (set up, not started) leaves neither entry: nothing is lost then.
-  if (!FileExists(path) && !FileExists(backup)) return false;
   nameUnreadable(p, "试验数据文件", name);
   return false;
 }

@@ -160,11 +160,15 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
   ProcedureState& s = p.procedure;
   if (p.testRunning.load() == 1) takeNewLevel(p);
   const clk::DateTime now = p.localTime;
+  // A paused channel shows the time of its test clock (the instrument's time when it has no shift).
+  auto shownNow = [&p, &now] {
+    return clockText(p.clockShift == 0 ? now : clk::fromSeconds(clk::toSeconds(now) + p.clockShift));
+  };
   const int phase = p.loadingPhase.load();
   if (phase < 0) return 0;
   if (phase == 0) {
     if (p.paused.load() != 0) {
-      p.timeText = clockText(now);
+      p.timeText = shownNow();
     } else if (p.link.linkLost.load() != 0) {
       if (p.link.goodCount.load() > 3) p.link.goodCount.store(0);
       p.timeText = p.nextReadingText;
@@ -173,7 +177,7 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
   }
   composeAlarms(p);
   if (p.paused.load() != 0) {
-    p.timeText = clockText(now);
+    p.timeText = shownNow();
     return 0;
   }
   if (s.levelEndCounter > 6500) s.levelEndCounter = 0;
@@ -216,7 +220,8 @@ void ChannelProcedure::scheduleAt(Parameter& p, std::int64_t at) {
   ProcedureState& s = p.procedure;
   s.nextReadingAt = at;
   p.nextReadingSeconds = secondsOfDay(clk::fromSeconds(at));
-  p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+  // Shown beside the channel's test clock, in its time.
+  p.nextReadingText = TestClockTimeText(p.nextReadingSeconds, p.clockShift);
   // The absolute time goes into the running state of the header records with the test.
   p.elapsedCounter = s.nextReadingAt;
 }

@@ -483,6 +483,10 @@ void RestoreFromHeader(Parameter& parameter, std::vector<TestRecord>& records);
 // The channel's parameter file "krv718" + channel name + ".ini": 820 bytes with a CRC-16.
 int SaveParameterFile(const std::string& path, const std::string& channelName, Parameter& parameter);
 int LoadParameterFile(std::string& path, const std::string& channelName, Parameter& parameter);
+// Keeps what the set-up dialogs stored in the channel: packs the typed members into the list and saves
+// the parameter file with the channel's test-file path (the running test's, or the file a set-up named
+// for its start, so that a restart finds the set-up), under the channel's name. Returns the save's result.
+int SaveChannelSettings(Parameter& parameter);
 
 // CRC-16/MODBUS of a block into out[0] (low byte) and out[1]. Returns -1 when block or out is missing,
 // else 0; an empty block leaves out untouched.

@@ -169,6 +169,13 @@ void ReportTablePage::Layout(const Rect&) {
     if (l->exists()) l->moveWindow(r, true);
 }
 
+report_pages::Source ReportTablePage::TableSource(Parameter& p) {
+  const report_pages::Source s = report_pages::SourceOf(p, true);
+  if (!s.records)
+    for (auto& l : lists_) l->deleteAllItems();
+  return s;
+}
+
 void ReportTablePage::ShowOnly(int k) {
   for (std::size_t i = 0; i < lists_.size(); ++i)
     if (lists_[i]->exists()) lists_[i]->showWindow(static_cast<int>(i) == k ? SW_SHOWNA : SW_HIDE);

@@ -102,7 +102,7 @@ int CPageJiLuBiao::LayoutOf(int testType, int standard) {
 }
 
 void CPageJiLuBiao::RefreshTable(Parameter& p) {
-  const Source src = SourceOf(p, true);
+  const Source src = TableSource(p);
   if (!src.records) return;
   const std::vector<TestRecord>& records = *src.records;
   const Paging g = Page(Clamp(p.readingCount, records));
@@ -240,7 +240,7 @@ bool CPageChenJiangBiao::onInitDialog() {
 }
 
 void CPageChenJiangBiao::RefreshTable(Parameter& p) {
-  const Source src = SourceOf(p, true);
+  const Source src = TableSource(p);
   if (!src.records) return;
   std::vector<TestRecord>& records = *src.records;
   JDQFile::RebuildReadings(p, records);
@@ -352,7 +352,7 @@ bool CPageHuiZongBiao::onInitDialog() {
 }
 
 void CPageHuiZongBiao::RefreshTable(Parameter& p) {
-  const Source src = SourceOf(p, true);
+  const Source src = TableSource(p);
   if (!src.records) return;
   std::vector<TestRecord>& records = *src.records;
   JDQFile::RebuildReadings(p, records);

@@ -100,6 +100,9 @@ class ReportTablePage : public ReportPage {
   // end; a multi-cycle lateral test empties both.
   void ShowOneWayOrUpDown(int testType, int standard, const std::function<void(bool upDown)>& fill);
   void Layout(const platform::ui::Rect& area) override;
+  // What a refresh shows (SourceOf, with the display copies stored); a channel with nothing to show
+  // empties every list, so that no rows of a channel shown before stay on the page.
+  report_pages::Source TableSource(Parameter& p);
   // Shows list k and hides the others (k = -1 hides all).
   void ShowOnly(int k);
   report_pages::Paging Page(int rows);

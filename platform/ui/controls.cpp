@@ -403,6 +403,13 @@ std::string ListCtrl::columnHeading(int col) const {
   return (col < 0 || col >= columnCount()) ? std::string() : columns_[static_cast<std::size_t>(col)].heading;
 }
 
+bool ListCtrl::setColumnHeading(int col, std::string_view heading) {
+  if (col < 0 || col >= columnCount()) return false;
+  columns_[static_cast<std::size_t>(col)].heading = std::string(heading);
+  invalidate();
+  return true;
+}
+
 void ListCtrl::setExtendedStyle(std::uint32_t ex) {
   exStyle_ = ex;
   invalidate();

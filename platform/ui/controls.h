@@ -131,6 +131,7 @@ class ListCtrl : public Window {
   bool setColumnWidth(int col, int width);
   int getColumnWidth(int col) const;
   std::string columnHeading(int col) const;
+  bool setColumnHeading(int col, std::string_view heading);
 
   void setExtendedStyle(std::uint32_t ex);
   std::uint32_t getExtendedStyle() const { return exStyle_; }

@@ -291,14 +291,26 @@ TEST_F(ChannelInit, RunningTestIsTakenUpFromItsBackupOrNamedWhenNeitherServes) {
       EXPECT_TRUE(hostBytes(root_ / copy) == damagedCopy);
     }
   }
-  // A test set up but never started has no file and no copy: the channel starts idle, saying nothing.
-  fsys::remove(root_ / file);
-  fsys::remove(root_ / copy);
-  Parameter p;
-  InitChannelRecord(p, "1", p);
-  EXPECT_EQ(p.testRunning.load(), 0);
-  EXPECT_TRUE(p.link.storageText.empty());
-  EXPECT_NE(p.configCheck.load(), 4);
+  // A test set up but never started has no file: the channel starts idle with its set-up, saying
+  // nothing, whether or not an older test of the same name left its copy.
+  for (bool olderCopy : {false, true}) {
+    SCOPED_TRACE(olderCopy ? "an older copy" : "no copy");
+    fsys::remove_all(root_);
+    fsys::create_directories(root_);
+    board1WithCard();
+    writeRunningTest("1", 1, StoredTest{});
+    fsys::remove(root_ / file);
+    if (!olderCopy) fsys::remove(root_ / copy);
+    Parameter p;
+    InitChannelRecord(p, "1", p);
+    EXPECT_EQ(p.testRunning.load(), 0);
+    EXPECT_EQ(p.testFilePath, "\\Storage Card\\ABC.krv");
+    EXPECT_EQ(p.fileLoaded.load(), 1) << "the set-up is open";
+    EXPECT_TRUE(p.link.storageText.empty());
+    EXPECT_NE(p.configCheck.load(), 4);
+    EXPECT_FALSE(fsys::exists(root_ / file));
+    EXPECT_EQ(fsys::exists(root_ / copy), olderCopy);
+  }
 }
 
 

@@ -74,6 +74,28 @@ TEST(ControlTick, NoReadingBeforeFourGoodReplies) {
   EXPECT_EQ(p.readingCount, before + 1);
 }
 
+// A channel whose test clock is shifted (the date dialog during its test) shows the time of its next
+// reading, and the time while it is paused, in the test clock's time.
+TEST(ControlTick, TimesShownInTheTestClock) {
+  Instrument inst;
+  inst.start(1, TestSetup{});
+  untilHolding(inst);
+  Parameter& p = inst.ch(1);
+  p.clockShift = 1800;
+  const std::int64_t due = p.procedure.nextReadingAt;
+  p.localTime = clk::fromSeconds(due + 2);
+  const int before = p.readingCount;
+  inst.procedure->ControlTick(p, "1");
+  ASSERT_EQ(p.readingCount, before + 1);
+  const clk::DateTime next = clk::fromSeconds(p.procedure.nextReadingAt + 1800);
+  EXPECT_EQ(p.nextReadingText, platform::text::format("%02d : %02d : %02d", next.hour, next.minute, next.second));
+  p.paused = 1;
+  p.localTime = clk::fromSeconds(due + 65);
+  inst.procedure->ControlTick(p, "1");
+  const clk::DateTime shown = clk::fromSeconds(due + 65 + 1800);
+  EXPECT_EQ(p.timeText, platform::text::format("%02d : %02d : %02d", shown.hour, shown.minute, shown.second));
+}
+
 // The due window is [next, next + 10 s] of the instrument's absolute time, also across midnight.
 TEST(ControlTick, ScheduleAcrossMidnight) {
   Instrument inst;
