@@ -204,7 +204,7 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
 // A reading is due in the ten seconds from its time on. One whose window has passed (the main loop
 // was held up: a slow card, a long question, a pause, a restart) is taken at the first tick after it,
 // marked late, once the link has been up long enough to trust the readings: within a minute of its
-// time it keeps its slot; later it is taken at the minute it is (see markLate).
+// time it keeps its slot; later it is taken at the minute it is (see placeReading).
 ChannelProcedure::Slot ChannelProcedure::slotState(const Parameter& p) const {
   const std::int64_t now = clk::toSeconds(p.localTime);
   const std::int64_t at = p.procedure.nextReadingAt;
@@ -408,18 +408,23 @@ void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) 
   RecordReading(p, name);
 }
 
-// A reading whose window has passed carries the schedule-break mark. Taken within a minute of its
-// time, it is the scheduled reading taken late: it takes its place in the schedule (the later readings
-// keep their minutes) and the late mark. Taken later, perhaps with later slots passed as well, it is
-// one reading at the minute at which it is taken, counted from the level's time 0, and the schedule
-// goes on from that minute with the standard's intervals; the slots that passed stay empty. No reading
-// is stored under a minute at which it was not taken.
-void ChannelProcedure::markLate(Parameter& p, Slot slot) {
+// The minute of its level at which the reading whose time has come stands. On time, it is its slot,
+// counted from the level's time 0. One whose window has passed carries the schedule-break mark. Taken
+// within a minute of its time, it is the scheduled reading taken late: it takes its place in the
+// schedule (the later readings keep their minutes) and the late mark. Taken later, perhaps with later
+// slots passed as well, it is one reading at the minute at which it is taken, and the schedule goes on
+// from that minute with the standard's intervals; the slots that passed stay empty. No reading is
+// stored under a minute at which it was not taken.
+void ChannelProcedure::placeReading(Parameter& p, Slot slot) {
   ProcedureState& s = p.procedure;
+  const bool timed = s.levelClockAt > 0 && s.levelClockAt <= s.nextReadingAt;
+  s.slotMinutes = timed ? static_cast<int>(std::min<std::int64_t>((s.nextReadingAt - s.levelClockAt) / 60, 99998))
+                        : -1;
+  if (slot == Slot::Due) return;
   s.scheduleBreak = 1;
   s.catchUpTaken = 1;
   const std::int64_t now = clk::toSeconds(p.localTime);
-  if (slot == Slot::Late || s.levelClockAt <= 0 || s.levelClockAt > s.nextReadingAt) {
+  if (slot == Slot::Late || !timed) {
     // (A level without a time 0 to count from keeps its slots.)
     s.lateReading = 1;
     return;
@@ -434,7 +439,7 @@ void ChannelProcedure::holdingReadings(Parameter& p, const std::string& name) {
   sampleSecond(p);
   const Slot slot = slotState(p);
   if (slot == Slot::NotYet) return;
-  if (slot != Slot::Due) markLate(p, slot);
+  placeReading(p, slot);
   scheduleHolding(p);
   RecordReading(p, name);
   if (isCyclic(p.standardCode.load())) {
@@ -579,7 +584,7 @@ void ChannelProcedure::unloadingReadings(Parameter& p, const std::string& name) 
   sampleSecond(p);
   const Slot slot = slotState(p);
   if (slot == Slot::NotYet) return;
-  if (slot != Slot::Due) markLate(p, slot);
+  placeReading(p, slot);
   scheduleUnloading(p);
   RecordReading(p, name);
   if (isCyclic(p.standardCode.load())) {

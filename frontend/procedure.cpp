@@ -90,6 +90,7 @@ void ClearToIdle(Parameter& p) {
   s.scheduleBreak = 0;
   s.lateReading = 0;
   s.ownMinutes = -1;
+  s.slotMinutes = -1;
   p.procedureChanged.store(0);
   // The alarms of the ended test: no pause asked for, nothing counting towards one, nothing shown.
   l.pauseRequest.fill(0);

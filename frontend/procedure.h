@@ -96,7 +96,8 @@ class ChannelProcedure {
   // than a minute, or further past it (with later slots of the level, perhaps).
   enum class Slot { NotYet, Due, Late, Passed };
   Slot slotState(const Parameter& p) const;
-  void markLate(Parameter& p, Slot slot);
+  // The minute at which the reading whose time has come stands in its level, and its late marks.
+  void placeReading(Parameter& p, Slot slot);
   void scheduleAt(Parameter& p, std::int64_t at);
   void scheduleNext(Parameter& p, int seconds);
   void scheduleHolding(Parameter& p);

@@ -225,16 +225,18 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
     ++s.levelReadings;
   }
   std::memcpy(r.marker, marker.data(), std::min(marker.size(), sizeof r.marker));
-  // Minutes since the level's schedule started (the rebuild replaces them by the schedule's own). A
-  // reading taken off its slot keeps its minute in value 15 as well, where the rebuild finds it.
+  // Minutes since the level's schedule started (in the list the rebuild writes the derived times over
+  // them). A reading of the schedule keeps the minute at which it stands in its level in value 15 as
+  // well, where the rebuild finds it: its slot, or the minute at which it was taken off its slot.
   const bool ownMinute = s.ownMinutes >= 0 && marker != "--:--";
   const std::int64_t elapsed = marker == "--:--" ? 0
                                : ownMinute       ? s.ownMinutes
                                                  : (clk::toSeconds(now) - s.levelClockAt + 30) / 60;
+  const int kept = marker == "--:--" ? -1 : ownMinute ? s.ownMinutes : s.slotMinutes;
   putText(r.time, format("%d", static_cast<int>(std::clamp<std::int64_t>(elapsed, 0, 99998))));
   r.valuesA[0] = load;
   r.valuesA[1] = pressure;
-  r.valuesA[record_values::kTakenMinutes] = ownMinute ? static_cast<float>(elapsed) : 0.0f;
+  r.valuesA[record_values::kTakenMinutes] = kept >= 0 ? static_cast<float>(kept) : 0.0f;
 
   // 4, 5. Header texts.
   JDQFile::SetHeaderText(records, 62, 3, "");
@@ -256,8 +258,10 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   r.tail2[5] = static_cast<char>(ownMinute             ? record_values::kAtItsOwnMinute
                                  : s.lateReading != 0 ? static_cast<unsigned char>(kLateInItsPlace)
                                                       : 0);
+  if (kept >= 0) r.tail2[record_values::kMinuteMarkByte] = record_values::kMinuteKept;
   s.lateReading = 0;
   s.ownMinutes = -1;
+  s.slotMinutes = -1;
 
   // 8. Running state into the header texts.
   p.runCounters[0] = s.readingIndex;

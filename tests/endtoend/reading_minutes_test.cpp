@@ -44,6 +44,7 @@ class Watch {
     std::int64_t at = 0;
     Gauges pile{};
     Criteria criteria;
+    int code = 0;             // the standard in force
     bool judged = false;      // taken while the level was held (phase 2 or 3)
     bool madeStable = false;  // the level became stable at it
   };
@@ -56,6 +57,7 @@ class Watch {
     phase_ = p.loadingPhase.load();
     criteria_ = {p.holdMinutes.load(), p.judgeIntervalMinutes.load(), p.judgeCount.load(), p.criterionMode3.load(),
                  p.stableSettlement.load()};
+    code_ = p.standardCode.load();
   }
   void after() {
     const Parameter& p = inst_.ch(n_);
@@ -66,7 +68,7 @@ class Watch {
     trace.emplace_back(now, g);
     const bool held = phase_ == 2 || phase_ == 3;
     for (int k = count_; k < p.readingCount; ++k)
-      taken[k] = {now, g, criteria_, held, held && p.loadingPhase.load() == 4};
+      taken[k] = {now, g, criteria_, code_, held, held && p.loadingPhase.load() == 4};
   }
 
   std::map<int, Taken> taken;
@@ -85,6 +87,7 @@ class Watch {
   int count_ = 0;
   int phase_ = 0;
   Criteria criteria_;
+  int code_ = 0;
 };
 
 // Steps the instrument until no channel runs (or `hours` of instrument time), with `event` before each
@@ -107,7 +110,8 @@ void runWatched(Instrument& inst, std::vector<Watch*> watches, const std::functi
 // carries a minute that its taking time does not contradict (within a minute of it, on time within its
 // ten seconds), later than the one before; every reading is the pile's settlement at the moment it
 // was taken (nothing from before a gap) and at the minute it carries; and each loading level is
-// judged stable at the first reading at which the standard's windows over the true minutes pass.
+// judged stable at the first reading at which the windows of the standard in force over the true
+// minutes pass.
 void checkEveryReading(Instrument& inst, int n, const Watch& w) {
   SCOPED_TRACE(testing::Message() << "channel " << n);
   Parameter& p = inst.ch(n);
@@ -125,7 +129,6 @@ void checkEveryReading(Instrument& inst, int n, const Watch& w) {
   for (const Reading& r : readings) EXPECT_EQ(r.status[0] & 64, 0) << "reading " << r.index << " is left out";
 
   const float maxLoad = std::strtof(JDQFile::HeaderText(file, 7, 2).c_str(), nullptr);
-  const int code = std::atoi(JDQFile::HeaderText(file, 69, 3).c_str());
   int levelNo = 0;
   for (const Level& lv : levels) {
     SCOPED_TRACE(testing::Message() << "level " << levelNo + 1 << " at " << lv.load);
@@ -160,7 +163,7 @@ void checkEveryReading(Instrument& inst, int n, const Watch& w) {
       std::size_t own = lv.readings.size();
       for (std::size_t k = 0; k < lv.readings.size() && own == lv.readings.size(); ++k) {
         const Watch::Taken& t = w.taken.at(lv.readings[k].index);
-        if (ownRule(code, pts, k, t.criteria, levelNo == 0, finalLevel, 0, position + k)) own = k;
+        if (ownRule(t.code, pts, k, t.criteria, levelNo == 0, finalLevel, 0, position + k)) own = k;
       }
       ASSERT_LT(own, lv.readings.size()) << "never stable by the standard's rule";
       EXPECT_TRUE(w.taken.at(lv.readings[own].index).madeStable) << "the rule passes at minute " << pts[own].t;
@@ -183,6 +186,24 @@ struct Stage {
   std::int64_t at = 0;
 };
 
+// The standard changed to `code` at minute 20 of level `level`, with the control load typed `off` from
+// the level's own.
+std::function<void(Instrument&, Stage&)> changeStandard(int code, int level, float off) {
+  return [code, level, off](Instrument& inst, Stage& stage) {
+    Parameter& p = inst.ch(1);
+    if (stage.step != 0 || !holdingAt(p, level, 20)) return;
+    TestSetup changed;
+    changed.code = code;
+    changed.step = p.stepLoad2.load();
+    changed.maxLoad = p.stepLoad3.load();
+    StandardSettings s = standardSettings(changed);
+    s.controlLoad = p.controlLoad.load() + off;
+    ASSERT_TRUE(CommitStandardSettings(p, s).accepted);
+    EXPECT_EQ(p.procedureChanged.load(), off != 0.0f ? 1 : 0);
+    stage.step = 1;
+  };
+}
+
 // Minutes of a gap: longer than the four slots of standard 5 between minute 20 and minute 95 of a level.
 constexpr std::int64_t kGapMinutes = 75;
 
@@ -191,10 +212,12 @@ constexpr std::int64_t kGapMinutes = 75;
 // Standard 5 from 400 kN in steps of 200 kN to 800 kN, with one of these in the second level: a pause
 // from minute 20 to minute 95; the program down from minute 20 for 75 minutes and started again; the
 // pump stopped by hand at 505 kN on the way to 600 kN and the level's clock started with "手动记录";
-// or, in the third level, the standard changed (to 65, the same schedule) at minute 20 with the control
+// in the third level, the standard changed (to 65, the same schedule) at minute 20 with the control
 // load typed as 799.996 kN, which the set-up takes as a changed control load and the level as its own
-// 800 kN. After a gap one reading is taken at the minute it is, and the schedule goes on from it; the
-// procedure-changed mark stays in status byte 1 and leaves no reading out.
+// 800 kN; or, at minute 20 of the second level, the standard changed to 2, whose schedule differs (the
+// readings taken before keep their minutes, the later ones follow the new intervals). After a gap one
+// reading is taken at the minute it is, and the schedule goes on from it; the procedure-changed mark
+// stays in status byte 1 and leaves no reading out.
 TEST(ReadingMinutes, EveryReadingCarriesTheMinuteAtWhichItWasTaken) {
   struct Case {
     const char* name;
@@ -239,21 +262,8 @@ TEST(ReadingMinutes, EveryReadingCarriesTheMinuteAtWhichItWasTaken) {
          }
        },
        0, true},
-      {"standard changed at minute 20 of the last level",
-       [](Instrument& inst, Stage& stage) {
-         Parameter& p = inst.ch(1);
-         if (stage.step != 0 || !holdingAt(p, 3, 20)) return;
-         TestSetup changed;
-         changed.code = 65;
-         changed.step = p.stepLoad2.load();
-         changed.maxLoad = p.stepLoad3.load();
-         StandardSettings s = standardSettings(changed);
-         s.controlLoad = p.controlLoad.load() - 0.004f;
-         ASSERT_TRUE(CommitStandardSettings(p, s).accepted);
-         EXPECT_EQ(p.procedureChanged.load(), 1);
-         stage.step = 1;
-       },
-       0, true},
+      {"standard changed at minute 20 of the last level", changeStandard(65, 3, -0.004f), 0, true},
+      {"standard of another schedule from minute 20 of the second level", changeStandard(2, 2, 0.0f), 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -432,7 +432,9 @@ TEST(WholeTest, ReadingTimesAreTheMinutesAfterTheLoadWasReached) {
 // moment its load was reached, time 0, and it alone stands on the level's step record in the rebuilt
 // list; the later readings carry the standard's minutes; no reading stands twice; and every loading
 // level is judged stable at the first reading at which the standard's own windows, measured back to
-// that time-0 settlement, pass. Each test ends by itself (standard 14 at zero load too).
+// that time-0 settlement, pass. Each test ends by itself (standard 14 at zero load too, and standard 48
+// after zero-load readings whose second and third intervals are doubled, at the minutes they were
+// taken).
 TEST(WholeTest, EachLevelCountsFromTheReadingAtItsLoadByStandard) {
   struct Case {
     int code;
@@ -440,7 +442,7 @@ TEST(WholeTest, EachLevelCountsFromTheReadingAtItsLoadByStandard) {
   } cases[] = {
       {5, 400.0f, 200.0f, 1200.0f},  {6, 400.0f, 200.0f, 1000.0f}, {2, 400.0f, 200.0f, 1000.0f},
       {14, 400.0f, 200.0f, 1000.0f}, {72, 200.0f, 200.0f, 1000.0f}, {119, 400.0f, 200.0f, 1000.0f},
-      {3, 400.0f, 200.0f, 1000.0f},
+      {3, 400.0f, 200.0f, 1000.0f},  {48, 400.0f, 200.0f, 1000.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "standard " << c.code);
