@@ -7,7 +7,9 @@
 #include <set>
 
 #include "../endtoend/instrument.h"
+#include "app/test_control.h"
 #include "pending_fixture.h"
+#include "setup/test_identity.h"
 
 using namespace pendingtest;
 
@@ -206,6 +208,99 @@ TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
   }
 }
 
+// The queue files read back slot by slot.
+std::vector<std::string> slotsOf(const std::string& bytes) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at + 128 <= bytes.size(); at += 128) out.push_back(bytes.substr(at, 128));
+  return out;
+}
+
+// A test is set up on channel 1 (route 3), an older file is sent again from the list (to its end, or
+// stopped after its first record), and then the test starts: its records go to the queue files its
+// set-up named, the built-in ones to the ".gps" file and the external ones to the ".gpsw" file, each
+// reaches its module once, and the older file gets none of them.
+TEST_F(PendingResend, AResendBetweenASetUpAndItsStartLeavesTheTestItsQueueFiles) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped" : "sent to the end");
+    TearDown();
+    SetUp();
+    setRoute(3);
+    Parameter& p = ch[0];
+    p.testRunning = 0;  // the test of the case before ended
+    p.fileLoaded = 1;
+    p.testType = 1;
+    p.standardCode = 5;
+    JDQFile::PackParameters(p, p.ParameterList);
+    JDQFile::BuildHeaderRecords(p);
+    TestIdentityEntry e;
+    e.serial = "2026005";
+    e.pile = "P5";
+    e.gauges[0] = true;
+    ASSERT_TRUE(CommitTestIdentity(p, e, 3.0f).accepted);
+    const std::string gps = "2026005-P5.gps", gpsw = "2026005-P5.gpsw";
+    {
+      std::lock_guard<std::mutex> lock(p.queueLock);
+      ASSERT_EQ(p.moduleQueuePath, "\\Storage Card\\" + gps);
+      ASSERT_EQ(p.boxQueuePath, "\\Storage Card\\" + gpsw);
+    }
+
+    writeFile("x.gps", queueFile({"GPRS", "GPRS"}, 60));
+    openUpload();
+    show();
+    tapRow(rowOf("x.gps"));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+    if (stopped) {
+      std::vector<std::string> seen;
+      drv::run(1000, 10);
+      cycle(seen);
+      ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+      for (int i = 0; i < 2; ++i) cycle(seen);
+      ASSERT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    } else {
+      sendToTheEnd();
+      ASSERT_EQ(status(), "内置模块发送完毕！");
+      ASSERT_FALSE(fsys::exists(host("x.gps")));
+    }
+
+    ASSERT_TRUE(testcontrol::BeginTest(p));
+    std::vector<std::string> builtIn, external;
+    for (int k = 0; k < 2; ++k) {
+      for (const int which : {0, 1}) {
+        const std::string bytes = slot("GPRS", (which == 0 ? 70 : 80) + k);
+        {
+          std::lock_guard<std::mutex> lock(p.queueLock);
+          std::copy(bytes.begin(), bytes.end(), p.queueBuild.begin());
+        }
+        EXPECT_EQ(JDQFile::EnqueueRecord(p, which), 1);
+        (which == 0 ? builtIn : external).push_back(bytes);
+      }
+    }
+    EXPECT_EQ(slotsOf(readFile(gps)), builtIn);
+    EXPECT_EQ(slotsOf(readFile(gpsw)), external);
+    if (stopped) {
+      EXPECT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    } else {
+      EXPECT_FALSE(fsys::exists(host("x.gps")));
+    }
+
+    std::vector<std::string> seen;
+    for (int i = 0; i < 4; ++i) cycle(seen);
+    EXPECT_EQ(queued(0), 0);
+    EXPECT_EQ(queued(1), 0);
+    for (const std::string& s : slotsOf(readFile(gps))) EXPECT_EQ(s.substr(0, 4), "OVER");
+    for (const std::string& s : slotsOf(readFile(gpsw))) EXPECT_EQ(s.substr(0, 4), "OVER");
+    std::map<std::string, int> expectedGprs{{slot("GPRS", 60), 1}}, expectedBox;
+    if (!stopped) expectedGprs[slot("GPRS", 61)] = 1;
+    for (const std::string& b : builtIn) expectedGprs[b] = 1;
+    for (const std::string& b : external) expectedBox[b] = 1;
+    EXPECT_EQ(accepted(*gprs), expectedGprs);
+    EXPECT_EQ(accepted(*box), expectedBox);
+    if (stopped) {
+      EXPECT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The whole road: a test runs while the GPRS module is silent and ends; its queue file stays with
 // every record unsent; the dialog lists it with that count, and once the module answers again the
@@ -268,13 +363,6 @@ class PendingRoad : public ::testing::Test {
     Parameter& p = inst->ch(1);
     std::lock_guard<std::mutex> lock(p.queueLock);
     return which == 0 ? p.moduleQueue.size() : p.boxQueue.size();
-  }
-  // How often the module accepted each record (an answered record that was not refused).
-  static std::map<std::string, int> accepted(const sim::ModuleSimulator& m) {
-    std::map<std::string, int> out;
-    for (const sim::ModuleReceived& r : m.received())
-      if (r.answered && (r.kind == sim::ModuleCommand::Record || r.kind == sim::ModuleCommand::Frame)) ++out[r.bytes];
-    return out;
   }
 
   std::unique_ptr<sim::GprsModuleSimulator> gprs;
