@@ -301,6 +301,45 @@ TEST_F(PendingResend, AResendBetweenASetUpAndItsStartLeavesTheTestItsQueueFiles)
   }
 }
 
+// Channel 2's test ended while the GPRS module was silent: its records wait in channel 2's queue, the
+// first of them written and unanswered. The operator sends that test's file again from the list (into
+// channel 1's queue), and the module answers again. Each record is accepted once, whichever channel
+// sent it, and the file goes once all of it is sent.
+TEST_F(PendingResend, AnotherChannelsQueuedRecordsAreNotSentTwiceByAResendOfTheirFile) {
+  const std::string name = "E2-P1.gps";
+  writeFile(name, queueFile({"OVER", "GPRS", "GPRS", "GPRS"}, 90));
+  Parameter& c2 = ch[1];
+  {
+    std::lock_guard<std::mutex> lock(c2.queueLock);
+    c2.moduleQueuePath = "\\Storage Card\\" + name;
+  }
+  ASSERT_EQ(JDQFile::LoadQueueFile("2", 1, 0, c2), 1);  // as the end of its test reloads it
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  show();
+  std::vector<std::string> seen;
+  cycle(seen);  // channel 2's first record is outstanding
+  ASSERT_EQ(gprs->records().size(), 1u);
+
+  tapRow(rowOf(name));
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  ASSERT_EQ(queued(0), 3);
+  gprs->setFaults({});
+  sendToTheEnd("", 40);
+  EXPECT_EQ(status(), "内置模块发送完毕！");
+  for (int i = 0; i < 30; ++i) cycle(seen);
+  const std::map<std::string, int> once{{slot("GPRS", 91), 1}, {slot("GPRS", 92), 1}, {slot("GPRS", 93), 1}};
+  EXPECT_EQ(accepted(*gprs), once);
+  EXPECT_EQ(queued(0), 0);
+  {
+    std::lock_guard<std::mutex> lock(c2.queueLock);
+    EXPECT_TRUE(c2.moduleQueue.empty());
+  }
+  EXPECT_FALSE(fsys::exists(host(name)));
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The whole road: a test runs while the GPRS module is silent and ends; its queue file stays with
 // every record unsent; the dialog lists it with that count, and once the module answers again the
