@@ -506,3 +506,91 @@ TEST_F(PendingRoad, AnEndedTestsFramesAreMarkedInTheirOwnFileDuringAResendOfAnOl
 }
 
 }  // namespace
+
+namespace {
+
+// Route 3: the GPRS module is silent throughout a test, the external module answers. The program
+// restarts in the middle of the test (the queues reloaded from their files by the restore) and the test
+// runs to its end. Then the operator sends the test's ".gps" file again from the list and, while it is
+// being sent, deletes another file. Every record reaches each module once: the queue files, read back
+// slot by slot, hold each reading's record, and each accepted slot is marked in its own file.
+TEST_F(PendingRoad, ARestartAndAResendLoseNoRecordAndSendNoneTwice) {
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  std::ofstream(hostOf("y.gps"), std::ios::binary) << queueFile({"GPRS"}, 40);
+  const endtoend::TestSetup t = endtoend::shortTest(3.0f);
+  inst->start(1, t);
+  Parameter& p = inst->ch(1);
+  for (int i = 0; i < 200; ++i) step();
+  ASSERT_EQ(p.testRunning.load(), 1);
+  ASSERT_GT(queued(0), 2u);
+
+  // The program ends and starts again: a new link, the channel's route ready, the test restored. (The
+  // modules are started again with it, so that their counts match the new link's.)
+  std::map<std::string, int> frames = accepted(*box);
+  link.reset();
+  gprs = std::make_unique<sim::GprsModuleSimulator>();
+  box = std::make_unique<sim::BoxModuleSimulator>();
+  std::string err;
+  ASSERT_TRUE(gprs->start(sim::defaultGprsPortName(), &err)) << err;
+  ASSERT_TRUE(box->start(sim::defaultBoxPortName(), &err)) << err;
+  gprs->setFaults(silent);
+  p.moduleReady = 1;
+  p.boxReady = 1;
+  inst->restart(1);
+  link = std::make_unique<upload::UploadLink>(inst->ch(1), inst->ch(2), inst->ch(3), false);
+  ASSERT_EQ(link->OpenBoxPort(), 1);
+  ASSERT_EQ(link->OpenGprsPort(), 1);
+  {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    for (const QueueRecord& r : p.moduleQueue) EXPECT_EQ(r.file, "\\Storage Card\\2026001-P1.gps");
+  }
+  const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
+  while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
+  ASSERT_EQ(p.testRunning.load(), 0);
+  for (int i = 0; i < 40; ++i) step();
+
+  const std::size_t readings = endtoend::readingsOf(inst->loadFile("\\Storage Card\\2026001-P1.krv")).size();
+  ASSERT_GT(readings, 5u);
+  // The external route: each frame accepted once, and its file gone with all of it sent.
+  for (const auto& [bytes, times] : accepted(*box)) frames[bytes] += times;
+  EXPECT_EQ(frames.size(), readings);
+  for (const auto& [bytes, times] : frames) EXPECT_EQ(times, 1);
+  EXPECT_FALSE(std::filesystem::exists(hostOf("2026001-P1.gpsw")));
+  // The built-in route: every record still unsent in the test's file.
+  const std::string name = "2026001-P1.gps";
+  const auto slots = endtoend::queueSlots(hostOf(name));
+  ASSERT_EQ(slots.size(), readings);
+  for (const std::string& s : slots) ASSERT_EQ(s.substr(0, 4), "GPRS");
+
+  dlg->showWindow(ui::SW_SHOW);
+  drv::pump();
+  const auto row = [&](const std::string& file) {
+    const auto& f = dlg->files();
+    return static_cast<int>(std::find(f.begin(), f.end(), file) - f.begin());
+  };
+  tapRow(*dlg, row(name));
+  gprs->setFaults({});
+  gprs->clearLog();
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  for (int i = 0; i < 10; ++i) step();
+  ASSERT_TRUE(dlg->sending());
+  {
+    Answers yes;
+    yes.replies = {true};
+    tapRow(*dlg, row("y.gps"));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kDelete));
+  }
+  EXPECT_FALSE(std::filesystem::exists(hostOf("y.gps")));
+  while (dlg->sending() && clk::monotonicMs() < limit + 3600ull * 1000) step();
+  EXPECT_EQ(drv::text(*dlg, CDaiFaShuJu::kStatus), "内置模块发送完毕！");
+  for (int i = 0; i < 100; ++i) step();
+  std::map<std::string, int> once;
+  for (const std::string& s : slots) once[s] = 1;
+  EXPECT_EQ(accepted(*gprs), once);
+  EXPECT_FALSE(std::filesystem::exists(hostOf(name)));
+  EXPECT_TRUE(dlg->files().empty());
+}
+
+}  // namespace
