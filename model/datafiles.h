@@ -111,6 +111,9 @@ int WriteQueueFile(const std::string& text, int mode, int which, Parameter& para
 // Replaces the queue by the pending slots of its file, each element carrying its slot index and the
 // file.
 int LoadQueueFile(const std::string& text, int number, int which, Parameter& parameter);
+// The same from the queue file at `path` (a stored file sent again), the channel's own queue-file
+// paths left as they are. Returns 0 when the file cannot be read (the queue is then unchanged).
+int LoadQueueFileAt(const std::string& path, int which, Parameter& parameter);
 // Slots of a queue file that a reload would send (neither "OVER" nor "0000"); -1 when the file cannot
 // be read. With the three channels, read under their `queueLock`s, so no queue-file write of any
 // channel runs meanwhile (callers must not hold them).

@@ -136,20 +136,8 @@ int writeLocked(int mode, int which, Parameter& p, std::int64_t* slot) {
   return 1;
 }
 
-}  // namespace
-
-namespace JDQFile {
-
-int WriteQueueFile(const std::string&, int mode, int which, Parameter& p, std::int64_t* slot) {
-  if (which != 0 && which != 1) return 0;
-  std::lock_guard<std::mutex> lock(p.queueLock);
-  return writeLocked(mode, which, p, slot);
-}
-
-int LoadQueueFile(const std::string&, int, int which, Parameter& p) {
-  if (which != 0 && which != 1) return 0;
-  std::lock_guard<std::mutex> lock(p.queueLock);
-  const std::string path = pathOf(p, which);
+// Replaces the queue `which` by the pending slots of the file at `path`; the caller holds queueLock.
+int loadLocked(Parameter& p, int which, const std::string& path) {
   std::string data;
   if (path.empty() || !filejournal::ReadRecovered(path, data)) return 0;
   std::deque<QueueRecord>& queue = queueOf(p, which);
@@ -165,6 +153,28 @@ int LoadQueueFile(const std::string&, int, int which, Parameter& p) {
     queue.push_back(std::move(r));
   }
   return 1;
+}
+
+}  // namespace
+
+namespace JDQFile {
+
+int WriteQueueFile(const std::string&, int mode, int which, Parameter& p, std::int64_t* slot) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  return writeLocked(mode, which, p, slot);
+}
+
+int LoadQueueFile(const std::string&, int, int which, Parameter& p) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  return loadLocked(p, which, pathOf(p, which));
+}
+
+int LoadQueueFileAt(const std::string& path, int which, Parameter& p) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  return loadLocked(p, which, path);
 }
 
 int CountPendingSlots(const std::string& path, Parameter* const channels[3]) {

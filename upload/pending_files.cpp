@@ -87,14 +87,11 @@ int ResendQueueOf(int route, const std::string& name) {
 }
 
 int StartResend(Parameter& ch1, const std::string& path, int which) {
-  {
-    std::lock_guard<std::mutex> lock(ch1.queueLock);
-    ch1.moduleQueuePath = path;
-    ch1.boxQueuePath = path;
-  }
+  // Each record loaded carries the file, so its acceptance marks it there; the channel's queue-file
+  // paths stay those of its set-up, for the records of the next test.
   ch1.keepQueueFile.store(0);
   if (which != 0 && which != 1) return 0;
-  if (JDQFile::LoadQueueFile("1", 1, which, ch1) != 1) {
+  if (JDQFile::LoadQueueFileAt(path, which, ch1) != 1) {
     // A file that cannot be read loads nothing, as an empty one.
     std::lock_guard<std::mutex> lock(ch1.queueLock);
     (which == 0 ? ch1.moduleQueue : ch1.boxQueue).clear();

@@ -479,14 +479,25 @@ int UploadLink::SendQueuedFrame() {
 void UploadLink::acknowledge(int which, const Written& w) {
   if (w.channel < 1 || w.channel > 3) return;
   Parameter& p = channel(w.channel);
-  {
+  if (w.slot == QueueRecord::kNoSlot) {
     std::lock_guard<std::mutex> lock(p.queueLock);
     std::deque<QueueRecord>& q = queueOf(p, which);
     const auto it = std::find_if(q.begin(), q.end(), [&](const QueueRecord& r) {
-      if (w.slot != QueueRecord::kNoSlot) return r.slot == w.slot && platform::fs::samePath(r.file, w.path);
       return r.slot == QueueRecord::kNoSlot && r.moduleTest == w.moduleTest && r.bytes == w.bytes;
     });
     if (it != q.end()) q.erase(it);
+  } else {
+    // The accepted slot leaves every queue that holds it: besides its own, another channel's may hold it
+    // too (a channel's ended test still queued while its file is sent again through channel 1).
+    for (Parameter* other : ch_) {
+      std::lock_guard<std::mutex> lock(other->queueLock);
+      for (std::deque<QueueRecord>* q : {&other->moduleQueue, &other->boxQueue})
+        q->erase(std::remove_if(q->begin(), q->end(),
+                                [&](const QueueRecord& r) {
+                                  return r.slot == w.slot && platform::fs::samePath(r.file, w.path);
+                                }),
+                 q->end());
+    }
   }
   // The slot is marked in the record's own file, whatever the channel's paths name since (a re-send,
   // a new test's set-up), and even when a refusal dropped the record from memory meanwhile: it was

@@ -4,8 +4,8 @@
 //
 // Routes: parameter item 56 of channel 1 chooses them for every channel (0 built-in module, 1 none,
 // 2 external module, 3 both). A record leaves its queue only when its module accepts it; the
-// acceptance removes the very record that was written (by its queue-file slot) and marks that slot
-// "OVER" in the record's own queue file. Refusals that drop the pending records (0x04, 0x07) drop them
+// acceptance removes the very record that was written (by its queue-file slot), from every queue that
+// holds that slot, and marks the slot "OVER" in the record's own queue file. Refusals that drop the pending records (0x04, 0x07) drop them
 // from memory only: the queue file keeps them for a later re-send.
 //
 // One item is outstanding on a route at a time. A record that the module leaves unanswered through its

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -47,6 +48,14 @@ inline void tapRow(CDaiFaShuJu& dlg, int row) {
   ui::ListCtrl& l = dlg.list();
   const ui::Rect r = l.getItemRect(row);
   ASSERT_TRUE(drv::tapWindow(l, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+}
+
+// How often the module accepted each record or frame (an answered record that was not refused).
+inline std::map<std::string, int> accepted(const sim::ModuleSimulator& m) {
+  std::map<std::string, int> out;
+  for (const sim::ModuleReceived& r : m.received())
+    if (r.answered && (r.kind == sim::ModuleCommand::Record || r.kind == sim::ModuleCommand::Frame)) ++out[r.bytes];
+  return out;
 }
 
 // Lets the modules answer and the readers act on every answer (their settling runs on the clock).

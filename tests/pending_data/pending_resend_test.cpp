@@ -7,7 +7,9 @@
 #include <set>
 
 #include "../endtoend/instrument.h"
+#include "app/test_control.h"
 #include "pending_fixture.h"
+#include "setup/test_identity.h"
 
 using namespace pendingtest;
 
@@ -206,6 +208,138 @@ TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
   }
 }
 
+// The queue files read back slot by slot.
+std::vector<std::string> slotsOf(const std::string& bytes) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at + 128 <= bytes.size(); at += 128) out.push_back(bytes.substr(at, 128));
+  return out;
+}
+
+// A test is set up on channel 1 (route 3), an older file is sent again from the list (to its end, or
+// stopped after its first record), and then the test starts: its records go to the queue files its
+// set-up named, the built-in ones to the ".gps" file and the external ones to the ".gpsw" file, each
+// reaches its module once, and the older file gets none of them.
+TEST_F(PendingResend, AResendBetweenASetUpAndItsStartLeavesTheTestItsQueueFiles) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped" : "sent to the end");
+    TearDown();
+    SetUp();
+    setRoute(3);
+    Parameter& p = ch[0];
+    p.testRunning = 0;  // the test of the case before ended
+    p.fileLoaded = 1;
+    p.testType = 1;
+    p.standardCode = 5;
+    JDQFile::PackParameters(p, p.ParameterList);
+    JDQFile::BuildHeaderRecords(p);
+    TestIdentityEntry e;
+    e.serial = "2026005";
+    e.pile = "P5";
+    e.gauges[0] = true;
+    ASSERT_TRUE(CommitTestIdentity(p, e, 3.0f).accepted);
+    const std::string gps = "2026005-P5.gps", gpsw = "2026005-P5.gpsw";
+    {
+      std::lock_guard<std::mutex> lock(p.queueLock);
+      ASSERT_EQ(p.moduleQueuePath, "\\Storage Card\\" + gps);
+      ASSERT_EQ(p.boxQueuePath, "\\Storage Card\\" + gpsw);
+    }
+
+    writeFile("x.gps", queueFile({"GPRS", "GPRS"}, 60));
+    openUpload();
+    show();
+    tapRow(rowOf("x.gps"));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+    if (stopped) {
+      std::vector<std::string> seen;
+      drv::run(1000, 10);
+      cycle(seen);
+      ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+      for (int i = 0; i < 2; ++i) cycle(seen);
+      ASSERT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    } else {
+      sendToTheEnd();
+      ASSERT_EQ(status(), "内置模块发送完毕！");
+      ASSERT_FALSE(fsys::exists(host("x.gps")));
+    }
+
+    ASSERT_TRUE(testcontrol::BeginTest(p));
+    std::vector<std::string> builtIn, external;
+    for (int k = 0; k < 2; ++k) {
+      for (const int which : {0, 1}) {
+        const std::string bytes = slot("GPRS", (which == 0 ? 70 : 80) + k);
+        {
+          std::lock_guard<std::mutex> lock(p.queueLock);
+          std::copy(bytes.begin(), bytes.end(), p.queueBuild.begin());
+        }
+        EXPECT_EQ(JDQFile::EnqueueRecord(p, which), 1);
+        (which == 0 ? builtIn : external).push_back(bytes);
+      }
+    }
+    EXPECT_EQ(slotsOf(readFile(gps)), builtIn);
+    EXPECT_EQ(slotsOf(readFile(gpsw)), external);
+    if (stopped) {
+      EXPECT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    } else {
+      EXPECT_FALSE(fsys::exists(host("x.gps")));
+    }
+
+    std::vector<std::string> seen;
+    for (int i = 0; i < 4; ++i) cycle(seen);
+    EXPECT_EQ(queued(0), 0);
+    EXPECT_EQ(queued(1), 0);
+    for (const std::string& s : slotsOf(readFile(gps))) EXPECT_EQ(s.substr(0, 4), "OVER");
+    for (const std::string& s : slotsOf(readFile(gpsw))) EXPECT_EQ(s.substr(0, 4), "OVER");
+    std::map<std::string, int> expectedGprs{{slot("GPRS", 60), 1}}, expectedBox;
+    if (!stopped) expectedGprs[slot("GPRS", 61)] = 1;
+    for (const std::string& b : builtIn) expectedGprs[b] = 1;
+    for (const std::string& b : external) expectedBox[b] = 1;
+    EXPECT_EQ(accepted(*gprs), expectedGprs);
+    EXPECT_EQ(accepted(*box), expectedBox);
+    if (stopped) {
+      EXPECT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    }
+  }
+}
+
+// Channel 2's test ended while the GPRS module was silent: its records wait in channel 2's queue, the
+// first of them written and unanswered. The operator sends that test's file again from the list (into
+// channel 1's queue), and the module answers again. Each record is accepted once, whichever channel
+// sent it, and the file goes once all of it is sent.
+TEST_F(PendingResend, AnotherChannelsQueuedRecordsAreNotSentTwiceByAResendOfTheirFile) {
+  const std::string name = "E2-P1.gps";
+  writeFile(name, queueFile({"OVER", "GPRS", "GPRS", "GPRS"}, 90));
+  Parameter& c2 = ch[1];
+  {
+    std::lock_guard<std::mutex> lock(c2.queueLock);
+    c2.moduleQueuePath = "\\Storage Card\\" + name;
+  }
+  ASSERT_EQ(JDQFile::LoadQueueFile("2", 1, 0, c2), 1);  // as the end of its test reloads it
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  show();
+  std::vector<std::string> seen;
+  cycle(seen);  // channel 2's first record is outstanding
+  ASSERT_EQ(gprs->records().size(), 1u);
+
+  tapRow(rowOf(name));
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  ASSERT_EQ(queued(0), 3);
+  gprs->setFaults({});
+  sendToTheEnd("", 40);
+  EXPECT_EQ(status(), "内置模块发送完毕！");
+  for (int i = 0; i < 30; ++i) cycle(seen);
+  const std::map<std::string, int> once{{slot("GPRS", 91), 1}, {slot("GPRS", 92), 1}, {slot("GPRS", 93), 1}};
+  EXPECT_EQ(accepted(*gprs), once);
+  EXPECT_EQ(queued(0), 0);
+  {
+    std::lock_guard<std::mutex> lock(c2.queueLock);
+    EXPECT_TRUE(c2.moduleQueue.empty());
+  }
+  EXPECT_FALSE(fsys::exists(host(name)));
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The whole road: a test runs while the GPRS module is silent and ends; its queue file stays with
 // every record unsent; the dialog lists it with that count, and once the module answers again the
@@ -268,13 +402,6 @@ class PendingRoad : public ::testing::Test {
     Parameter& p = inst->ch(1);
     std::lock_guard<std::mutex> lock(p.queueLock);
     return which == 0 ? p.moduleQueue.size() : p.boxQueue.size();
-  }
-  // How often the module accepted each record (an answered record that was not refused).
-  static std::map<std::string, int> accepted(const sim::ModuleSimulator& m) {
-    std::map<std::string, int> out;
-    for (const sim::ModuleReceived& r : m.received())
-      if (r.answered && (r.kind == sim::ModuleCommand::Record || r.kind == sim::ModuleCommand::Frame)) ++out[r.bytes];
-    return out;
   }
 
   std::unique_ptr<sim::GprsModuleSimulator> gprs;
@@ -376,6 +503,94 @@ TEST_F(PendingRoad, AnEndedTestsFramesAreMarkedInTheirOwnFileDuringAResendOfAnOl
   EXPECT_EQ(box->bytesTaken(), boxBytes);
   EXPECT_EQ(accepted(*gprs), older3);
   EXPECT_EQ(accepted(*box), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Route 3: the GPRS module is silent throughout a test, the external module answers. The program
+// restarts in the middle of the test (the queues reloaded from their files by the restore) and the test
+// runs to its end. Then the operator sends the test's ".gps" file again from the list and, while it is
+// being sent, deletes another file. Every record reaches each module once: the queue files, read back
+// slot by slot, hold each reading's record, and each accepted slot is marked in its own file.
+TEST_F(PendingRoad, ARestartAndAResendLoseNoRecordAndSendNoneTwice) {
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  std::ofstream(hostOf("y.gps"), std::ios::binary) << queueFile({"GPRS"}, 40);
+  const endtoend::TestSetup t = endtoend::shortTest(3.0f);
+  inst->start(1, t);
+  Parameter& p = inst->ch(1);
+  for (int i = 0; i < 200; ++i) step();
+  ASSERT_EQ(p.testRunning.load(), 1);
+  ASSERT_GT(queued(0), 2u);
+
+  // The program ends and starts again: a new link, the channel's route ready, the test restored. (The
+  // modules are started again with it, so that their counts match the new link's.)
+  std::map<std::string, int> frames = accepted(*box);
+  link.reset();
+  gprs = std::make_unique<sim::GprsModuleSimulator>();
+  box = std::make_unique<sim::BoxModuleSimulator>();
+  std::string err;
+  ASSERT_TRUE(gprs->start(sim::defaultGprsPortName(), &err)) << err;
+  ASSERT_TRUE(box->start(sim::defaultBoxPortName(), &err)) << err;
+  gprs->setFaults(silent);
+  p.moduleReady = 1;
+  p.boxReady = 1;
+  inst->restart(1);
+  link = std::make_unique<upload::UploadLink>(inst->ch(1), inst->ch(2), inst->ch(3), false);
+  ASSERT_EQ(link->OpenBoxPort(), 1);
+  ASSERT_EQ(link->OpenGprsPort(), 1);
+  {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    for (const QueueRecord& r : p.moduleQueue) EXPECT_EQ(r.file, "\\Storage Card\\2026001-P1.gps");
+  }
+  const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
+  while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
+  ASSERT_EQ(p.testRunning.load(), 0);
+  for (int i = 0; i < 40; ++i) step();
+
+  const std::size_t readings = endtoend::readingsOf(inst->loadFile("\\Storage Card\\2026001-P1.krv")).size();
+  ASSERT_GT(readings, 5u);
+  // The external route: each frame accepted once, and its file gone with all of it sent.
+  for (const auto& [bytes, times] : accepted(*box)) frames[bytes] += times;
+  EXPECT_EQ(frames.size(), readings);
+  for (const auto& [bytes, times] : frames) EXPECT_EQ(times, 1);
+  EXPECT_FALSE(std::filesystem::exists(hostOf("2026001-P1.gpsw")));
+  // The built-in route: every record still unsent in the test's file.
+  const std::string name = "2026001-P1.gps";
+  const auto slots = endtoend::queueSlots(hostOf(name));
+  ASSERT_EQ(slots.size(), readings);
+  for (const std::string& s : slots) ASSERT_EQ(s.substr(0, 4), "GPRS");
+
+  dlg->showWindow(ui::SW_SHOW);
+  drv::pump();
+  const auto row = [&](const std::string& file) {
+    const auto& f = dlg->files();
+    return static_cast<int>(std::find(f.begin(), f.end(), file) - f.begin());
+  };
+  tapRow(*dlg, row(name));
+  gprs->setFaults({});
+  gprs->clearLog();
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  for (int i = 0; i < 10; ++i) step();
+  ASSERT_TRUE(dlg->sending());
+  {
+    Answers yes;
+    yes.replies = {true};
+    tapRow(*dlg, row("y.gps"));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kDelete));
+  }
+  EXPECT_FALSE(std::filesystem::exists(hostOf("y.gps")));
+  while (dlg->sending() && clk::monotonicMs() < limit + 3600ull * 1000) step();
+  EXPECT_EQ(drv::text(*dlg, CDaiFaShuJu::kStatus), "内置模块发送完毕！");
+  for (int i = 0; i < 100; ++i) step();
+  std::map<std::string, int> once;
+  for (const std::string& s : slots) once[s] = 1;
+  EXPECT_EQ(accepted(*gprs), once);
+  EXPECT_FALSE(std::filesystem::exists(hostOf(name)));
+  EXPECT_TRUE(dlg->files().empty());
 }
 
 }  // namespace
