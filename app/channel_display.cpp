@@ -223,7 +223,7 @@ void CMonitorDlg::RefreshChannelView(Parameter& p) {
   // 12. Live values.
   const bool automatic = p.loadingMode.load() == 2 || p.loadingMode.load() == 3;
   {
-    std::string word = loop_.stateWord;
+    std::string word = loop_.stateWords[i];
     if (phase == 0) word = "等 待";
     else if (phase == 1) word = "加载中";
     else if (phase == 2 && !(automatic && p.holdWordHold != 0)) word = "维  荷";
@@ -232,7 +232,7 @@ void CMonitorDlg::RefreshChannelView(Parameter& p) {
     else if (phase >= 5 && phase <= 8) word = "卸载中";
     if (p.paused.load()) word = "暂 停";
     if (p.preloadRunning.load()) word = "预压中";
-    loop_.stateWord = word;
+    loop_.stateWords[i] = word;
     setControlText(1028, word);
     setControlText(1276, p.paused.load() ? "恢复\r\n试验" : "暂停\r\n试验");
   }

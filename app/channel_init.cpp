@@ -6,6 +6,7 @@
 
 #include "frontend/procedure.h"
 #include "model/datafiles.h"
+#include "model/header_fields.h"
 #include "model/helpers.h"
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
@@ -72,29 +73,58 @@ void resetRunTimeState(Parameter& p) {
   p.curvePoints4.clear();
 }
 
+// Says at start-up that a file of the channel's test cannot be read: the storage prompt, and on the
+// status line the file's kind and name (the first such file of the channel).
+void nameUnreadable(Parameter& p, const std::string& kind, const std::string& name) {
+  p.configCheck = 4;
+  if (p.link.storageText.empty())
+    p.link.storageText = p.channelName + "#" + kind + name + "无法读取，请将试验数据导出，及时送修！";
+}
+
+// The files a test taken up again goes on with besides its own: the jack rating data the test was set
+// up to work its load out from (without it the load is worked out from the jack coefficients), and
+// its queue files where they exist.
+void checkTakenUpFiles(Parameter& p) {
+  const std::vector<TestRecord>& r = p.testRecords;
+  if (r.size() > 13 && header_fields::toInt(r[13].text3) == 2 && p.pressureMethod.load() != 2)
+    nameUnreadable(p, "千斤顶率定数据文件", "QJDdat.dat");
+  std::string queues[2];
+  {
+    std::lock_guard<std::mutex> g(p.queueLock);
+    queues[0] = p.moduleQueuePath;
+    queues[1] = p.boxQueuePath;
+  }
+  for (const std::string& path : queues) {
+    platform::fs::File f;
+    if (!path.empty() && platform::fs::exists(path) && !f.open(path, platform::fs::File::Read))
+      nameUnreadable(p, "待发数据文件", fileNamePart(path));
+  }
+}
+
 }  // namespace
 
 bool TakeUpFromBackup(Parameter& p, const std::string& path) {
   const int board = p.boardFlag.load();
   const std::string name = fileNamePart(path);
   const std::string backup = JDQFile::BackupPathFor(path, board);
+  // Nothing at all at the path: the parameter file names a test set up and not started yet (a start
+  // makes the file before anything else). A copy of that name belongs to an older test, never to it.
+  if (!FileExists(path)) return false;
   std::vector<TestRecord> records;
-  if (FileExists(GetSdCardDir(board)) && JDQFile::LoadTestFile(backup, records) == 1) {
+  if (FileExists(GetSdCardDir(board)) && JDQFile::LoadTestFile(backup, records) == 1 &&
+      JDQFile::LooksLikeTestRecords(records)) {
     // The file is mended from its whole copy (a folder in its place is left alone).
     std::string bytes;
     if (!platform::fs::isFolder(path) && platform::fs::readFile(backup, bytes)) platform::fs::replaceFile(path, bytes);
     p.testRecords = std::move(records);
     return true;
   }
-  // A test whose file was never made (set up, not started) leaves neither entry: nothing is lost then.
-  if (!FileExists(path) && !FileExists(backup)) return false;
-  p.configCheck = 4;
-  p.link.storageText = p.channelName + "#试验数据文件" + name + "无法读取，请将试验数据导出，及时送修！";
+  nameUnreadable(p, "试验数据文件", name);
   return false;
 }
 
 bool CarryOverPendingSlots(const std::string& from, const std::string& to) {
-  if (from.empty() || from == to) return true;
+  if (from.empty() || platform::fs::samePath(from, to)) return true;  // one file on the storage
   std::string old;
   if (!platform::fs::isFile(from) || !platform::fs::readFile(from, old)) return true;
   // The pending slots go after the slots of the file the test goes on with (a slot already there, from
@@ -199,6 +229,9 @@ ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, con
     p.fileLoaded = 0;
     p.testRecords.clear();
     loaded = JDQFile::LoadTestFile(path, p.testRecords) == 1;
+    // A power cut between the two writes of a reading leaves the file and its copy a reading apart; a
+    // damaged record of one is whole in the other.
+    if (loaded) loaded = JDQFile::MendTestCopies(path, p.testRecords, p);
     if (!loaded) loaded = TakeUpFromBackup(p, path);
   }
   if (!loaded) JDQFile::BuildHeaderRecords(p);
@@ -224,6 +257,7 @@ ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, con
   p.resumeMarker = loaded ? 1 : 0;
   JDQFile::RestoreFromHeader(p, p.testRecords);
   p.resumeMarker = 0;
+  if (loaded) checkTakenUpFiles(p);
 
   // 13. First display.
   ChannelFirstDisplay shown;

@@ -27,8 +27,9 @@ inline constexpr int kOptionValue = 9;
 // the settings.
 ChannelFirstDisplay InitChannelRecord(Parameter& p, const std::string& name, const Parameter& channel1);
 
-// A running test whose file does not load (too short, too long, or no file at all) is taken up from
-// its whole "Backup\" copy, and the file mended from it where a file can stand; true then. Otherwise,
+// A running test whose file does not load (too short, too long, no file at all, or records that no
+// writer of a test file leaves) is taken up from its whole "Backup\" copy, when that holds only such
+// records, and the file mended from it where a file can stand; true then. Otherwise,
 // when the file or its copy is there at all, the channel's storage text names the file and the storage
 // prompt is asked for (`configCheck` 4); a test whose file was never made is no loss and says nothing.
 bool TakeUpFromBackup(Parameter& p, const std::string& path);

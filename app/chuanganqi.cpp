@@ -6,6 +6,7 @@
 #include "app/keypads.h"
 #include "app/test_control.h"
 #include "model/datafiles.h"
+#include "model/helpers.h"
 #include "platform/text/text.h"
 
 using namespace platform::ui;
@@ -56,12 +57,14 @@ DialogTemplate SensorTemplate(int id) {
   add(C::kJackCountLabel, ControlClass::Static, "千斤顶并联台数", {525, 356, 725, 410}, label);
   add(C::kJackCount, ControlClass::Edit, "", {730, 356, 1004, 410}, edit);
   // Regression equation.
+  // The two edits hold nine characters of the large font ("0.006667", "-1.234567"); the equation
+  // stands on the group's top line, right of its caption.
   add(C::kRegressionGroup, ControlClass::Button, "回归方程", {10, 418, 1014, 504}, BS_GROUPBOX);
+  add(C::kEquation, ControlClass::Static, "回归方程:Y(MPa)=bx(kN)+a", {640, 416, 1000, 442}, label | SS_RIGHT);
   add(C::kBLabel, ControlClass::Static, "方程系数b", {20, 444, 150, 498}, label);
-  add(C::kB, ControlClass::Edit, "", {152, 444, 342, 498}, edit, true, false);
-  add(C::kALabel, ControlClass::Static, "方程常数a", {352, 444, 482, 498}, label);
-  add(C::kA, ControlClass::Edit, "", {484, 444, 674, 498}, edit, true, false);
-  add(C::kEquation, ControlClass::Static, "回归方程:Y(MPa)=bx(kN)+a", {684, 444, 1004, 498}, label);
+  add(C::kB, ControlClass::Edit, "", {152, 444, 490, 498}, edit, true, false);
+  add(C::kALabel, ControlClass::Static, "方程常数a", {525, 444, 665, 498}, label);
+  add(C::kA, ControlClass::Edit, "", {667, 444, 1004, 498}, edit, true, false);
   // Protection.
   add(C::kProtectionGroup, ControlClass::Button, "保护参数", {10, 506, 1014, 706}, BS_GROUPBOX);
   add(C::kTimeLabel, ControlClass::Static, "加载保护时间s", {20, 530, 260, 584}, label);
@@ -207,15 +210,16 @@ void ChuanGanQi::RefreshFromParameter() {
   setDlgItemText(kTitle, testcontrol::TitleText(*p));
   put(kSensorNumber, NonZero(p->sensorText));
   put(kFullRange, format("%d", p->sensorSetting.load()));
-  put(kSensitivity, Trimmed(format("%.3f", static_cast<double>(p->sensorCoefficient.load()))));
+  // The values typed come back with every decimal: an OK without a change keeps them as they are.
+  put(kSensitivity, Trimmed(ExactDecimalText(p->sensorCoefficient.load(), 3)));
   put(kJackCount, format("%d", p->jackSetting.load()));
   const float a = p->jackCoefficientC.load();
   const float b = p->jackCoefficientD.load();
   put(kA, a == 0.0f ? std::string() : NonZero(Trimmed(format("%f", static_cast<double>(a)))));
   put(kB, b == 0.0f ? std::string() : NonZero(Trimmed(format("%f", static_cast<double>(b)))));
   put(kJackNumber, IsJackList(p->jackText) ? std::string(kJackListShown) : NonZero(p->jackText));
-  put(kRatedOutput, format("%.0f", static_cast<double>(p->jackCoefficientB.load())));
-  put(kRatedPressure, format("%.2f", static_cast<double>(p->jackCoefficientA.load())));
+  put(kRatedOutput, ExactDecimalText(p->jackCoefficientB.load(), 0));
+  put(kRatedPressure, ExactDecimalText(p->jackCoefficientA.load(), 2));
   put(kTime, format("%d", p->protectionSetting.load()));
   put(kSettlement, Trimmed(format("%0.2f", static_cast<double>(p->protection1.load()))));
   put(kUneven, Trimmed(format("%0.2f", static_cast<double>(p->protection2.load()))));
@@ -376,6 +380,10 @@ void ChuanGanQi::OnBnClickedOk() {
   const SensorJackApplyResult r = ApplySensorJackEntry(*p, Entry(), Protection());
   if (!r.stored) {
     SetStatus(r.message, true);
+    return;
+  }
+  if (!r.parameterFileSaved) {
+    SetStatus(kSaveFailed, true);
     return;
   }
   showWindow(SW_HIDE);

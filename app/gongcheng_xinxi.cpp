@@ -5,6 +5,7 @@
 #include "app/keypads.h"
 #include "app/test_control.h"
 #include "model/datafiles.h"
+#include "model/helpers.h"
 #include "platform/text/text.h"
 #include "setup/test_identity.h"
 
@@ -207,6 +208,10 @@ void GongChengXinXi::OnBnClickedOk() {
   SetStatus(r.message, r.warning);
   if (!r.accepted) return;
   committed_ = true;
+  if (!r.parameterFileSaved) {
+    SetStatus(kSaveFailed, true);
+    return;
+  }
   if (Window* w = focusWindow(); w != nullptr) w->invalidate();
   if (r.hide) showWindow(SW_HIDE);
   if (r.showStandardDialog)
@@ -269,7 +274,7 @@ void GongChengXinXi::FillFromTest() {
 
   setDlgItemText(kTitle, testcontrol::TitleText(*p));
   UpdateTypeLabels();
-  setDlgItemText(kArea, platform::text::format("%.2f", static_cast<double>(p->setupValue)));
+  setDlgItemText(kArea, ExactDecimalText(p->setupValue, 2));
   for (int k = 1; k <= 8; ++k) setGauge(k, p->displacementOn[static_cast<std::size_t>(k - 1)].load() == 1);
   gauges_[0].setFocus();
   const bool notices = p->ParameterList.item(98) == 1.0f;

@@ -120,8 +120,8 @@ void GuiFanSheZhi::OnBnClickedOk() {
     SetStatus(kInUseUnchecked, true);
     return;
   }
-  const bool running = first->testRunning.load() == 1;
-  if (JDQFile::SaveParameterFile(running ? first->testFilePath : std::string(), first->channelName, *first) != 1) {
+  // Saved with the channel's test file path: a test set up and not started yet keeps it.
+  if (JDQFile::SaveChannelSettings(*first) != 1) {
     SetStatus(kSaveFailed, true);
     return;
   }

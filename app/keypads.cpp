@@ -198,9 +198,15 @@ void KeypadDialog::FocusEdit() {
   auto* e = item<Edit>(kEdit);
   if (!e) return;
   e->setFocus();
+  // The shown value is selected whole until a key is typed (the first key replaces it); after that the
+  // caret stands at the end of the text, where the next key goes.
   const KeypadRequest* r = Request();
-  if (r && r->typedCount == 0) e->setSel(0, -1);
-  else e->setSel(-1, -1);
+  if (r && r->typedCount == 0) {
+    e->setSel(0, -1);
+  } else {
+    const int end = Utf8Length(EditText());
+    e->setSel(end, end);
+  }
 }
 
 void KeypadDialog::OnActivated() {

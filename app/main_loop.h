@@ -118,7 +118,10 @@ struct MainLoopState {
   std::array<int, 3> linkFaultMessages{};
   std::array<int, 3> refreshes{};
   std::array<HourSettlement, 3> hourSettlement{};
-  std::string stateWord = "— —";  // the last state word written (1028)
+  // The last state word written (1028) for each channel: a phase without a word of its own keeps the
+  // channel's last, never the word of a channel shown before.
+  std::array<std::string, 3> stateWords{"— —", "— —", "— —"};
+  int shownChannel = 0;  // the channel the last refresh showed (1-3, 0 none)
   bool supervisorShows = false;   // the supervisor had a text for the status line on its last pass
   std::uint64_t statusHeldUntilMs = 0;  // a held text owns the status line until then (monotonic)
   // Ends the program after the upgrade program started (tests replace it); empty: the process ends.

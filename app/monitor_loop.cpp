@@ -188,9 +188,12 @@ void CMonitorDlg::OnMainTimer() {
     for (int n = 1; n <= 3; ++n) loop_.procedure->ControlTick(channel(n), std::to_string(n));
   SuperviseChannels();
 
-  // 12. The shown channel.
+  // 12. The shown channel. A channel newly shown (by any road: its button, the controller selection,
+  // the system settings) has the page in the tab drawn anew from its own test.
   if (selected != 0) {
     Parameter& p = channel(selected);
+    if (selected != loop_.shownChannel) p.pageRedraw = currentPage_;
+    loop_.shownChannel = selected;
     RefreshChannelView(p);
     for (int k = 1; k <= 3; ++k) setDlgItemText(1306 + k, std::to_string(k) + (k == selected ? "# 锁定" : "#"));
     setDlgItemText(1032, clockText(p.testClock));
@@ -200,6 +203,7 @@ void CMonitorDlg::OnMainTimer() {
   }
 
   // 13. Idle screen.
+  loop_.shownChannel = 0;
   const bool radio = c1.ParameterList.item(57) == 0.0f;
   for (int id : {1224, 1226, 1228, 1229, 1230, 1241}) showControl(id, false);
   showControl(1225, radio);

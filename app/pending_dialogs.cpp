@@ -17,6 +17,32 @@ DialogTemplate Screen(int id) {
   return t;
 }
 
+// The test-data frame: its title, the captions of its lists and buttons and the heads of a record
+// table, all static.
+DialogTemplate TestDataFrame() {
+  DialogTemplate t;
+  t.id = 103;
+  t.rect = {0, 0, kScreenWidth, kScreenHeight};
+  auto caption = [&](const char* text, Rect r, std::uint32_t style = SS_LEFT | SS_CENTERIMAGE) {
+    t.controls.push_back({-1, ControlClass::Static, text, r, style, true, true, 26});
+  };
+  caption("试桩数据", {10, 4, 1014, 58}, SS_CENTER | SS_CENTERIMAGE);
+  caption("试桩目录", {10, 70, 300, 110});
+  const char* heads[] = {"ID", "荷 载", "油 压", "时 间", "位移1", "位移2", "位移3", "位移4", "平均"};
+  int x = 10;
+  for (const char* head : heads) {
+    caption(head, {x, 120, x + 108, 160}, SS_CENTER | SS_CENTERIMAGE | WS_BORDER);
+    x += 112;
+  }
+  caption("汇总表", {10, 600, 300, 640});
+  x = 10;
+  for (const char* text : {"待发数据", "导入参数", "删除文件2"}) {
+    caption(text, {x, 688, x + 200, 760}, SS_CENTER | SS_CENTERIMAGE | WS_BORDER);
+    x += 210;
+  }
+  return t;
+}
+
 DialogTemplate Page(int id) {
   DialogTemplate t;
   t.id = id;
@@ -27,7 +53,7 @@ DialogTemplate Page(int id) {
 
 struct Registration {
   Registration() {
-    registerTemplate(Screen(103));  // ShiZhuangShuJu
+    registerTemplate(TestDataFrame());  // ShiZhuangShuJu
     registerTemplate(Screen(104));  // ShiZhuangMuLu
     registerTemplate(Screen(204));  // ShiZhuangMuLu
     // ShiZhuangBuFa and CDaiFaShuJu, until the upload windows register their own.

@@ -16,10 +16,13 @@ DialogTemplate SelectionTemplate(int id) {
   t.rect = {0, 0, kScreenWidth, kScreenHeight};
   t.controls.push_back({S::kTitle, ControlClass::Static, "选择千斤顶", {10, 4, 1014, 40}, SS_CENTER | SS_CENTERIMAGE});
   t.controls.push_back({S::kStatus, ControlClass::Static, "", {10, 42, 1014, 74}, SS_CENTER | SS_CENTERIMAGE});
-  t.controls.push_back({S::kList, ControlClass::List, "", {10, 78, 1014, 600},
-                        WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER});
-  t.controls.push_back({S::kChosenLine, ControlClass::Static, "", {10, 604, 1014, 640}, SS_CENTERIMAGE});
-  t.controls.push_back({S::kRegressionLine, ControlClass::Static, "拟合后的系数ab值", {10, 642, 1014, 678}, SS_CENTERIMAGE});
+  // The list: its header and eleven rows of 42 pixels.
+  t.controls.push_back({S::kList, ControlClass::List, "", {10, 78, 1014, 584},
+                        WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS});
+  // The chosen jacks take up to three lines (nine numbers of up to nineteen characters), the combined
+  // equation up to two beside the buttons.
+  t.controls.push_back({S::kChosenLine, ControlClass::Static, "", {10, 588, 1014, 682}, SS_CENTERIMAGE});
+  t.controls.push_back({S::kRegressionLine, ControlClass::Static, "拟合后的系数ab值", {10, 686, 590, 760}, SS_CENTERIMAGE});
   t.controls.push_back({S::kOk, ControlClass::Button, "确定", {600, 686, 792, 760}});
   t.controls.push_back({S::kCancel, ControlClass::Button, "取消", {812, 686, 1004, 760}});
   return t;
@@ -91,10 +94,13 @@ void SelCgq::FillList() {
   marked_ = -1;
   list_.setExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   mode_ = p->selectCaller == 1 ? 1 : 0;
-  // The header is off: the seven columns serve both modes, the sensor mode's last two at width 0.
+  // The seven columns serve both modes, each with the captions of its mode over the values; the sensor
+  // mode's last two at width 0.
   for (int c = 0; c < 7; ++c) {
     const std::size_t k = static_cast<std::size_t>(c);
-    list_.setColumnWidth(c, mode_ == 0 ? kJackColumns[k].width : k < 5 ? kSensorColumns[k].width : 0);
+    const Column& column = mode_ == 0 ? kJackColumns[k] : k < 5 ? kSensorColumns[k] : Column{"", 0};
+    list_.setColumnHeading(c, column.heading);
+    list_.setColumnWidth(c, column.width);
   }
   list_.setImageList(mode_ == 0 ? TickBoxImages() : std::vector<Bitmap>{Bitmap(1, 42)});
   const int method = p->pressureMethod.load();

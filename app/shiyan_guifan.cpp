@@ -625,6 +625,10 @@ void ShiYanGuiFan::OnBnClickedOk() {
     SetStatus(r.message, true);
     return;
   }
+  if (!r.parameterFileSaved) {
+    SetStatus(kSaveFailed, true);
+    return;
+  }
   showWindow(SW_HIDE);
   if (r.showMainWindow)
     if (Window* main = parent()) main->showWindow(SW_SHOW);

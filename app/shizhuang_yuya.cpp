@@ -10,10 +10,12 @@ using Y = ShiZhuangYuYa;
 
 namespace {
 
-// A small window in the middle of the screen.
+// A small window in the middle of the screen, framed as the questions are: over the test-control
+// dialog it stands apart from the buttons it half covers.
 DialogTemplate PreloadTemplate() {
   DialogTemplate t;
   t.id = Y::kTemplate;
+  t.style = WS_BORDER;
   const int w = 640;
   const int h = 420;
   const int x = (kScreenWidth - w) / 2;
@@ -21,6 +23,7 @@ DialogTemplate PreloadTemplate() {
   t.rect = {x, y, x + w, y + h};
   auto add = [&t](int id, ControlClass cls, const std::string& caption, Rect r, std::uint32_t style = 0,
                   bool visible = true) { t.controls.push_back({id, cls, caption, r, style, visible}); };
+  add(Y::kFrame, ControlClass::Button, "", {8, 4, 630, 410}, BS_GROUPBOX);
   add(Y::kTitle, ControlClass::Static, "试桩预压", {20, 12, 620, 64}, SS_CENTER | SS_CENTERIMAGE);
   add(Y::kLabel, ControlClass::Static, "请输入预压值：", {30, 88, 270, 156}, SS_CENTERIMAGE);
   add(Y::kValue, ControlClass::Edit, "", {280, 88, 500, 156}, WS_BORDER | ES_CENTER);

@@ -21,6 +21,7 @@ class ShiZhuangYuYa : public SettingsDialog {
   static constexpr int kStatus = 1014;
   static constexpr int kOk = 1257;
   static constexpr int kCancel = 1138;
+  static constexpr int kFrame = 1255;  // the frame inside the window's border
 
   ShiZhuangYuYa();
   const char* ClassName() const override { return "ShiZhuangYuYa"; }

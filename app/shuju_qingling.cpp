@@ -128,7 +128,7 @@ void ShuJuQingLing::enable(int id, bool on) {
 void ShuJuQingLing::OnOtherActivation(int) { killTimer(kTimer); }
 
 void ShuJuQingLing::OnRefresh() {
-  Refresh();
+  if (!keepShown_) Refresh();
   setTimer(kTimer, 1000);
 }
 
@@ -185,7 +185,15 @@ void ShuJuQingLing::OnSetFocusCorrection(int k) {
 void ShuJuQingLing::OnBnClickedMemory() {
   Parameter* p = CurrentChannel();
   if (p == nullptr) return;
-  if (!AskConfirmation(kMemoryQuestion, this)) return;
+  // The prompt's activation stops the live readings, and its closing leaves the program's main window
+  // active: the dialog takes the activation back, so the readings go on while the operator re-sets the
+  // gauges and a tap on the dialog is no new activation. That activation keeps what the dialog shows
+  // (the marks, directions and corrections not yet applied).
+  keepShown_ = true;
+  const bool yes = AskConfirmation(kMemoryQuestion, this);
+  showWindow(SW_SHOW);
+  keepShown_ = false;
+  if (!yes) return;
   for (int k = 0; k <= 8; ++k) {
     enable(kForceCorrection + k, false);
     setDlgItemText(kForceCorrection + k, "");

@@ -61,5 +61,6 @@ class ShuJuQingLing : public SettingsDialog {
   void enable(int id, bool on);
 
   bool memoryPending_ = false;
+  bool keepShown_ = false;  // an activation that keeps what the dialog shows (the one after its prompt)
   std::array<float, 8> memory_{};
 };

@@ -15,6 +15,7 @@
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
+#include "setup/date_time.h"
 #include "upload/queue_record.h"
 
 namespace testcontrol {
@@ -136,6 +137,13 @@ std::string FileNameOf(const std::string& path) {
 }
 
 bool BeginTest(Parameter& p) {
+  // The test is dated by its start on the channel's clock: the header's test date (record 9), the
+  // date kept with the running state (record 47) and the date of every upload record alike, whenever
+  // the test was set up and however long the program has run.
+  p.stampTime = UpdateTestClock(p);
+  const std::string date = format("%04d-%02d-%02d", p.stampTime.year, p.stampTime.month, p.stampTime.day);
+  JDQFile::SetHeaderText(p.testRecords, 9, 1, date);
+  JDQFile::SetHeaderText(p.testRecords, 47, 1, date);
   // The file first: a test never runs without its file.
   if (JDQFile::CreateTestFile(p.testFilePath, p.testRecords, p) != 1) {
     const std::string backup = JDQFile::BackupPathFor(p.testFilePath, p.boardFlag.load());
@@ -159,6 +167,7 @@ bool BeginTest(Parameter& p) {
   s.levelReadings = 0;
   emptyQueues(p);
   p.resendHold.store(0);
+  p.keepQueueFile.store(0);  // a stopped re-send kept its file until now at the latest
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
   JDQFile::UpdateAllHeaderTexts(p.testFilePath, 31, p.testRecords, p);
@@ -202,6 +211,7 @@ bool FinishTestFromDialog(Parameter& p, float route) {
     std::lock_guard<std::mutex> lock(p.loadLock);
     p.controlLoad.store(0.0f);
   }
+  p.ParameterList.set(24, 0.0f);  // the next test's set-up gives its own control load
   JDQFile::BuildHeaderRecords(p);
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::RestoreFromHeader(p, p.testRecords);

@@ -166,7 +166,7 @@ CoefficientResult ApplyLoadCoefficient(Parameter& p, const SensorJackEntry& e) {
   text(10, 3, format("%.0f", static_cast<double>(in.fullRange)));
   if (type != 2) {
     p.sensorCoefficient = in.sensitivity;
-    text(11, 3, format("%.3f", static_cast<double>(in.sensitivity)));
+    text(11, 3, ExactDecimalText(in.sensitivity, 3));
   }
   if (!keepJacks) p.jackText = e.jackNumber;
   PutJackNumber(r, p.jackText);
@@ -174,9 +174,9 @@ CoefficientResult ApplyLoadCoefficient(Parameter& p, const SensorJackEntry& e) {
   text(6, 1, format("%.0f", static_cast<double>(in.count)));
   if (kind == Kind::Computed) {
     p.jackCoefficientB = in.ratedOutput;
-    text(15, 1, format("%.0f", static_cast<double>(in.ratedOutput)));
+    text(15, 1, ExactDecimalText(in.ratedOutput, 0));
     p.jackCoefficientA = in.ratedPressure;
-    text(14, 1, format("%.2f", static_cast<double>(in.ratedPressure)));
+    text(14, 1, ExactDecimalText(in.ratedPressure, 2));
   } else if (kind == Kind::Regression) {
     p.jackCoefficientC = in.a;
     text(15, 3, format("%.6f", static_cast<double>(in.a)));

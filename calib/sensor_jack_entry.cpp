@@ -83,5 +83,7 @@ SensorJackApplyResult ApplySensorJackEntry(Parameter& p, const SensorJackEntry& 
   if (!p.testFilePath.empty() && p.testRunning.load() == 1 && p.fileLoaded.load() == 0)
     r.headerTextsRewritten = JDQFile::UpdateAllHeaderTexts(p.testFilePath, 31, p.testRecords, p) == 1;
   r.stored = true;
+  // The sensor and jacks are kept on the card at once: a restart before the start finds them.
+  r.parameterFileSaved = JDQFile::SaveChannelSettings(p) == 1;
   return r;
 }

@@ -25,10 +25,11 @@ struct SensorJackApplyResult {
   bool stored = false;              // the entry went into the channel
   std::string message;              // the refusal, for the message line
   bool headerTextsRewritten = false;
+  bool parameterFileSaved = false;  // the stored entry is in the parameter file
 };
 
 // Checks everything first; a refusal stores nothing. Otherwise stores the sensor, jacks and load
-// coefficient and the protection limits (items 28-32 and header records 8-12), and rewrites the header
-// texts of the channel's running test file.
+// coefficient and the protection limits (items 28-32 and header records 8-12), rewrites the header
+// texts of the channel's running test file, and packs and saves the parameter file.
 SensorJackApplyResult ApplySensorJackEntry(Parameter& channel, const SensorJackEntry& entry,
                                            const ProtectionEntry& protection);

@@ -160,11 +160,15 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
   ProcedureState& s = p.procedure;
   if (p.testRunning.load() == 1) takeNewLevel(p);
   const clk::DateTime now = p.localTime;
+  // A paused channel shows the time of its test clock (the instrument's time when it has no shift).
+  auto shownNow = [&p, &now] {
+    return clockText(p.clockShift == 0 ? now : clk::fromSeconds(clk::toSeconds(now) + p.clockShift));
+  };
   const int phase = p.loadingPhase.load();
   if (phase < 0) return 0;
   if (phase == 0) {
     if (p.paused.load() != 0) {
-      p.timeText = clockText(now);
+      p.timeText = shownNow();
     } else if (p.link.linkLost.load() != 0) {
       if (p.link.goodCount.load() > 3) p.link.goodCount.store(0);
       p.timeText = p.nextReadingText;
@@ -173,7 +177,7 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
   }
   composeAlarms(p);
   if (p.paused.load() != 0) {
-    p.timeText = clockText(now);
+    p.timeText = shownNow();
     return 0;
   }
   if (s.levelEndCounter > 6500) s.levelEndCounter = 0;
@@ -198,8 +202,9 @@ int ChannelProcedure::ControlTick(Parameter& p, const std::string& name) {
 }
 
 // A reading is due in the ten seconds from its time on. One whose window has passed (the main loop
-// was held up: a slow card, a long question, a pause) is taken at the first tick after it, marked late,
-// once the link has been up long enough to trust the readings.
+// was held up: a slow card, a long question, a pause, a restart) is taken at the first tick after it,
+// marked late, once the link has been up long enough to trust the readings: within a minute of its
+// time it keeps its slot; later it is taken at the minute it is (see placeReading).
 ChannelProcedure::Slot ChannelProcedure::slotState(const Parameter& p) const {
   const std::int64_t now = clk::toSeconds(p.localTime);
   const std::int64_t at = p.procedure.nextReadingAt;
@@ -207,7 +212,7 @@ ChannelProcedure::Slot ChannelProcedure::slotState(const Parameter& p) const {
   if (now <= at + 10) return Slot::Due;
   if (p.link.goodCount.load() < 30) return Slot::NotYet;
   if (p.nextReadingText.empty() || p.nextReadingText == kNoReadingText) return Slot::NotYet;
-  return Slot::Late;
+  return now < at + 60 ? Slot::Late : Slot::Passed;
 }
 
 // The next reading at absolute time `at` (seconds): the absolute time, its time of day and its text.
@@ -215,7 +220,8 @@ void ChannelProcedure::scheduleAt(Parameter& p, std::int64_t at) {
   ProcedureState& s = p.procedure;
   s.nextReadingAt = at;
   p.nextReadingSeconds = secondsOfDay(clk::fromSeconds(at));
-  p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+  // Shown beside the channel's test clock, in its time.
+  p.nextReadingText = TestClockTimeText(p.nextReadingSeconds, p.clockShift);
   // The absolute time goes into the running state of the header records with the test.
   p.elapsedCounter = s.nextReadingAt;
 }
@@ -236,14 +242,16 @@ void ChannelProcedure::scheduleHolding(Parameter& p) {
   scheduleNext(p, seconds);
 }
 
-bool ChannelProcedure::scheduleUnloading(Parameter& p) {
+void ChannelProcedure::scheduleUnloading(Parameter& p) {
   ProcedureState& s = p.procedure;
   const int code = p.standardCode.load();
   const float target = p.controlLoad.load();
   if (code == 14 && target == 0.0f && unloadingMinutes(p, s.readingIndex + 1) == 660) {
+    // The end-of-cycle check follows this reading too: the test ends at its first zero-load reading
+    // at or after the zero-load time.
     s.readingIndex = std::min(s.readingIndex + 1, 6);
     scheduleNext(p, unloadingMinutes(p, s.readingIndex + 1) * 60);
-    return false;
+    return;
   }
   if (code == 48 && target == 0.0f) {
     const int before = s.readingIndex;
@@ -257,20 +265,19 @@ bool ChannelProcedure::scheduleUnloading(Parameter& p) {
     }
     const bool doubled = (before == 1 || before == 2) && p.criterionMode2.load() == 0;
     scheduleNext(p, minutes * (doubled ? 120 : 60));
-    return true;
+    return;
   }
   if ((code == 89 || code == 90) && !(target > 0.0f)) {
     scheduleNext(p, 1800);
-    return true;
+    return;
   }
   if (code == 77 && !(target > 0.0f)) {
     scheduleNext(p, 600);
-    return true;
+    return;
   }
   s.readingIndex = std::min(s.readingIndex + 1, 6);
   const int minutes = unloadingMinutes(p, s.readingIndex + 1);
   scheduleNext(p, minutes * 60 + (code == 14 && minutes == 660 ? 20 : 0));
-  return true;
 }
 
 void ChannelProcedure::sampleSecond(Parameter& p) {
@@ -401,20 +408,38 @@ void ChannelProcedure::readingClockStart(Parameter& p, const std::string& name) 
   RecordReading(p, name);
 }
 
-// A reading whose window has passed is the scheduled reading taken late: it takes its place in the
-// schedule (the later readings keep their minutes) and carries the schedule-break and late marks.
-void ChannelProcedure::markLate(Parameter& p) {
+// The minute of its level at which the reading whose time has come stands. On time, it is its slot,
+// counted from the level's time 0. One whose window has passed carries the schedule-break mark. Taken
+// within a minute of its time, it is the scheduled reading taken late: it takes its place in the
+// schedule (the later readings keep their minutes) and the late mark. Taken later, perhaps with later
+// slots passed as well, it is one reading at the minute at which it is taken, and the schedule goes on
+// from that minute with the standard's intervals; the slots that passed stay empty. No reading is
+// stored under a minute at which it was not taken.
+void ChannelProcedure::placeReading(Parameter& p, Slot slot) {
   ProcedureState& s = p.procedure;
+  const bool timed = s.levelClockAt > 0 && s.levelClockAt <= s.nextReadingAt;
+  s.slotMinutes = timed ? static_cast<int>(std::min<std::int64_t>((s.nextReadingAt - s.levelClockAt) / 60, 99998))
+                        : -1;
+  if (slot == Slot::Due) return;
   s.scheduleBreak = 1;
-  s.lateReading = 1;
   s.catchUpTaken = 1;
+  const std::int64_t now = clk::toSeconds(p.localTime);
+  if (slot == Slot::Late || !timed) {
+    // (A level without a time 0 to count from keeps its slots.)
+    s.lateReading = 1;
+    return;
+  }
+  const std::int64_t minutes = std::min<std::int64_t>((now - s.levelClockAt + 30) / 60, 99998);
+  s.ownMinutes = static_cast<int>(minutes);
+  // The base the next interval is counted from (scheduleNext).
+  s.nextReadingAt = s.levelClockAt + 60 * minutes;
 }
 
 void ChannelProcedure::holdingReadings(Parameter& p, const std::string& name) {
   sampleSecond(p);
   const Slot slot = slotState(p);
   if (slot == Slot::NotYet) return;
-  if (slot == Slot::Late) markLate(p);
+  placeReading(p, slot);
   scheduleHolding(p);
   RecordReading(p, name);
   if (isCyclic(p.standardCode.load())) {
@@ -559,12 +584,11 @@ void ChannelProcedure::unloadingReadings(Parameter& p, const std::string& name) 
   sampleSecond(p);
   const Slot slot = slotState(p);
   if (slot == Slot::NotYet) return;
-  if (slot == Slot::Late) markLate(p);
-  const bool followUp = scheduleUnloading(p);
+  placeReading(p, slot);
+  scheduleUnloading(p);
   RecordReading(p, name);
-  if (!followUp) return;
   if (isCyclic(p.standardCode.load())) {
-    reloadingPrompt(p, name, slot == Slot::Late);
+    reloadingPrompt(p, name, slot != Slot::Due);
   } else {
     CheckCycleEnd(p, name);
   }
@@ -593,7 +617,7 @@ void ChannelProcedure::reloadingPrompt(Parameter& p, const std::string& name, bo
         std::lock_guard<std::mutex> lock(p.loadLock);
         p.controlLoad.store(next);
         p.loadingPhase.store(1);
-      } else if (ask((late ? " " : "") + name + kBeyondMaximum) == 1) {
+      } else if (ask(late ? std::string(" ") + kBeyondMaximum : channelQuestion(name, kBeyondMaximum)) == 1) {
         std::lock_guard<std::mutex> lock(p.loadLock);
         p.stepLoad3.store(p.stepLoad3.load() + step);
         p.controlLoad.store(p.controlLoad.load() + step);

@@ -89,6 +89,8 @@ void ClearToIdle(Parameter& p) {
   s.settingsChanged = 0;
   s.scheduleBreak = 0;
   s.lateReading = 0;
+  s.ownMinutes = -1;
+  s.slotMinutes = -1;
   p.procedureChanged.store(0);
   // The alarms of the ended test: no pause asked for, nothing counting towards one, nothing shown.
   l.pauseRequest.fill(0);
@@ -152,6 +154,7 @@ void ChannelProcedure::FinishTest(Parameter& p, const std::string& name) {
   for (std::size_t i = 0; i < p.texts.size(); ++i) p.texts[i].clear();
   for (std::size_t i = 0; i < 4; ++i) p.texts2[i].clear();
 
+  p.ParameterList.set(24, 0.0f);  // the next test's set-up gives its own control load
   JDQFile::BuildHeaderRecords(p);
   JDQFile::PackParameters(p, p.ParameterList);
   JDQFile::RestoreFromHeader(p, p.testRecords);
@@ -289,7 +292,7 @@ void ChannelProcedure::ResumeFromRunningState(Parameter& p) {
     const int next = p.levelMinutes[static_cast<std::size_t>(phase >= 5 ? 6 + k : k - 1)];
     s.levelClockAt = s.nextReadingAt - 60 * static_cast<std::int64_t>(std::max(0, minutes) + std::max(1, next));
   }
-  p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+  p.nextReadingText = TestClockTimeText(p.nextReadingSeconds, p.clockShift);
   std::lock_guard<std::mutex> lock(p.loadLock);
   p.previousLoad.store(p.runValue);
 }

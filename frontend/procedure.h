@@ -20,7 +20,9 @@ inline constexpr const char* kNoValueText = "— —";
 
 // Status byte 5 of a reading of the schedule that was taken late, in its own place of the schedule.
 // Bit 0 of that byte marks a reading outside the schedule, which the rebuild of the readings leaves
-// out; a late reading of the schedule keeps its place, so it is marked with the next bit instead.
+// out; a late reading of the schedule keeps its place, so it is marked with the next bit instead. A
+// reading taken once its slot had passed by a minute or more carries bit 2 (record_values::
+// kAtItsOwnMinute) instead: it stands at the minute at which it was taken.
 inline constexpr char kLateInItsPlace = 2;
 
 class ChannelProcedure {
@@ -90,16 +92,17 @@ class ChannelProcedure {
   void minuteUpload(Parameter& p);
   // Per-second sampling for the text export and the minute upload.
   void sampleSecond(Parameter& p);
-  // Where the tick stands to the next reading: before its time, inside its window, or past it.
-  enum class Slot { NotYet, Due, Late };
+  // Where the tick stands to the next reading: before its time, inside its window, past it by less
+  // than a minute, or further past it (with later slots of the level, perhaps).
+  enum class Slot { NotYet, Due, Late, Passed };
   Slot slotState(const Parameter& p) const;
-  void markLate(Parameter& p);
+  // The minute at which the reading whose time has come stands in its level, and its late marks.
+  void placeReading(Parameter& p, Slot slot);
   void scheduleAt(Parameter& p, std::int64_t at);
   void scheduleNext(Parameter& p, int seconds);
   void scheduleHolding(Parameter& p);
-  // Unloading rules of a reading whose time has come. Returns false for the rule that takes its
-  // reading without a follow-up.
-  bool scheduleUnloading(Parameter& p);
+  // Unloading rules of a reading whose time has come.
+  void scheduleUnloading(Parameter& p);
   void maximumLoadPrompt(Parameter& p, const std::string& name, int kind);
   void unloadingPrompt(Parameter& p, const std::string& name);
   void reloadingPrompt(Parameter& p, const std::string& name, bool late);

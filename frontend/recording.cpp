@@ -9,6 +9,7 @@
 #include "model/computations.h"
 #include "model/datafiles.h"
 #include "model/helpers.h"
+#include "model/record_values.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "upload/queue_record.h"
@@ -224,11 +225,18 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
     ++s.levelReadings;
   }
   std::memcpy(r.marker, marker.data(), std::min(marker.size(), sizeof r.marker));
-  // Minutes since the level's schedule started (the rebuild replaces them by the schedule's own).
-  const std::int64_t elapsed = marker == "--:--" ? 0 : (clk::toSeconds(now) - s.levelClockAt + 30) / 60;
+  // Minutes since the level's schedule started (in the list the rebuild writes the derived times over
+  // them). A reading of the schedule keeps the minute at which it stands in its level in value 15 as
+  // well, where the rebuild finds it: its slot, or the minute at which it was taken off its slot.
+  const bool ownMinute = s.ownMinutes >= 0 && marker != "--:--";
+  const std::int64_t elapsed = marker == "--:--" ? 0
+                               : ownMinute       ? s.ownMinutes
+                                                 : (clk::toSeconds(now) - s.levelClockAt + 30) / 60;
+  const int kept = marker == "--:--" ? -1 : ownMinute ? s.ownMinutes : s.slotMinutes;
   putText(r.time, format("%d", static_cast<int>(std::clamp<std::int64_t>(elapsed, 0, 99998))));
   r.valuesA[0] = load;
   r.valuesA[1] = pressure;
+  r.valuesA[record_values::kTakenMinutes] = kept >= 0 ? static_cast<float>(kept) : 0.0f;
 
   // 4, 5. Header texts.
   JDQFile::SetHeaderText(records, 62, 3, "");
@@ -244,8 +252,16 @@ int ChannelProcedure::RecordReading(Parameter& p, const std::string& name) {
   const int routeCode = toIntSaturated(route() + 0.5f);
   std::memset(r.tail2, 0, sizeof r.tail2);
   PutStatusBytes(p, r, events, routeCode);
-  r.tail2[5] = static_cast<char>(s.lateReading != 0 ? kLateInItsPlace : 0);
+  // A reading of the schedule is never left out of the rebuild: the procedure-changed mark stays in
+  // status byte 1 (and the upload record), not in byte 0, whose bit 64 would leave it out.
+  r.tail2[0] = static_cast<char>(static_cast<unsigned char>(r.tail2[0]) & ~0x40u);
+  r.tail2[5] = static_cast<char>(ownMinute             ? record_values::kAtItsOwnMinute
+                                 : s.lateReading != 0 ? static_cast<unsigned char>(kLateInItsPlace)
+                                                      : 0);
+  if (kept >= 0) r.tail2[record_values::kMinuteMarkByte] = record_values::kMinuteKept;
   s.lateReading = 0;
+  s.ownMinutes = -1;
+  s.slotMinutes = -1;
 
   // 8. Running state into the header texts.
   p.runCounters[0] = s.readingIndex;

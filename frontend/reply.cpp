@@ -9,6 +9,7 @@
 #include <string>
 
 #include "frontend/codec.h"
+#include "platform/clock/clock.h"
 #include "platform/text/text.h"
 
 namespace frontend {
@@ -132,6 +133,11 @@ void parseForce(Parameter& p, const std::uint8_t* r) {
   s.jackK.store(static_cast<float>(k));
 }
 
+// Replies further apart than this (instrument time) make no series the plausibility filter can judge a
+// change by: polls that stopped (a link that was down, a program started again, a poll thread held up)
+// end the series.
+constexpr std::int64_t kFilterGapMs = 10000;
+
 void parseDisplacements(Parameter& p, const std::uint8_t* r) {
   LinkState& s = p.link;
   const bool swapped = p.ParameterList.item(98) == 1.0f;
@@ -142,6 +148,18 @@ void parseDisplacements(Parameter& p, const std::uint8_t* r) {
   const float rangeLimit = p.protection3.load();
 
   std::lock_guard<std::mutex> lock(s.filterLock);
+  // The filter judges a gauge by the replies before it while the test runs. A pause, or a gap of the
+  // replies, ends that series: the filter starts afresh with the first reply after it, so no gauge
+  // keeps a value from before the gap (the pile moved on meanwhile).
+  const std::int64_t now = static_cast<std::int64_t>(platform::clock::monotonicMs());
+  const bool gap = s.filterReplyMs < 0 || now < s.filterReplyMs || now - s.filterReplyMs > kFilterGapMs;
+  s.filterReplyMs = filtering ? now : -1;
+  if (!filtering || gap) {
+    for (std::size_t c = 0; c < 4; ++c) {
+      s.filters[c].historyCount = 0;
+      s.filters[c].filterCount = 0;
+    }
+  }
   for (int ch = 0; ch < 8; ++ch) {
     size_t c = static_cast<size_t>(ch);
     if (!s.gaugeOn[c].load()) {

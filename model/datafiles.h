@@ -69,6 +69,22 @@ inline constexpr int kMaxTestRecords = 20000;
 // gives 0.
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records);
 
+// Takes up a running test's file together with its "Backup\" copy (where the SD card holds one), so
+// that the two hold the same readings: a power cut between the two writes of a reading, or a write to
+// one of them that failed, leaves one a reading behind the other, and a damaged record of one is whole
+// in the other. Record by record the better of the two is taken: a reading (its marker "hh:mm" or
+// "--:--"), else an empty record ("11111"), the test file's on a tie; when the copy holds more readings
+// from the first on, the header texts are the copy's (they carry its later running state). The list
+// runs over the header records, the readings and the end record after them. Both files are brought to
+// it, only differing records rewritten (all or none across a power loss) and a longer tail that holds
+// no reading cut off; `records` becomes the list with one end record appended, as LoadTestFile gives
+// it. False, with nothing written and `records` left, when some record of the list is neither a reading
+// nor an empty record in either file: that is no test file to go on with.
+bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& parameter);
+// Whether every record of a list is a reading or an empty record, as every writer of a test file
+// leaves them.
+bool LooksLikeTestRecords(const std::vector<TestRecord>& records);
+
 // ---------------------------------------------------------------------------------------------------
 // Header records: rebuilds the 74 header records of `testRecords` from the channel; sets `fileLoaded`
 // and resets the three 12-entry sensor tables. Returns 1.
@@ -87,22 +103,34 @@ void SetHeaderText(std::vector<TestRecord>& records, int index, int field, const
 // (QueueRecord::kNoSlot when the append failed).
 // mode 1 marks slot *slot "OVER"; a slot that begins "OVER" or "0000", or *slot == kNoSlot, marks
 // nothing. Without a slot (nullptr) it marks the first slot that begins neither "OVER" nor "0000".
-// Afterwards, when no re-send holds the file, no test runs and none of its slots is left to send, the
-// file is deleted and its stored path emptied (an emptied queue in memory does not count). Returns 0 when the file cannot be opened or written.
+// Afterwards, when no re-send holds the file, no keep flag is set, no test runs and none of its slots
+// is left to send, the file is deleted and the stored paths that name it emptied (an emptied queue in
+// memory does not count). Returns 0 when the file cannot be opened or written.
 int WriteQueueFile(const std::string& text, int mode, int which, Parameter& parameter,
                    std::int64_t* slot = nullptr);
-// Replaces the queue by the pending slots of its file, each element carrying its slot index.
+// Replaces the queue by the pending slots of its file, each element carrying its slot index and the
+// file.
 int LoadQueueFile(const std::string& text, int number, int which, Parameter& parameter);
+// The same from the queue file at `path` (a stored file sent again), the channel's own queue-file
+// paths left as they are. Returns 0 when the file cannot be read (the queue is then unchanged).
+int LoadQueueFileAt(const std::string& path, int which, Parameter& parameter);
 // Slots of a queue file that a reload would send (neither "OVER" nor "0000"); -1 when the file cannot
 // be read. With the three channels, read under their `queueLock`s, so no queue-file write of any
 // channel runs meanwhile (callers must not hold them).
 int CountPendingSlots(const std::string& path, Parameter* const channels[3] = nullptr);
 // Appends the build buffer to the queue file and to the tail of the queue in one step (the element
-// carries its slot, or kNoSlot when the file could not take it). Returns the result of the file append.
+// carries its slot and the file, or kNoSlot when the file could not take it). Returns the result of the
+// file append.
 int EnqueueRecord(Parameter& parameter, int which);
-// Removes the head of the queue and marks its slot "OVER" in one step. Returns 0 when the queue is
-// empty or the mark could not be written.
+// Removes the head of the queue and marks its slot "OVER" in the record's own queue file, in one step.
+// Returns 0 when the queue is empty or the mark could not be written.
 int AcknowledgeHead(Parameter& parameter, int which);
+// Marks slot `slot` "OVER" in the queue file `file` that an accepted record came from (whatever the
+// channel's paths name now); a slot already skipped, kNoSlot or a file that is gone marks nothing.
+// Then the file is deleted as by WriteQueueFile when nothing holds it and none of its slots is left to
+// send: a re-send or the keep flag holds any file, the channel's running test the files it writes.
+// Returns 0 when the mark could not be written.
+int MarkQueueRecord(Parameter& parameter, const std::string& file, std::int64_t slot);
 
 // ---------------------------------------------------------------------------------------------------
 // Jack calibration data "QJDdat.dat" and the jack/sensor lists "qjd.qjd" / "qjd.cgq" (data root).
@@ -114,7 +142,8 @@ int SaveJackData(const std::vector<JackCalibrationGroup>& list, const Parameter&
 // Reads the file over groups 0, 1, ... of the list; records beyond the list's size are not read.
 int LoadJackData(std::vector<JackCalibrationGroup>& list, const Parameter& parameter);
 // Selects the calibration group that fits the settings among the groups read from the file and fills
-// `selectedJackGroup` and `jackCalibration`. 0 when the file cannot be read or no group fits.
+// `selectedJackGroup` and `jackCalibration`. 0 when the file cannot be read or no group fits (a group
+// whose values are not all finite numbers, as a damaged file gives, never fits).
 int SelectJackGroup(int sensorType, int option, const std::string& sensorText,
                     const std::string& jackText, Parameter& parameter);
 // Loads the jack (or sensor) list into `jackSensorList` and copies the first entry with this name and

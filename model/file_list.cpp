@@ -53,7 +53,7 @@ std::vector<FoundFile> ListFilesByTime(const std::string& pattern) {
     f.name = e.name;
     f.time = LocalFileTime(e.createdUnix);
     f.isFile = 1;
-    f.size = static_cast<int>(e.size);
+    f.size = e.size;
     files.push_back(std::move(f));
   }
   SortFilesByTime(files);

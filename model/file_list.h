@@ -12,7 +12,7 @@ struct FoundFile {
   std::int64_t time = 0;  // creation time in local time (seconds since 1970 counted in local time); 0
                           // when its year is before 1900
   int isFile = 1;
-  int size = 0;           // bytes (32 bits)
+  std::int64_t size = 0;  // bytes
 };
 
 // The local time of a host file time (seconds since 1970 UTC); 0 when its year is before 1900.

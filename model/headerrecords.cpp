@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/datafiles.h"
+#include "model/helpers.h"
 #include "platform/text/text.h"
 
 using platform::text::format;
@@ -70,7 +71,7 @@ int BuildHeaderRecords(Parameter& p) {
   records.assign(kHeaderRecordCount, BlankTestRecord());
   Builder b(records, p.ParameterList);
 
-  b.num(3, 2, 23, "%.3f");
+  b.text(3, 2, ExactDecimalText(p.ParameterList.item(23), 3));  // the plate area, every decimal typed
   b.num(4, 2, 24, "%.2f");
   b.num(5, 2, 25, "%.2f");
   b.num(6, 1, 15, "%.0f");
@@ -85,16 +86,16 @@ int BuildHeaderRecords(Parameter& p) {
   b.num(10, 2, 30, "%.2f");
   b.num(10, 3, 17, "%.0f");
   b.num(11, 2, 31, "%.2f");
-  b.num(11, 3, 18, "%.3f");
+  b.text(11, 3, ExactDecimalText(p.ParameterList.item(18), 3));  // the sensitivity, every decimal typed
   b.numOrZero(12, 1, 12, "%.0f");
   b.num(12, 2, 32, "%.2f");
   b.num(12, 3, 11, "%.0f");
   b.num(13, 2, 35, "%.0f");
   b.num(13, 3, 60, "%.0f");
-  b.num(14, 1, 13, "%.2f");
+  b.text(14, 1, ExactDecimalText(p.ParameterList.item(13), 2));  // rated oil pressure
   b.num(14, 2, 36, "%.0f");
   b.num(14, 3, 61, "%.0f");
-  b.num(15, 1, 14, "%.0f");
+  b.text(15, 1, ExactDecimalText(p.ParameterList.item(14), 0));  // rated output
   b.num(15, 2, 37, "%.0f");
   b.numOrZero(15, 3, 62, "%.5f");
   b.num(16, 1, 39, "%.0f");

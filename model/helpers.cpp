@@ -1,5 +1,6 @@
 #include "model/helpers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -62,9 +63,23 @@ void SplitString(const std::string& text, std::vector<std::string>& pieces, int&
   pieces = std::move(out);
 }
 
+std::string ExactDecimalText(float value, int minDecimals) {
+  int decimals = std::clamp(minDecimals, 0, 9);
+  std::string text = platform::text::format("%.*f", decimals, static_cast<double>(value));
+  if (!std::isfinite(value)) return text;
+  while (decimals < 9 && StrToFloat(text) != value)
+    text = platform::text::format("%.*f", ++decimals, static_cast<double>(value));
+  return text;
+}
+
 std::string FormatSeconds(int seconds) {
   if (seconds > 86399) seconds -= 86400;
   return platform::text::format("%02d : %02d : %02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
+}
+
+std::string TestClockTimeText(int secondsOfDay, std::int64_t shift) {
+  const std::int64_t day = 86400;
+  return FormatSeconds(static_cast<int>(((secondsOfDay + shift) % day + day) % day));
 }
 
 float StrToFloat(const std::string& text) {

@@ -3,6 +3,7 @@
 // the key-click beep and the file name made from typed text. No state and no locks unless noted.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,16 @@ bool IsValidNumber(const std::string& text);
 void SplitString(const std::string& text, std::vector<std::string>& pieces, int& count,
                  const std::string& delimiter);
 
+// The value as a decimal text with `minDecimals` decimals, or with as many more (up to 9) as it takes
+// to read back as the same float: a value typed with more decimals keeps them all ("0.785" with 2 at
+// least stays "0.785", 0.5 gives "0.50").
+std::string ExactDecimalText(float value, int minDecimals);
+
 // Seconds of day as "%02d : %02d : %02d" (86400 is taken off once when above 86399).
 std::string FormatSeconds(int seconds);
+// A time of day of the instrument's clock (seconds of day) as a channel's test clock, `shift` seconds
+// apart from it, shows that moment: "%02d : %02d : %02d".
+std::string TestClockTimeText(int secondsOfDay, std::int64_t shift);
 
 // The number at the start of the text (leading blanks skipped); 0.0 when the text holds no number.
 float StrToFloat(const std::string& text);

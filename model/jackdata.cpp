@@ -1,4 +1,6 @@
 // Jack calibration data ("QJDdat.dat") and the jack / sensor lists ("qjd.qjd", "qjd.cgq").
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -77,6 +79,14 @@ void decodeGroup(const char* at, bool current, JackCalibrationGroup& g) {
   }
 }
 
+// Whether every value of a group that the load is worked out from is a finite number.
+bool finiteValues(const JackCalibrationGroup& g) {
+  auto finite = [](float v) { return std::isfinite(v); };
+  return finite(g.maxForce) && finite(g.value23) && finite(g.value24) && finite(g.value25) &&
+         std::all_of(g.values4to11.begin(), g.values4to11.end(), finite) &&
+         std::all_of(g.values13to22.begin(), g.values13to22.end(), finite);
+}
+
 // Reads the file over groups 0, 1, ... of the list; the number of groups read, or -1.
 int loadGroups(std::vector<JackCalibrationGroup>& list, const Parameter& p) {
   std::string data;
@@ -127,7 +137,8 @@ int SelectJackGroup(int sensorType, int option, const std::string& sensorText, c
     } else if (option == 1) {
       fits = !sensorText.empty() && g.name2 == sensorText && g.name1.empty();  // load cell: no jack name
     }
-    if (fits) chosen = i;
+    // A group whose values are not all numbers is damaged: it gives no load.
+    if (fits && finiteValues(g)) chosen = i;
   }
   if (chosen < 0) return 0;
   const JackCalibrationGroup& g = p.jackGroups[static_cast<std::size_t>(chosen)];

@@ -50,6 +50,7 @@ struct LinkState {
     int filterCount = 0;
   };
   std::array<Filter, 8> filters{};
+  std::int64_t filterReplyMs = -1;  // instrument time of the last reply the filter judged; -1: none
   std::mutex filterLock;
 
   // Controller state from the replies.

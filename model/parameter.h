@@ -57,13 +57,16 @@ inline constexpr int kHeaderRecordCount = 74;
 
 // ---------------------------------------------------------------------------------------------------
 // One 128-byte upload record of an upload queue. `slot` is the index of the record's 128-byte slot in
-// its queue file, or kNoSlot for a record held only in memory (its append to the file failed, or it was
-// never written there, as the module-test request).
+// the queue file `file` it was written to or read from, or kNoSlot for a record held only in memory
+// (its append to the file failed, or it was never written there, as the module-test request). The
+// record keeps its file when the channel's queue-file paths move on (a re-send, a new test's set-up),
+// so its acceptance marks its own slot.
 inline constexpr std::size_t kQueueRecordSize = 128;
 struct QueueRecord {
   static constexpr std::int64_t kNoSlot = -1;
   std::array<byte, kQueueRecordSize> bytes{};
   std::int64_t slot = kNoSlot;
+  std::string file;         // instrument path of the queue file of `slot`; empty without a slot
   bool moduleTest = false;  // the module-test request of the self-test
 };
 
@@ -480,6 +483,10 @@ void RestoreFromHeader(Parameter& parameter, std::vector<TestRecord>& records);
 // The channel's parameter file "krv718" + channel name + ".ini": 820 bytes with a CRC-16.
 int SaveParameterFile(const std::string& path, const std::string& channelName, Parameter& parameter);
 int LoadParameterFile(std::string& path, const std::string& channelName, Parameter& parameter);
+// Keeps what the set-up dialogs stored in the channel: packs the typed members into the list and saves
+// the parameter file with the channel's test-file path (the running test's, or the file a set-up named
+// for its start, so that a restart finds the set-up), under the channel's name. Returns the save's result.
+int SaveChannelSettings(Parameter& parameter);
 
 // CRC-16/MODBUS of a block into out[0] (low byte) and out[1]. Returns -1 when block or out is missing,
 // else 0; an empty block leaves out untouched.

@@ -232,6 +232,11 @@ int JDQFile::SaveParameterFile(const std::string& path, const std::string& chann
   return 1;
 }
 
+int JDQFile::SaveChannelSettings(Parameter& p) {
+  PackParameters(p, p.ParameterList);
+  return SaveParameterFile(p.testFilePath, p.channelName, p);
+}
+
 int JDQFile::LoadParameterFile(std::string& path, const std::string& channelName, Parameter& p) {
   p.configCheck = 0;
   const int board = p.boardFlag;

@@ -29,6 +29,8 @@ struct ProcedureState {
   int overdue = 0;                    // ticks spent with an overdue reading
   byte scheduleBreak = 1;             // schedule-break mark (event bit 32 of the next reading)
   byte lateReading = 0;               // the reading is taken late (status byte 5)
+  int ownMinutes = -1;                // the reading is taken at this minute of its level, off its slot
+  int slotMinutes = -1;               // the minute of its level at which the reading due stands (its slot)
 
   // Levels.
   int levelCounter = 0;       // index into the level-load table (standards 0, 72, 149)

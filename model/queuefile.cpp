@@ -6,6 +6,7 @@
 #include "model/datafiles.h"
 #include "model/journal.h"
 #include "platform/fs/fs.h"
+#include "platform/text/text.h"
 
 namespace fs = platform::fs;
 
@@ -87,16 +88,33 @@ bool holdsPending(const std::string& path) {
   return countPending(path) != 0;
 }
 
-// Deletes the file when nothing holds it: no re-send, no running test, and no slot of the file left
-// to send. A queue emptied in memory (a module's refusal drops its records) keeps a file that still
-// holds unsent records.
-void deleteWhenDone(Parameter& p, int which) {
-  if (p.resendHold.load() != 0 || p.keepQueueFile.load() != 0 || p.testRunning.load() != 0) return;
-  std::string& path = pathOf(p, which);
-  if (path.empty() || holdsPending(path)) return;
+// True when the channel holds its queue file `path`: a re-send or the keep flag holds any file, a
+// running test the files it writes.
+bool held(const Parameter& p, const std::string& path) {
+  if (p.resendHold.load() != 0 || p.keepQueueFile.load() != 0) return true;
+  return p.testRunning.load() != 0 && (platform::text::equalsIgnoreCase(path, p.moduleQueuePath) ||
+                                       platform::text::equalsIgnoreCase(path, p.boxQueuePath));
+}
+
+// Deletes the queue file when nothing holds it and none of its slots is left to send; the channel's
+// stored paths that name it are emptied. A queue emptied in memory (a module's refusal drops its
+// records) keeps a file that still holds unsent records.
+void deleteWhenDone(Parameter& p, const std::string& path) {
+  if (path.empty() || held(p, path) || holdsPending(path)) return;
   fs::deleteFile(path);
   filejournal::Discard(path);
-  path.clear();
+  for (std::string* stored : {&p.moduleQueuePath, &p.boxQueuePath})
+    if (platform::text::equalsIgnoreCase(*stored, path)) stored->clear();
+}
+
+// Marks the slot of a record "OVER" in the record's own file, then lets the file go when it is done.
+// A file that is gone (deleted from the pending-data list) is not made again. The caller holds
+// queueLock.
+int markRecordLocked(Parameter& p, const std::string& file, std::int64_t slot) {
+  if (file.empty() || slot == QueueRecord::kNoSlot || !fs::isFile(file)) return 1;
+  if (!markSlot(file, slot, false)) return 0;
+  deleteWhenDone(p, file);
+  return 1;
 }
 
 // mode and slot as WriteQueueFile; the caller holds queueLock.
@@ -114,7 +132,26 @@ int writeLocked(int mode, int which, Parameter& p, std::int64_t* slot) {
     ok = openQueueFile(f, path);
   }
   if (!ok) return 0;
-  deleteWhenDone(p, which);
+  deleteWhenDone(p, path);
+  return 1;
+}
+
+// Replaces the queue `which` by the pending slots of the file at `path`; the caller holds queueLock.
+int loadLocked(Parameter& p, int which, const std::string& path) {
+  std::string data;
+  if (path.empty() || !filejournal::ReadRecovered(path, data)) return 0;
+  std::deque<QueueRecord>& queue = queueOf(p, which);
+  queue.clear();
+  const std::size_t whole = data.size() / kQueueRecordSize;
+  for (std::size_t i = 0; i < whole; ++i) {
+    const char* at = data.data() + i * kQueueRecordSize;
+    if (skipped(at)) continue;
+    QueueRecord r;
+    std::memcpy(r.bytes.data(), at, kQueueRecordSize);
+    r.slot = static_cast<std::int64_t>(i);
+    r.file = path;
+    queue.push_back(std::move(r));
+  }
   return 1;
 }
 
@@ -131,21 +168,13 @@ int WriteQueueFile(const std::string&, int mode, int which, Parameter& p, std::i
 int LoadQueueFile(const std::string&, int, int which, Parameter& p) {
   if (which != 0 && which != 1) return 0;
   std::lock_guard<std::mutex> lock(p.queueLock);
-  const std::string path = pathOf(p, which);
-  std::string data;
-  if (path.empty() || !filejournal::ReadRecovered(path, data)) return 0;
-  std::deque<QueueRecord>& queue = queueOf(p, which);
-  queue.clear();
-  const std::size_t whole = data.size() / kQueueRecordSize;
-  for (std::size_t i = 0; i < whole; ++i) {
-    const char* at = data.data() + i * kQueueRecordSize;
-    if (skipped(at)) continue;
-    QueueRecord r;
-    std::memcpy(r.bytes.data(), at, kQueueRecordSize);
-    r.slot = static_cast<std::int64_t>(i);
-    queue.push_back(r);
-  }
-  return 1;
+  return loadLocked(p, which, pathOf(p, which));
+}
+
+int LoadQueueFileAt(const std::string& path, int which, Parameter& p) {
+  if (which != 0 && which != 1) return 0;
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  return loadLocked(p, which, path);
 }
 
 int CountPendingSlots(const std::string& path, Parameter* const channels[3]) {
@@ -161,7 +190,11 @@ int EnqueueRecord(Parameter& p, int which) {
   QueueRecord r;
   r.bytes = p.queueBuild;
   queue.push_back(r);  // first, so the file is not taken for an emptied queue
-  return writeLocked(0, which, p, &queue.back().slot);
+  QueueRecord& added = queue.back();
+  const std::string path = pathOf(p, which);
+  const int ok = writeLocked(0, which, p, &added.slot);
+  if (added.slot != QueueRecord::kNoSlot) added.file = path;
+  return ok;
 }
 
 int AcknowledgeHead(Parameter& p, int which) {
@@ -169,9 +202,14 @@ int AcknowledgeHead(Parameter& p, int which) {
   std::lock_guard<std::mutex> lock(p.queueLock);
   std::deque<QueueRecord>& queue = queueOf(p, which);
   if (queue.empty()) return 0;
-  std::int64_t slot = queue.front().slot;
+  const QueueRecord head = std::move(queue.front());
   queue.pop_front();
-  return writeLocked(1, which, p, &slot);
+  return markRecordLocked(p, head.file, head.slot);
+}
+
+int MarkQueueRecord(Parameter& p, const std::string& file, std::int64_t slot) {
+  std::lock_guard<std::mutex> lock(p.queueLock);
+  return markRecordLocked(p, file, slot);
 }
 
 }  // namespace JDQFile

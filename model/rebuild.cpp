@@ -5,7 +5,10 @@
 // Every level starts at its step record, whose position keeps the time "0". The first reading of the
 // level (the one taken when the level's load was reached) takes the step record's position and its
 // time "0"; the readings of the schedule follow one per position, each with the minutes of its place in
-// the schedule. A record with a leave-out flag takes no position.
+// the schedule, counted on from the reading before it. A reading that keeps its minute (its slot as the
+// schedule ran when it was taken, or the minute at which it was taken after its slots had passed)
+// stands at that minute, and the schedule counts on from it. A record with a leave-out flag takes no
+// position.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -244,11 +247,19 @@ int JDQFile::RebuildReadings(Parameter& p, std::vector<TestRecord>& records) {
       ++st.pos;
       continue;
     }
-    // `in` is records[i] and the position is at most i: the gauges are read before anything is written over them.
+    // `in` is records[i] and the position is at most i: the gauges and the minute a reading kept are
+    // read before anything is written over them.
+    double minutes = st.lastMinutes + interval(s, p, st.unloading, st.k, st.level);
+    if (keepsItsMinute(in)) {
+      // The minute the reading kept (a damaged value, one that does not come after the reading before,
+      // gives way to the schedule's).
+      const double own = std::floor(static_cast<double>(in.valuesA[kTakenMinutes]));
+      if (std::isfinite(own) && own > st.lastMinutes) minutes = own;
+    }
     TestRecord& out = records[st.pos];
     store(out.valuesA[kLevel], st.level);
     writeSettlements(in, out, s);
-    st.lastMinutes = setTimeMinutes(out, st.lastMinutes + interval(s, p, st.unloading, st.k, st.level));
+    st.lastMinutes = setTimeMinutes(out, minutes);
     if (st.k < 7) ++st.k;
     ++st.pos;
   }

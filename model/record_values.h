@@ -20,6 +20,29 @@ inline constexpr int kHalfUpper = 11;      // self-balanced series v
 inline constexpr int kSecondLoad = 13;     // second load value of the cyclic lateral standards
 inline constexpr int kSettlement = 16;
 inline constexpr int kLevel = 17;
+// Every reading of a level's schedule keeps in value 15 the minute of its level, counted from the
+// level's time 0, at which it stands: its slot, or, taken after more than one slot had passed (a pause,
+// a long question, a restart), the minute at which it was taken; byte 6 of tail2 (the byte after the
+// six status bytes) holds kMinuteKept to say so, and bit 2 of status byte 5 (the sixth byte of tail2)
+// marks a reading taken at its own minute. The rebuild of the reading list gives such a reading that
+// minute, whatever schedule is in force by then (a standard changed in the middle of the test, a
+// standard whose zero-load readings come at doubled intervals), where the time text of its record
+// cannot keep it (the rebuild writes the derived times of later readings there); a reading without
+// it (an older file) stands where the schedule puts it.
+inline constexpr int kTakenMinutes = 15;
+inline constexpr unsigned char kAtItsOwnMinute = 0x04;
+inline constexpr std::size_t kMinuteMarkByte = 6;
+inline constexpr char kMinuteKept = 'M';
+
+// Whether a reading was taken at its own minute, off its slot.
+inline bool takenAtItsOwnMinute(const TestRecord& r) {
+  return (static_cast<unsigned char>(r.tail2[5]) & kAtItsOwnMinute) != 0;
+}
+
+// Whether a reading keeps its minute in value 15.
+inline bool keepsItsMinute(const TestRecord& r) {
+  return r.tail2[kMinuteMarkByte] == kMinuteKept || takenAtItsOwnMinute(r);
+}
 
 // A float truncated toward zero to an int, clamped to the int range (0 for NaN).
 inline int truncToInt(float v) {

@@ -1,6 +1,7 @@
 // The restore of a channel from its header records, with the running state of a test that was
 // interrupted while it ran.
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "model/computations.h"
@@ -47,9 +48,10 @@ void JDQFile::RestoreFromHeader(Parameter& p, std::vector<TestRecord>& records) 
   if (const TestRecord* r = rec(42)) p.runSwitch1 = toInt(r->text1) == 1 ? 1 : 0;
   if (const TestRecord* r = rec(44)) p.runSwitch2 = toInt(r->text1) == 1 ? 1 : 0;
   if (const TestRecord* r = rec(43)) p.runValue = toFloat(r->text1);
+  if (const TestRecord* r = rec(51)) p.clockShift = static_cast<std::int64_t>(toInt(r->text1));
   if (const TestRecord* r = rec(45)) {
     p.nextReadingSeconds = intPart(toFloat(r->text1));
-    p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+    p.nextReadingText = TestClockTimeText(p.nextReadingSeconds, p.clockShift);
   }
   if (const TestRecord* r = rec(46)) p.runCounter5 = toInt(r->text1);
   if (const TestRecord* r = rec(56)) {
@@ -59,7 +61,18 @@ void JDQFile::RestoreFromHeader(Parameter& p, std::vector<TestRecord>& records) 
     p.elapsedCounter = next;
     p.procedure.levelClockAt = toInt64(r->text3);
   }
-  if (const TestRecord* r = rec(51)) p.clockShift = static_cast<std::int64_t>(toInt(r->text1));
+  // The test's start date goes on dating its upload records (a file without one keeps the time the
+  // program started).
+  if (const TestRecord* r = rec(47)) {
+    int year = 0, month = 0, day = 0;
+    char end = 0;
+    if (std::sscanf(text(r->text1).c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &end) == 3 && year >= 1900 &&
+        month >= 1 && month <= 12 && day >= 1 && day <= 31) {
+      p.stampTime.year = year;
+      p.stampTime.month = month;
+      p.stampTime.day = day;
+    }
+  }
 
   // The cyclic lateral standards have neither a rebuild nor a judgement (as when a reading is
   // recorded): judging them would end their level at once.
@@ -67,7 +80,7 @@ void JDQFile::RestoreFromHeader(Parameter& p, std::vector<TestRecord>& records) 
   const int phase = p.loadingPhase;
   if ((phase == 2 || phase == 3 || phase > 5) && !p.runSwitch2) {
     if (phase < 4 && !cyclic) JudgeStable(p);
-    p.nextReadingText = FormatSeconds(p.nextReadingSeconds);
+    p.nextReadingText = TestClockTimeText(p.nextReadingSeconds, p.clockShift);
   }
   LoadQueueFile(p.channelName, 1, 0, p);
   LoadQueueFile(p.channelName, 1, 1, p);

@@ -144,6 +144,44 @@ void forEachStoredField(Record& r, Visit&& visit) {
   visit(r.tail2, 20);
 }
 
+// Whether a stored record holds a reading: its marker is a time "hh:mm" or a level's first "--:--".
+bool holdsReading(std::string_view record) {
+  if (record.size() < 5) return false;
+  if (record.substr(0, 5) == "--:--") return true;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  return digit(record[0]) && digit(record[1]) && record[2] == ':' && digit(record[3]) && digit(record[4]);
+}
+
+// What a stored record is: 2 a reading, 1 an empty record ("11111"), 0 none (missing, or bytes that no
+// writer of a test file leaves).
+int recordRank(std::string_view record) {
+  if (holdsReading(record)) return 2;
+  return record.size() >= 5 && record.substr(0, 5) == "11111" ? 1 : 0;
+}
+
+// Record k of a file's bytes (empty past its whole records).
+std::string_view recordAt(const std::string& bytes, std::size_t k) {
+  if ((k + 1) * kRec > bytes.size()) return {};
+  return std::string_view(bytes).substr(k * kRec, kRec);
+}
+
+// The number of whole records from the first on that hold readings.
+std::size_t leadingReadings(const std::string& bytes) {
+  std::size_t k = 0;
+  while (holdsReading(recordAt(bytes, k))) ++k;
+  return k;
+}
+
+// Cuts the file of `bytes` after its first `count` records when it is longer and the rest holds no
+// reading (an end record twice, a torn record, what a damaged copy held past the readings).
+void cutAfter(const std::string& path, const std::string& bytes, std::size_t count) {
+  if (bytes.size() <= count * kRec) return;
+  for (std::size_t k = count; k < bytes.size() / kRec; ++k)
+    if (holdsReading(recordAt(bytes, k))) return;
+  fs::File f;
+  if (f.open(path, fs::File::ReadWrite) && f.setLength(static_cast<long long>(count * kRec))) f.flush();
+}
+
 std::vector<int> range(int from, int to) {
   std::vector<int> v;
   for (int i = from; i <= to; ++i) v.push_back(i);
@@ -254,6 +292,68 @@ int UpdateOneRecordText(const std::string& path, int k, const std::vector<TestRe
                         const Parameter& p) {
   if (k < 0 || static_cast<std::size_t>(k) >= records.size()) return 0;
   return writeBoth(path, {textRange(k, kTextsOffset, kTextsSize)}, records, p);
+}
+
+bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& p) {
+  const int board = p.boardFlag.load();
+  const bool old = path.size() >= 3 && path.compare(path.size() - 3, 3, "kbx") == 0;
+  std::string file, copy;
+  if (path.empty() || old || !filejournal::ReadRecovered(path, file)) return false;
+  const std::string backup = BackupPathFor(path, board);
+  const long long most = static_cast<long long>(kMaxTestRecords + 1) * static_cast<long long>(kRec);
+  const long long copySize = fs::isFolder(GetSdCardDir(board)) ? fs::fileSize(backup) : -1;
+  // A copy that cannot be read, or a folder in its place, is left out (and left as it is).
+  const bool withCopy = copySize >= 0 && copySize <= most && filejournal::ReadRecovered(backup, copy);
+  if (!withCopy) copy.clear();
+
+  // Record by record the better of the two: a reading, else an empty record, else nothing usable.
+  const std::size_t inFile = file.size() / kRec, inCopy = copy.size() / kRec;
+  const std::size_t either = std::max(inFile, inCopy);
+  auto better = [&](std::size_t k) {
+    const std::string_view f = recordAt(file, k), c = recordAt(copy, k);
+    return recordRank(c) > recordRank(f) ? c : f;
+  };
+  std::size_t last = 0;  // one past the last reading
+  for (std::size_t k = 0; k < either; ++k)
+    if (recordRank(better(k)) == 2) last = k + 1;
+  // The header records, the readings and the end record after them, as far as either holds them.
+  const std::size_t count = std::min(either, std::max(std::min<std::size_t>(kHeaderRecordCount, either), last + 1));
+  if (count == 0) return false;
+  // The copy went on further than the file (the file's write of a reading failed): its header texts
+  // carry the running state of its later readings.
+  const bool copyAhead = leadingReadings(copy) > leadingReadings(file);
+
+  std::vector<TestRecord> mended(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::string_view chosen = better(k), c = recordAt(copy, k);
+    if (recordRank(chosen) == 0) return false;  // neither holds a record of a test file here
+    std::string bytes(chosen);
+    if (copyAhead && recordRank(c) > 0 && k < static_cast<std::size_t>(kHeaderRecordCount)) {
+      bytes.replace(kTextsOffset, kTextsSize, c.substr(kTextsOffset, kTextsSize));
+      bytes.replace(kTail1Offset, kTail1Size, c.substr(kTail1Offset, kTail1Size));
+    }
+    DecodeTestRecord(reinterpret_cast<const byte*>(bytes.data()), false, mended[k]);
+  }
+  std::vector<Range> all;
+  for (std::size_t k = 0; k < count; ++k) all.push_back(Range{static_cast<int>(k)});
+  writeRanges(path, all, mended);
+  cutAfter(path, file, count);
+  if (withCopy) {
+    writeRanges(backup, all, mended);
+    cutAfter(backup, copy, count);
+  }
+  TestRecord end = mended.back();
+  SetEmptyMarks(end);
+  mended.push_back(end);
+  records = std::move(mended);
+  return true;
+}
+
+bool LooksLikeTestRecords(const std::vector<TestRecord>& records) {
+  for (const TestRecord& r : records) {
+    if (recordRank(std::string_view(r.marker, sizeof r.marker)) == 0) return false;
+  }
+  return true;
 }
 
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records) {

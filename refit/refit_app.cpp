@@ -10,6 +10,7 @@ namespace refit {
 bool CRefitApp::InitInstance() {
   m_strRegistryKey = kRegistryKey;
   m_nBoardFlag = FileExists("\\nandflash\\") ? 1 : 0;
+  RemoveUpgradeLeftovers(m_nBoardFlag);
   CRefitDlg dlg(m_nBoardFlag == 1 ? CRefitDlg::kTemplateBoard1 : CRefitDlg::kTemplateBoard0);
   dlg.SetBoardFlag(m_nBoardFlag);
   m_pMainWnd = &dlg;

@@ -116,14 +116,10 @@ bool IsVersionText(const std::string& version) {
 
 std::string VersionOfFileName(const std::string& name) { return lastChars(withoutLastChars(name, 4), 5); }
 
-std::string FormatFileSize(int size) {
-  if (size < 1024) return platform::text::format("%dB", size);
+std::string FormatFileSize(long long size) {
+  if (size < 1024) return platform::text::format("%lldB", size);
   if (size < 1048576) return platform::text::format("%.1fKB", static_cast<double>(size) / 1024.0);
   return platform::text::format("%.2fMB", static_cast<double>(size) / 1048576.0);
-}
-
-bool IsProgramImage(const std::string& bytes) {
-  return bytes.rfind("\x7f" "ELF", 0) == 0 || bytes.rfind("#!", 0) == 0;
 }
 
 InstallResult InstallUpgradeFile(int boardFlag, const std::string& fileName) {
@@ -142,6 +138,14 @@ InstallResult InstallUpgradeFile(int boardFlag, const std::string& fileName) {
   else if (!fs::replaceFile(program + "Main.exe", bytes)) result = InstallResult::CopyFailed;
   if (fs::isFile(copy)) fs::deleteFile(copy);
   return result;
+}
+
+void RemoveUpgradeLeftovers(int boardFlag) {
+  const std::string program = GetProgramRoot(boardFlag);
+  const std::string copy = program + kUpgradeCopy;
+  if (fs::isFile(copy)) fs::deleteFile(copy);
+  fs::removeDurableTemporary(copy);
+  fs::removeDurableTemporary(program + "Main.exe");
 }
 
 // ---- the dialog ------------------------------------------------------------------------------------

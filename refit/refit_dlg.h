@@ -39,8 +39,10 @@ bool IsVersionText(const std::string& version);
 // the last five characters of that (all of it when shorter).
 std::string VersionOfFileName(const std::string& name);
 // A file size as the list shows it: "1023B", "1.0KB", "1.00MB".
-std::string FormatFileSize(int size);
-// Whether file content is a program of this system: an ELF executable or a script ("#!").
+std::string FormatFileSize(long long size);
+// Whether file content is a whole program that can start: an ELF executable whose header, program
+// headers, loadable segments and section header table all lie inside the file, or a script whose "#!"
+// line names an interpreter (by its absolute path) that is there and can be executed.
 bool IsProgramImage(const std::string& bytes);
 
 // Puts the U-disk's upgrade file in place of "Main.exe": a copy to a temporary name in the program
@@ -48,6 +50,9 @@ bool IsProgramImage(const std::string& bytes);
 // installed "Main.exe" stays as it was.
 enum class InstallResult { Installed, CopyFailed, NotAProgram };
 InstallResult InstallUpgradeFile(int boardFlag, const std::string& fileName);
+// Removes what an upgrade cut off by a power loss leaves in the program root: the copy of the upgrade
+// file and the temporary files of the copy and of the replace of "Main.exe".
+void RemoveUpgradeLeftovers(int boardFlag);
 
 class CRefitDlg : public platform::ui::Dialog {
  public:

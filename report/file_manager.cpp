@@ -185,7 +185,7 @@ void ShiZhuangMuLu::AddRow(const TestFileEntry& e, int number) {
   std::string first = std::to_string(number);
   if (view_ == 0)
     for (const Parameter* p : Channels())
-      if (p && !p->testFilePath.empty() && p->testFilePath == e.path) first += "★";
+      if (p && !p->testFilePath.empty() && platform::fs::samePath(p->testFilePath, e.path)) first += "★";
   list_.insertItem(row, first, 1);
   list_.setItemText(row, 1, e.name);
   list_.setItemText(row, 3, FileTimeText(e.time));
@@ -400,11 +400,15 @@ void ShiZhuangMuLu::FileOperation(int operation) {
   } else if (op == Operation::Delete) {
     platform::fs::createFolder(GetDataRoot(board) + file_ops::kBinFolder);
   }
-  // 5. The activation after the prompt leaves the list alone.
+  // 5. The activation after the prompt leaves the list alone. Whether or not an activation comes back
+  // to the manager when the prompt closes (the program's modal main window may take it), the next
+  // showing lists the files again.
   g_bRefreshOnActivate = 0;
   const bool yes = AskConfirmation(file_ops::PromptOf(op), this);
+  g_bRefreshOnActivate = 1;
   // 6-7. The marked files, in the order of the list.
   bool error = false;
+  std::vector<std::string> left;  // the marked files not done
   if (!yes) {
     SetStatus(file_ops::kCancelled, false);
   } else {
@@ -418,9 +422,25 @@ void ShiZhuangMuLu::FileOperation(int operation) {
     }
     const std::string status = file_ops::ClosingStatus(op, outcome, error);
     SetStatus(status, error);
+    for (const file_ops::MarkedFile& f : marked)
+      if (std::find(outcome.donePaths.begin(), outcome.donePaths.end(), f.path) == outcome.donePaths.end())
+        left.push_back(f.path);
   }
-  // 8. Everything but an export lists the files again; an export keeps the list and its marks.
+  // 8. Everything but an export lists the files again; an export keeps the list.
   if (op != Operation::Export) RefreshView(true);
+  // The files done lose their marks, so the marks left show the files that failed (or were skipped).
+  if (yes) MarkOnly(left);
+}
+
+void ShiZhuangMuLu::MarkOnly(const std::vector<std::string>& paths) {
+  for (std::size_t i = 0; i < display_.size(); ++i) {
+    TestFileEntry& e = display_[i];
+    if (!e.isFile) continue;
+    const byte marked = std::find(paths.begin(), paths.end(), e.path) != paths.end() ? 1 : 0;
+    if (marked == e.marked) continue;
+    e.marked = marked;
+    list_.setItemImage(static_cast<int>(i), marked ? 0 : 1);
+  }
 }
 
 void ShiZhuangMuLu::OnBnClickedImportParams() {

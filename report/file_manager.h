@@ -85,6 +85,8 @@ class ShiZhuangMuLu : public SettingsDialog {
   bool AnyTestRunning() const;
   std::vector<const Parameter*> Channels() const;
   void AddRow(const TestFileEntry& e, int number);
+  // Marks the files of the list whose paths are given, and only those.
+  void MarkOnly(const std::vector<std::string>& paths);
   void ShowShownPageFromChannel1();
 
   platform::ui::ListCtrl list_;

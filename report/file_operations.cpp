@@ -6,6 +6,7 @@
 #include "model/helpers.h"
 #include "model/journal.h"
 #include "platform/fs/fs.h"
+#include "platform/text/text.h"
 
 namespace fs = platform::fs;
 
@@ -13,15 +14,9 @@ namespace file_ops {
 
 namespace {
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
+// Whether `path` names one of `paths` on the storage, which ignores letter case.
 bool listed(const std::vector<std::string>& paths, const std::string& path) {
-  return std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return !p.empty() && p == path; });
+  return std::any_of(paths.begin(), paths.end(), [&](const std::string& p) { return fs::samePath(p, path); });
 }
 
 // Copies a data file whole: an overwrite its journal still holds is finished first (else the copy
@@ -77,6 +72,7 @@ std::string FolderOf(const std::string& path, const std::string& name) {
 }
 
 std::string FreeName(const std::string& folder, const std::string& name, const std::vector<std::string>& reserved) {
+  const fs::ListingRun run;  // the folder is listed once for all the numbered names tried
   auto taken = [&](const std::string& candidate) {
     const std::string path = folder + candidate;
     return FileExists(path) || listed(reserved, path);
@@ -94,9 +90,10 @@ std::string FreeName(const std::string& folder, const std::string& name, const s
 
 Outcome ExportFiles(const std::vector<MarkedFile>& files, const std::string& exportFolder) {
   Outcome o;
+  const fs::ListingRun run;
   for (const MarkedFile& f : files) {
     const std::string free = FreeName(exportFolder, f.name);
-    if (!free.empty() && copyWhole(f.path, exportFolder + free)) ++o.done;
+    if (!free.empty() && copyWhole(f.path, exportFolder + free)) o.Done(f.path);
     else ++o.failed;
   }
   return o;
@@ -104,6 +101,7 @@ Outcome ExportFiles(const std::vector<MarkedFile>& files, const std::string& exp
 
 Outcome DeleteToBin(const std::vector<MarkedFile>& files, const std::vector<std::string>& currentTests) {
   Outcome o;
+  const fs::ListingRun run;
   for (const MarkedFile& f : files) {
     if (listed(currentTests, f.path)) {
       ++o.skipped;
@@ -111,7 +109,7 @@ Outcome DeleteToBin(const std::vector<MarkedFile>& files, const std::vector<std:
     }
     const std::string bin = FolderOf(f.path, f.name) + kBinFolder + "\\";
     fs::createFolder(bin);
-    if (moveInto(f.path, f.name, bin, {})) ++o.done;
+    if (moveInto(f.path, f.name, bin, {})) o.Done(f.path);
     else ++o.failed;
   }
   return o;
@@ -119,6 +117,7 @@ Outcome DeleteToBin(const std::vector<MarkedFile>& files, const std::vector<std:
 
 Outcome RestoreFromBin(const std::vector<MarkedFile>& files, const std::vector<std::string>& currentTests) {
   Outcome o;
+  const fs::ListingRun run;
   const std::string binTail = std::string(kBinFolder) + "\\";
   for (const MarkedFile& f : files) {
     if (listed(currentTests, f.path)) {
@@ -128,12 +127,13 @@ Outcome RestoreFromBin(const std::vector<MarkedFile>& files, const std::vector<s
     const std::string bin = FolderOf(f.path, f.name);
     // The folder above the bin; a channel's current test path counts as taken there even before its
     // file exists, so a restore never puts a file where a test writes.
-    if (bin.size() <= binTail.size() || !sameIgnoringCase(bin.substr(bin.size() - binTail.size()), binTail)) {
+    if (bin.size() <= binTail.size() ||
+        !platform::text::equalsIgnoreCase(bin.substr(bin.size() - binTail.size()), binTail)) {
       ++o.failed;
       continue;
     }
     const std::string home = bin.substr(0, bin.size() - binTail.size());
-    if (moveInto(f.path, f.name, home, currentTests)) ++o.done;
+    if (moveInto(f.path, f.name, home, currentTests)) o.Done(f.path);
     else ++o.failed;
   }
   return o;
@@ -141,10 +141,11 @@ Outcome RestoreFromBin(const std::vector<MarkedFile>& files, const std::vector<s
 
 Outcome ClearFiles(const std::vector<MarkedFile>& files) {
   Outcome o;
+  const fs::ListingRun run;
   for (const MarkedFile& f : files) {
     if (fs::deleteFile(f.path)) {
       filejournal::Discard(f.path);
-      ++o.done;
+      o.Done(f.path);
     } else {
       ++o.failed;
     }
@@ -195,9 +196,10 @@ LogMove MoveLogFiles(const std::string& dataRoot, const std::string& usbRoot, co
     return m;
   }
   const std::string folder = usbRoot + kLogFolder + "\\";
+  const fs::ListingRun run;
   fs::createFolder(folder);
   for (const std::string& name : names) {
-    if (std::any_of(keep.begin(), keep.end(), [&](const std::string& k) { return sameIgnoringCase(k, name); }))
+    if (std::any_of(keep.begin(), keep.end(), [&](const std::string& k) { return platform::text::equalsIgnoreCase(k, name); }))
       continue;
     if (moveInto(dataRoot + name, name, folder, {})) ++m.moved;
     else ++m.failed;

@@ -41,7 +41,8 @@ std::string FolderOf(const std::string& path, const std::string& name);
 
 // The name a file takes in `folder` (ending in a backslash): `name` when no file of that name is there
 // and its path is not in `reserved`, else base + "(n)" + extension for the first free n from 1 to
-// kMaxAlternative. Empty when every one is taken.
+// kMaxAlternative. Empty when every one is taken. Names and paths compare ignoring letter case, as the
+// storage does.
 std::string FreeName(const std::string& folder, const std::string& name, const std::vector<std::string>& reserved = {});
 
 // A marked file of the list.
@@ -55,10 +56,16 @@ struct Outcome {
   int done = 0;     // copied, moved or deleted
   int skipped = 0;  // a channel's current test file, left where it is
   int failed = 0;   // left where it was: a copy or delete failed, or no free name
+  std::vector<std::string> donePaths;  // the paths of the files done, in order
+  void Done(const std::string& path) {
+    ++done;
+    donePaths.push_back(path);
+  }
 };
 
 // The operations of the list's marked files. `currentTests` are the current test file paths of the
-// channels (empty ones are ignored): those files are neither moved to the bin nor restored over.
+// channels (empty ones are ignored): those files, whatever the letter case of their paths, are neither
+// moved to the bin nor restored over. Each operation lists a folder at most once (fs::ListingRun).
 Outcome ExportFiles(const std::vector<MarkedFile>& files, const std::string& exportFolder);
 Outcome DeleteToBin(const std::vector<MarkedFile>& files, const std::vector<std::string>& currentTests);
 Outcome RestoreFromBin(const std::vector<MarkedFile>& files, const std::vector<std::string>& currentTests);

@@ -26,7 +26,8 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   int Create(const char* className, const char* windowName, std::uint32_t style, const Rect& rect,
              platform::ui::Window* parent, int id, void* context = nullptr);
 
-  // Painting: the chart is drawn into the persistent back buffer, then copied to the window.
+  // Painting: the chart is drawn into the persistent back buffer, then copied to the window. A repaint
+  // of a chart whose points, ranges, kind and size are those it was last drawn from only copies it.
   void OnPaint();
   // Draws the whole chart (background, axes, numbers, titles, curves) into the back buffer, which is
   // made on the first draw with the client size (and made again when that size changes).
@@ -90,6 +91,15 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   std::vector<Point> m_ptList4;  // lower panel of the two-panel s-lgt chart
   std::vector<Point> m_ptList5;  // cyclic lateral chart: one point per loaded reading
   std::vector<Point> m_ptList6;  // cyclic lateral chart: the parallel point per cycle
+  // A level label of the time curves: its text, the end of its chain, and where it was drawn (with a
+  // leader line to the chain's end when it had to move away from it).
+  struct Label {
+    std::string text;
+    Point anchor;
+    Rect box;
+    bool leader = false;
+  };
+  std::vector<Label> m_labels;  // the labels of the last draw, panel by panel, each panel in level order
   // Back buffer, created on the first draw.
   std::unique_ptr<platform::ui::MemoryDC> m_memDC;
   platform::ui::Bitmap m_bmpBack;
@@ -142,8 +152,9 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
   void DrawNumberBeside(const Rect& c, int y, const std::string& text, bool cyclic);
   int TextWidth(const std::string& text, int height) const;
   void FlushSketch(platform::ui::DC& dc, const Rect& c);
-  // A free place for a curve label near `at`: clear of the texts drawn so far and inside the window.
-  Point LabelSpot(platform::ui::DC& dc, const Rect& c, Point at, const std::string& text) const;
+  // Places and draws the level labels of one panel, which span [top, bottom) of the window; `downward`
+  // when the levels follow each other down the chart.
+  void DrawLabels(platform::ui::DC& dc, std::vector<Label>& labels, int top, int bottom, bool downward);
 
   struct Sketch {
     struct Text {
@@ -155,11 +166,20 @@ class C2DGraph : public platform::ui::Window, public CurveGraph {
     std::vector<Text> texts;
   };
   Sketch m_sketch;
+  // What the back buffer was last drawn from.
+  struct DrawnFrom {
+    std::array<std::vector<Point>, 6> lists;
+    std::vector<int> stepLoads;
+    std::array<double, 15> values{};
+  };
+  std::array<double, 15> DrawingValues() const;
+  bool ShowsWhatItDrew() const;
+  std::unique_ptr<DrawnFrom> m_drawn;
   std::vector<Rect> m_textBoxes;  // where the texts of the last draw went
 
   // Plotting of one list.
   void PlotLoadList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map, bool toLoadMax);
-  void PlotTimeList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map);
+  void PlotTimeList(platform::ui::DC& dc, const std::vector<Point>& list, Mapper map, int top, int bottom);
   void PlotCyclePairs(bool increment);
   void Marker(platform::ui::DC& dc, const Point& at);
 };

@@ -2,6 +2,7 @@
 // each chart layout, then the curves.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "report/graph.h"
@@ -43,10 +44,40 @@ int C2DGraph::Create(const char*, const char*, std::uint32_t style, const Rect& 
 void C2DGraph::OnPaint() {
   ui::PaintDC paint(*this);
   const Rect c = getClientRect();
-  ui::MemoryDC local(std::max(1, c.width()), std::max(1, c.height()));
-  DrawAll();
-  local.bitBlt(0, 0, c.width(), c.height(), *m_memDC, 0, 0, ui::SRCCOPY);
-  paint.bitBlt(0, 0, c.width(), c.height(), local, 0, 0, ui::SRCCOPY);
+  if (!m_memDC || !ShowsWhatItDrew()) DrawAll();
+  paint.bitBlt(0, 0, c.width(), c.height(), *m_memDC, 0, 0, ui::SRCCOPY);
+}
+
+std::array<double, 15> C2DGraph::DrawingValues() const {
+  const Rect c = getClientRect();
+  return {m_dSettleMaxRaw, m_dSettleMin, static_cast<double>(m_nLoadMax), static_cast<double>(m_nLoadMin),
+          static_cast<double>(m_nTimeMax), static_cast<double>(m_nCurveKind), static_cast<double>(m_nTestType),
+          static_cast<double>(m_nStandard), static_cast<double>(m_fLevelStep), static_cast<double>(m_crBack),
+          static_cast<double>(m_crAxis), static_cast<double>(m_crCurve), static_cast<double>(m_crText),
+          static_cast<double>(c.width()), static_cast<double>(c.height())};
+}
+
+namespace {
+// Equal to the bit (so a NaN range equals itself).
+template <class T>
+bool sameItems(const T* a, std::size_t na, const T* b, std::size_t nb) {
+  return na == nb && (na == 0 || std::memcmp(a, b, na * sizeof(T)) == 0);
+}
+}  // namespace
+
+bool C2DGraph::ShowsWhatItDrew() const {
+  if (!m_drawn) return false;
+  const std::array<double, 15> values = DrawingValues();
+  if (!sameItems(values.data(), values.size(), m_drawn->values.data(), m_drawn->values.size())) return false;
+  if (!sameItems(m_nStepLoad.data(), m_nStepLoad.size(), m_drawn->stepLoads.data(), m_drawn->stepLoads.size()))
+    return false;
+  const std::vector<Point>* lists[6] = {&m_ptList1, &m_ptList2, &m_ptList3, &m_ptList4, &m_ptList5, &m_ptList6};
+  for (std::size_t k = 0; k < 6; ++k) {
+    const std::vector<Point>& now = *lists[k];
+    const std::vector<Point>& then = m_drawn->lists[k];
+    if (!sameItems(now.data(), now.size(), then.data(), then.size())) return false;
+  }
+  return true;
 }
 
 int C2DGraph::StepLoadAt(int index) const {
@@ -125,22 +156,6 @@ void C2DGraph::FlushSketch(ui::DC& dc, const Rect& c) {
   m_sketch = Sketch{};
 }
 
-C2DGraph::Point C2DGraph::LabelSpot(ui::DC& dc, const Rect& c, Point at, const std::string& text) const {
-  const ui::Size size = dc.getTextExtent(text);
-  const int x = std::max(c.left, std::min(at.x, c.right - size.cx));
-  auto fits = [&](int y) {
-    const Rect box{x, y, x + size.cx, y + size.cy};
-    if (y < c.top || box.bottom > c.bottom) return false;
-    return std::none_of(m_textBoxes.begin(), m_textBoxes.end(),
-                        [&](const Rect& other) { return !box.intersect(other).empty(); });
-  };
-  for (int d = 0; d <= c.height(); ++d) {
-    if (fits(at.y + d)) return {x, at.y + d};
-    if (d > 0 && fits(at.y - d)) return {x, at.y - d};
-  }
-  return {x, std::max(c.top, std::min(at.y, c.bottom - size.cy))};
-}
-
 void C2DGraph::DrawAll() {
   const Rect c = getClientRect();
   m_dSettleMax = m_dSettleMaxRaw * SettlementUnit();
@@ -160,6 +175,7 @@ void C2DGraph::DrawAll() {
   const ui::Pen oldPen = dc.selectPen(ui::Pen{ui::PS_SOLID, 0, m_crAxis});
   m_sketch = Sketch{};
   m_textBoxes.clear();
+  m_labels.clear();
 
   enum class Layout { None, OnePanel, TwoPanels, Cycle } layout = Layout::None;
   if (m_nTestType == 0 || m_nTestType == 1 || m_nTestType == 5 || isOnePanelLateral(m_nStandard))
@@ -200,6 +216,10 @@ void C2DGraph::DrawAll() {
       break;
     case Layout::None: break;
   }
+  if (!m_drawn) m_drawn = std::make_unique<DrawnFrom>();
+  m_drawn->lists = {m_ptList1, m_ptList2, m_ptList3, m_ptList4, m_ptList5, m_ptList6};
+  m_drawn->stepLoads = m_nStepLoad;
+  m_drawn->values = DrawingValues();
 }
 
 void C2DGraph::DrawOnePanel(const Rect& c) {

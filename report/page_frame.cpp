@@ -2,6 +2,7 @@
 // request, the placing of their controls, the paging of the tables and the number texts.
 #include <cstdio>
 
+#include "model/datafiles.h"
 #include "model/header_fields.h"
 #include "model/record_values.h"
 #include "report/file_manager.h"
@@ -132,6 +133,11 @@ Rect ReportPage::ControlArea(bool table) const {
 
 // ---- ReportTablePage --------------------------------------------------------------------------------
 
+namespace {
+// The narrow columns hold their numbers ("2400.0", "08:30") at the tables' font with this margin.
+constexpr int kCellMargin = 4;
+}  // namespace
+
 ReportTablePage::ReportTablePage(int templateId, int index, int lists) : ReportPage(templateId, index) {
   for (int k = 0; k < lists; ++k) lists_.push_back(std::make_unique<CColorListCtrl>());
   font_ = Font::create(21, FW_NORMAL, "null");
@@ -143,17 +149,31 @@ void ReportTablePage::CreateList(int k, const std::vector<Column>& columns) {
   list.createWindow(this, r, 0, "", WS_CHILD | WS_VISIBLE | LVS_REPORT);
   list.setFont(font_, false);
   list.setExtendedStyle(LVS_EX_GRIDLINES);
-  // The narrow columns hold their numbers ("2400.0", "08:30") at this font with a 4-pixel margin.
-  list.setCellMargin(4);
+  list.setCellMargin(kCellMargin);
   for (std::size_t c = 0; c < columns.size(); ++c)
     list.insertColumn(static_cast<int>(c), columns[c].heading, c == 0 ? LVCFMT_LEFT : LVCFMT_CENTER,
                       columns[c].width);
+}
+
+void ReportTablePage::FitRecordNumbers() {
+  MemoryDC dc(1, 1);
+  dc.selectFont(font_);
+  const int width = dc.getTextExtent(std::to_string(JDQFile::kMaxTestRecords + 1)).cx + 2 * kCellMargin;
+  for (auto& l : lists_)
+    if (l->exists() && l->getColumnWidth(0) < width) l->setColumnWidth(0, width);
 }
 
 void ReportTablePage::Layout(const Rect&) {
   const Rect r = ControlArea(true);
   for (auto& l : lists_)
     if (l->exists()) l->moveWindow(r, true);
+}
+
+report_pages::Source ReportTablePage::TableSource(Parameter& p) {
+  const report_pages::Source s = report_pages::SourceOf(p, true);
+  if (!s.records)
+    for (auto& l : lists_) l->deleteAllItems();
+  return s;
 }
 
 void ReportTablePage::ShowOnly(int k) {

@@ -90,6 +90,7 @@ bool CPageJiLuBiao::onInitDialog() {
     for (const auto& c : *layouts[k]) cols.push_back({c.first, c.second});
     CreateList(k, cols);
   }
+  FitRecordNumbers();
   ShowOnly(0);
   return ReportPage::onInitDialog();
 }
@@ -101,7 +102,7 @@ int CPageJiLuBiao::LayoutOf(int testType, int standard) {
 }
 
 void CPageJiLuBiao::RefreshTable(Parameter& p) {
-  const Source src = SourceOf(p, true);
+  const Source src = TableSource(p);
   if (!src.records) return;
   const std::vector<TestRecord>& records = *src.records;
   const Paging g = Page(Clamp(p.readingCount, records));
@@ -224,7 +225,7 @@ void ReportTablePage::ShowOneWayOrUpDown(int testType, int standard, const std::
 CPageChenJiangBiao::CPageChenJiangBiao() : ReportTablePage(168, 1, 2) {}
 
 bool CPageChenJiangBiao::onInitDialog() {
-  return InitLists({{"ID", 44}, {"荷 载", 116}, {"时 间", 80}, {"位 移", 85}, {"本次沉降", 100}, {"本级沉降", 100}},
+  const bool done = InitLists({{"ID", 44}, {"荷 载", 116}, {"时 间", 80}, {"位 移", 85}, {"本次沉降", 100}, {"本级沉降", 100}},
                    {{"ID", 44},
                     {"荷 载", 64},
                     {"时 间", 54},
@@ -234,10 +235,12 @@ bool CPageChenJiangBiao::onInitDialog() {
                     {"上↑", 61},
                     {"本次", 61},
                     {"本级", 61}});
+  FitRecordNumbers();
+  return done;
 }
 
 void CPageChenJiangBiao::RefreshTable(Parameter& p) {
-  const Source src = SourceOf(p, true);
+  const Source src = TableSource(p);
   if (!src.records) return;
   std::vector<TestRecord>& records = *src.records;
   JDQFile::RebuildReadings(p, records);
@@ -349,7 +352,7 @@ bool CPageHuiZongBiao::onInitDialog() {
 }
 
 void CPageHuiZongBiao::RefreshTable(Parameter& p) {
-  const Source src = SourceOf(p, true);
+  const Source src = TableSource(p);
   if (!src.records) return;
   std::vector<TestRecord>& records = *src.records;
   JDQFile::RebuildReadings(p, records);

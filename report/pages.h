@@ -92,12 +92,17 @@ class ReportTablePage : public ReportPage {
     int width;
   };
   void CreateList(int k, const std::vector<Column>& columns);
+  // Widens column 0 of every list to hold the row number of the last record a test file can hold.
+  void FitRecordNumbers();
   // Pages of a one-way list (0) and an up/down list (1): creates both, then the timer.
   bool InitLists(const std::vector<Column>& oneWay, const std::vector<Column>& upDown);
   // Fills and shows the up/down list of a self-balanced test or else the one-way list, scrolled to its
   // end; a multi-cycle lateral test empties both.
   void ShowOneWayOrUpDown(int testType, int standard, const std::function<void(bool upDown)>& fill);
   void Layout(const platform::ui::Rect& area) override;
+  // What a refresh shows (SourceOf, with the display copies stored); a channel with nothing to show
+  // empties every list, so that no rows of a channel shown before stay on the page.
+  report_pages::Source TableSource(Parameter& p);
   // Shows list k and hides the others (k = -1 hides all).
   void ShowOnly(int k);
   report_pages::Paging Page(int rows);

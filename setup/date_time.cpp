@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "frontend/procedure.h"
 #include "model/datafiles.h"
+#include "model/helpers.h"
 #include "platform/text/text.h"
 #include "setup/system_options.h"
 
@@ -89,6 +91,9 @@ DateTimeOutcome ApplyDateTime(const std::array<Parameter*, 3>& channels, Paramet
   const bool running = current.testRunning.load() == 1;
   if (running && std::llabs(shift) > 10) current.procedure.clockJump = 1;
   current.clockShift = shift;
+  // The next reading's time is shown in the test clock's time.
+  if (running && !current.nextReadingText.empty() && current.nextReadingText != frontend::kNoReadingText)
+    current.nextReadingText = TestClockTimeText(current.nextReadingSeconds, shift);
   JDQFile::SetHeaderText(current.testRecords, 51, 1, shift == 0 ? std::string() : std::to_string(shift));
   if (running && !current.testFilePath.empty())
     JDQFile::UpdateOneRecordText(current.testFilePath, 51, current.testRecords, current);

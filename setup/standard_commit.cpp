@@ -163,6 +163,8 @@ StandardCommitResult CommitStandardSettings(Parameter& p, const StandardSettings
     std::lock_guard<std::mutex> lock(p.loadLock);
     p.controlLoad = s.controlLoad;
   }
+  // Item 24 keeps the control load with the set-up (the header's record 4 is built from it).
+  p.ParameterList.set(24, s.controlLoad);
   h.number(4, 2, "%.2f", s.controlLoad);
   p.pumpProcedure = 0;
   p.criterionMode1 = s.refillUnitMode;
@@ -178,20 +180,12 @@ StandardCommitResult CommitStandardSettings(Parameter& p, const StandardSettings
   h.first(69, 1, s.overCrossFlag == 1 ? '1' : '0');
 
   // A running test gets the new texts in its file.
-  if (!p.testFilePath.empty() && running && p.fileLoaded.load() == 0) {
-    if (code == kUserInputStandard) {
-      JDQFile::PackParameters(p, p.ParameterList);
-      result.parameterFileSaved = JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p) == 1;
-    }
+  if (!p.testFilePath.empty() && running && p.fileLoaded.load() == 0)
     result.headerTextsRewritten = JDQFile::UpdateAllHeaderTexts(p.testFilePath, 0, p.testRecords, p) == 1;
-    if (RotatingValue(p.ParameterList.item(100)) != rotating1 ||
-        RotatingValue(p.ParameterList.item(101)) != rotating2) {
-      p.ParameterList.set(100, static_cast<float>(rotating1));
-      p.ParameterList.set(101, static_cast<float>(rotating2));
-      JDQFile::PackParameters(p, p.ParameterList);
-      result.parameterFileSaved = JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p) == 1;
-    }
-  }
+  // The parameter file keeps the standard (and the rotating values, items 100 and 101) with the rest of
+  // the set-up: a restart before the start finds it, and the end of a running test, which rebuilds the
+  // channel from the items, keeps what was changed during the test.
+  result.parameterFileSaved = JDQFile::SaveChannelSettings(p) == 1;
   result.showMainWindow = !running;
   return result;
 }

@@ -51,7 +51,7 @@ inline constexpr const char* kControlLoadAboveMaximum = "当前控载值不允�
 
 // Commits the values to the channel (OK of the standard dialog, after its own checks). A control load
 // above the maximum load is refused before anything changes. While the channel's test runs, the test
-// file's header texts are rewritten and the parameter file saved where the values require it.
+// file's header texts are rewritten. An accepted commit is packed and saved in the parameter file.
 StandardCommitResult CommitStandardSettings(Parameter& channel, const StandardSettings& s);
 
 // The test-file path with its extension replaced by `ext` (".krs"): only a path that ends in a dot and

@@ -49,8 +49,10 @@ bool lateralPlain(int standardCode) { return standardCode == 77 || standardCode 
 
 // ---- controller numbers ---------------------------------------------------------------------------
 
-std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
-  std::array<std::string, 3> sent;
+namespace {
+
+// The checks of CheckControllerNumbers; `sent` gets the six-digit form of each number that passes.
+std::string checkNumbers(const std::array<std::string, 3>& numbers, std::array<std::string, 3>& sent) {
   for (std::size_t k = 0; k < 3; ++k) {
     const std::string prefix = std::to_string(k + 1) + "#前端编号";
     if (numbers[k].empty()) return prefix + "不能为空！";
@@ -62,10 +64,18 @@ std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
   return {};
 }
 
+}  // namespace
+
+std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers) {
+  std::array<std::string, 3> sent;
+  return checkNumbers(numbers, sent);
+}
+
 int StoreControllerNumber(Parameter& p, const std::string& tag) {
   p.ParameterList.set(83, StrToFloat(p.controllerNumber.get()));
   JDQFile::PackParameters(p, p.ParameterList);
-  const int saved = JDQFile::SaveParameterFile(running(p) ? p.testFilePath : std::string(), tag, p);
+  // The path of a test set up but not started yet stays in the file with the rest of its set-up.
+  const int saved = JDQFile::SaveParameterFile(p.testFilePath, tag, p);
   if (!p.testFilePath.empty() && running(p) && p.fileLoaded.load() == 0)
     JDQFile::UpdateAllHeaderTexts(p.testFilePath, 0, p.testRecords, p);
   return saved;
@@ -77,9 +87,12 @@ std::string TakeControllerNumbers(const std::array<Parameter*, 3>& channels, con
   std::array<std::string, 3> numbers;
   for (std::size_t k = 0; k < 3; ++k)
     numbers[k] = KeepsControllerNumber(*channels[k]) ? channels[k]->controllerNumber.get() : typed[k];
-  if (std::string refusal = CheckControllerNumbers(numbers); !refusal.empty()) return refusal;
+  std::array<std::string, 3> sent;
+  if (std::string refusal = checkNumbers(numbers, sent); !refusal.empty()) return refusal;
+  // A channel keeps the number as the link sends it: "1" is controller 000001 in the titles, the
+  // parameter file and every upload record alike.
   for (std::size_t k = 0; k < 3; ++k)
-    if (!KeepsControllerNumber(*channels[k])) channels[k]->controllerNumber = numbers[k];
+    if (!KeepsControllerNumber(*channels[k])) channels[k]->controllerNumber = sent[k];
   return {};
 }
 
@@ -167,6 +180,12 @@ TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, 
   const int type = p.testType.load();
   const bool namesFile = !TestFileExtension(type, p.standardCode.load()).empty();
 
+  if (!setUpOpen && !e.gauges[0] && !e.gauges[1] && !e.gauges[2] && !e.gauges[3]) {
+    // A running test keeps a gauge of 1-4 on, as its set-up had to.
+    r.message = kNoGaugeRefused;
+    r.warning = true;
+    return r;
+  }
   if (setUpOpen) {
     float plateArea = p.setupValue;
     std::string refusal = refusalOf(p, e, plateArea);
@@ -194,7 +213,8 @@ TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, 
       JDQFile::SetHeaderText(p.testRecords, 36, 1, std::to_string(type));
       if (type == 0) {
         p.setupValue = plateArea;
-        JDQFile::SetHeaderText(p.testRecords, 3, 2, format("%.2f", static_cast<double>(plateArea)));
+        // The text keeps every decimal typed: a restart mid-test takes the area back from it.
+        JDQFile::SetHeaderText(p.testRecords, 3, 2, ExactDecimalText(plateArea, 2));
       }
       p.testFilePath = names.testFile;
       {
@@ -219,6 +239,10 @@ TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, 
   r.hide = true;
   if (!p.testFilePath.empty() && running(p) && !setUpOpen)
     r.headerTextsRewritten = JDQFile::UpdateAllHeaderTexts(p.testFilePath, 0, p.testRecords, p) == 1;
+  // The parameter file keeps the entry (the gauges in items 1-8 among it), so a restart before the
+  // start finds the set-up, and the end of a running test, which rebuilds the channel from the items,
+  // keeps the gauges as the operator left them.
+  r.parameterFileSaved = JDQFile::SaveChannelSettings(p) == 1;
   r.showStandardDialog = setUpOpen && !running(p);
   return r;
 }

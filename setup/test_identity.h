@@ -19,8 +19,8 @@ inline constexpr const char* kDuplicateControllerNumbers = "测控器编号不�
 std::string CheckControllerNumbers(const std::array<std::string, 3>& numbers);
 
 // Stores the channel's controller number: item 83 becomes the number, the parameter file is saved (with
-// the test file path while the test runs, else with an empty path), and a running test's file gets the
-// header texts of the channel again. Returns the result of the parameter-file save (1 saved).
+// the channel's test file path: the running test's, or the one a set-up named), and a running test's
+// file gets the header texts of the channel again. Returns the result of the parameter-file save (1 saved).
 int StoreControllerNumber(Parameter& p, const std::string& tag);
 
 // Whether a channel keeps its controller number whatever is typed: its test runs or is paused (the link
@@ -28,7 +28,8 @@ int StoreControllerNumber(Parameter& p, const std::string& tag);
 bool KeepsControllerNumber(const Parameter& p);
 // Takes the typed numbers of front-ends 1#-3# into channels 1-3, except into a channel that keeps its
 // own: all three are checked first (with a kept number in place of the typed one) and nothing is stored
-// on a refusal. Returns the refusal text, or an empty text when the numbers were taken.
+// on a refusal. A channel takes its number in the six-digit form the link sends ("1" becomes
+// "000001"). Returns the refusal text, or an empty text when the numbers were taken.
 std::string TakeControllerNumbers(const std::array<Parameter*, 3>& channels, const std::array<std::string, 3>& typed);
 // StoreControllerNumber for channels 1-3 (tags "1"-"3"); true when all three parameter files were saved.
 bool StoreControllerNumbers(const std::array<Parameter*, 3>& channels);
@@ -51,6 +52,7 @@ struct TestIdentityResult {
   bool showStandardDialog = false;  // a new test is set up: the standard and load-control dialog is next
   bool hide = false;            // the dialog goes away
   bool headerTextsRewritten = false;  // the running test's file got the new header texts
+  bool parameterFileSaved = false;    // an accepted entry is in the parameter file
 };
 
 inline constexpr const char* kSerialLengthRefused = "请输入正确的流水号(2位至20位)！";
@@ -86,7 +88,8 @@ TestFileNames MakeTestFileNames(int boardFlag, int testType, int standardCode, c
 // Commits the entry to the channel (OK of the test information dialog). While the channel's set-up is
 // open, everything is checked before anything changes; an accepted entry stores the numbers, the plate
 // area, the four file names, the gauges and the header records of the test. Once the test has started,
-// only the gauges are taken again and the running file's header texts are rewritten.
+// only the gauges are taken again (gauges 1-4 all off are refused as in a set-up) and the running
+// file's header texts are rewritten. An accepted entry is packed and saved in the parameter file.
 TestIdentityResult CommitTestIdentity(Parameter& p, const TestIdentityEntry& e, float route);
 
 // ---- labels of the information dialog ---------------------------------------------------------------

@@ -20,13 +20,6 @@ bool Controller::addressedTo(const std::array<std::uint8_t, 22>& cmd, const std:
   return frontend::unpackControllerNumber(&cmd[13]) == number;
 }
 
-bool Controller::takeCount(int& n) {
-  if (n < 0) return true;
-  if (n == 0) return false;
-  --n;
-  return true;
-}
-
 double Controller::toKn(int raw) const {
   double net = raw - zero_ - (oilType2_ ? 800.0 : 0.0);
   return net / coefficient_;
@@ -110,12 +103,12 @@ std::string Controller::handle(const std::array<std::uint8_t, 22>& cmd, std::uin
       action_ = JackAction::Hold;
     }
   }
-  bool wrong = takeCount(faults_.wrongNumber);
+  bool wrong = faults_.wrongNumber.take();
   std::string reply = buildReply(wrong);
-  if (takeCount(faults_.badChecksum)) reply[31] = static_cast<char>(reply[31] ^ 0x5A);
-  if (takeCount(faults_.shortFrame)) reply.resize(20);
-  if (takeCount(faults_.strayBytes)) reply.append("\x55\x13\x07", 3);
-  if (takeCount(faults_.noReply)) return {};
+  if (faults_.badChecksum.take()) reply[31] = static_cast<char>(reply[31] ^ 0x5A);
+  if (faults_.shortFrame.take()) reply.resize(20);
+  if (faults_.strayBytes.take()) reply.append("\x55\x13\x07", 3);
+  if (faults_.noReply.take()) return {};
   ++replies_;
   return reply;
 }

@@ -8,17 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "sim/fault_rate.h"
 #include "sim/pile.h"
 
 namespace sim {
 
-// Faults on demand. The counted ones hit the next n replies (a negative count: every reply).
+// Faults on demand. The counted ones hit the next n replies (a negative count: every reply) or every
+// n-th reply (FaultRate::everyNth).
 struct ControllerFaults {
-  int noReply = 0;       // the reply is not sent
-  int badChecksum = 0;   // the check byte is wrong
-  int strayBytes = 0;    // a few bytes of noise follow the reply
-  int shortFrame = 0;    // only the first 20 bytes are sent
-  int wrongNumber = 0;   // the reply carries another controller number
+  FaultRate noReply;       // the reply is not sent
+  FaultRate badChecksum;   // the check byte is wrong
+  FaultRate strayBytes;    // a few bytes of noise follow the reply
+  FaultRate shortFrame;    // only the first 20 bytes are sent
+  FaultRate wrongNumber;   // the reply carries another controller number
   // Standing faults.
   int batteryLevel = 8;      // 0..15, reported with "on battery"
   bool charging = false;     // reports charging instead of running on battery
@@ -62,7 +64,6 @@ class Controller {
   static bool addressedTo(const std::array<std::uint8_t, 22>& cmd, const std::string& number);
 
  private:
-  static bool takeCount(int& n);
   void runLocked(std::uint64_t nowMs);
   std::string buildReply(bool wrongNumber);
   double toKn(int raw) const;

@@ -58,12 +58,6 @@ void ModuleSimulator::sendRaw(const std::string& bytes) {
   sent_.fetch_add(terminal_.pty().writeAll(bytes.data(), bytes.size()));
 }
 
-bool ModuleSimulator::take(int& count) {
-  if (count == 0) return false;
-  if (count > 0) --count;
-  return true;
-}
-
 void ModuleSimulator::run() {
   std::uint8_t buf[512];
   for (;;) {
@@ -96,15 +90,15 @@ void ModuleSimulator::takeBytes(const std::uint8_t* data, std::size_t n) {
       r.kind = kind;
       r.bytes = bytes;
       r.atMs = platform::clock::monotonicMs();
-      if (!take(faults_.silent)) {
+      if (!faults_.silent.take()) {
         const bool refusable = kind == ModuleCommand::Record || kind == ModuleCommand::ModuleTest ||
                                kind == ModuleCommand::Frame;
-        const std::uint8_t refuse = refusable && take(faults_.refuse) ? faults_.refuseCode : 0;
+        const std::uint8_t refuse = refusable && faults_.refuse.take() ? faults_.refuseCode : 0;
         reply = answer(kind, bytes, refuse);
         if (!reply.empty()) {
-          if (take(faults_.overLong)) reply = overLong(reply);
-          if (take(faults_.merged)) reply += reply;
-          if (take(faults_.late)) delay += faults_.lateMs;
+          if (faults_.overLong.take()) reply = overLong(reply);
+          if (faults_.merged.take()) reply += reply;
+          if (faults_.late.take()) delay += faults_.lateMs;
         }
       }
       r.answered = !reply.empty();
@@ -163,6 +157,11 @@ void GprsModuleSimulator::setImei(const std::string& imei) {
   imei_ = imei;
 }
 
+void GprsModuleSimulator::setImeiCommand(bool known) {
+  std::lock_guard<std::mutex> lk(m_);
+  imeiCommand_ = known;
+}
+
 void GprsModuleSimulator::setSignal(int csq) {
   std::lock_guard<std::mutex> lk(m_);
   csq_ = csq;
@@ -215,7 +214,7 @@ std::string GprsModuleSimulator::answer(ModuleCommand kind, const std::string&, 
       return line;
     }
     case ModuleCommand::Imei:
-      return "+IMEI: " + imei_ + "\r\nOK\r\n";
+      return imeiCommand_ ? "+IMEI: " + imei_ + "\r\nOK\r\n" : std::string("ERROR\r\n");
     case ModuleCommand::Signal:
       return "+CSQ: " + std::to_string(csq_) + ",99\r\nOK\r\n";
     default:

@@ -17,19 +17,21 @@
 #include <vector>
 
 #include "platform/clock/clock.h"
+#include "sim/fault_rate.h"
 #include "sim/pty.h"
 
 namespace sim {
 
-// Fault counts: the next N answers (or commands), -1 every one, 0 none.
+// How often each fault hits: the next n answers (or commands), -1 every one, 0 none, or every n-th
+// (FaultRate::everyNth).
 struct ModuleFaults {
-  int silent = 0;                 // commands that get no answer
-  int refuse = 0;                 // records (and module tests) refused with refuseCode
+  FaultRate silent;               // commands that get no answer
+  FaultRate refuse;               // records (and module tests) refused with refuseCode
   std::uint8_t refuseCode = 0x04;
-  int late = 0;                   // answers that come lateMs later than the usual delay
+  FaultRate late;                 // answers that come lateMs later than the usual delay
   std::uint32_t lateMs = 0;
-  int merged = 0;                 // answers sent twice in one block
-  int overLong = 0;               // answers that run on past the instrument's read block
+  FaultRate merged;               // answers sent twice in one block
+  FaultRate overLong;             // answers that run on past the instrument's read block
 };
 
 enum class ModuleCommand { Record, ModuleTest, Gps, Imei, Signal, Frame, AnswerFrame };
@@ -83,7 +85,6 @@ class ModuleSimulator {
  private:
   void run();
   void takeBytes(const std::uint8_t* data, std::size_t n);
-  static bool take(int& count);
 
   ServedTerminal terminal_;
   std::vector<std::uint8_t> pending_;
@@ -107,6 +108,8 @@ class GprsModuleSimulator : public ModuleSimulator {
   void setModuleTestLines(const std::vector<std::string>& lines);
   void setPosition(double latitude, double longitude, bool valid = true);
   void setImei(const std::string& imei);
+  // false: the module does not know the IMEI command (an old firmware) and answers "ERROR".
+  void setImeiCommand(bool known);
   void setSignal(int csq);
 
  protected:
@@ -121,6 +124,7 @@ class GprsModuleSimulator : public ModuleSimulator {
   double latitude_ = 31.846333, longitude_ = 117.198833;
   bool valid_ = true;
   std::string imei_ = "861234567890123";
+  bool imeiCommand_ = true;
   int csq_ = 23;
 };
 

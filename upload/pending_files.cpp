@@ -8,7 +8,6 @@
 #include "model/journal.h"
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
-#include "platform/text/text.h"
 
 namespace upload {
 
@@ -62,7 +61,7 @@ bool IsRunningTestFile(const std::string& path, Parameter* const channels[3]) {
       gpsw = p->boxQueuePath;
     }
     for (const std::string& used : {p->testFilePath, gps, gpsw})
-      if (!used.empty() && platform::text::equalsIgnoreCase(used, path)) return true;
+      if (platform::fs::samePath(used, path)) return true;
   }
   return false;
 }
@@ -88,14 +87,11 @@ int ResendQueueOf(int route, const std::string& name) {
 }
 
 int StartResend(Parameter& ch1, const std::string& path, int which) {
-  {
-    std::lock_guard<std::mutex> lock(ch1.queueLock);
-    ch1.moduleQueuePath = path;
-    ch1.boxQueuePath = path;
-  }
+  // Each record loaded carries the file, so its acceptance marks it there; the channel's queue-file
+  // paths stay those of its set-up, for the records of the next test.
   ch1.keepQueueFile.store(0);
   if (which != 0 && which != 1) return 0;
-  if (JDQFile::LoadQueueFile("1", 1, which, ch1) != 1) {
+  if (JDQFile::LoadQueueFileAt(path, which, ch1) != 1) {
     // A file that cannot be read loads nothing, as an empty one.
     std::lock_guard<std::mutex> lock(ch1.queueLock);
     (which == 0 ? ch1.moduleQueue : ch1.boxQueue).clear();
@@ -109,6 +105,14 @@ void StopResend(Parameter& ch1, int route) {
   std::lock_guard<std::mutex> lock(ch1.queueLock);
   if (route == 0 || route == 3) ch1.moduleQueue.clear();
   if (route == 2 || route == 3) ch1.boxQueue.clear();
+}
+
+bool EndStoppedResend(Parameter& ch1, int route) {
+  const bool builtInDone = !(route == 0 || route == 3) || ch1.moduleReady.load() != 0;
+  const bool externalDone = !(route == 2 || route == 3) || ch1.boxReady.load() != 0;
+  if (!builtInDone || !externalDone) return false;
+  ch1.keepQueueFile.store(0);
+  return true;
 }
 
 int QueueSize(Parameter& ch1, int which) {

@@ -39,13 +39,17 @@ bool DeletePendingFile(const std::string& path, Parameter* const channels[3]);
 // The queue a re-send of the file loads by the route item 56 of channel 1: 0 built-in, 1 external, -1
 // none (route 1). Route 3 takes the external queue for an external route's file, else the built-in one.
 int ResendQueueOf(int route, const std::string& name);
-// Points both of channel 1's queue files at the stored file, lets the file go once all of it is sent,
-// and loads its unsent slots into the queue `which` (0 built-in, 1 external; -1 loads nothing). Returns
-// the queue's size after loading.
+// Loads the unsent slots of the stored file into channel 1's queue `which` (0 built-in, 1 external; -1
+// loads nothing), each record carrying the file, and lets the file go once all of it is sent. Channel
+// 1's queue-file paths stay as its set-up left them. Returns the queue's size after loading.
 int StartResend(Parameter& ch1, const std::string& path, int which);
 // Ends a re-send: the built-in route's status to 0, the file kept when its queue empties, and the
 // queues of the route emptied in memory (0 the built-in queue, 2 the external one, 3 both, 1 none).
 void StopResend(Parameter& ch1, int route);
+// The keep of a stopped re-send lasts while one of its records may still be accepted: true, with the
+// keep-file flag cleared, once channel 1 has nothing outstanding on the queues that the stop by
+// `route` emptied.
+bool EndStoppedResend(Parameter& ch1, int route);
 // Size of channel 1's queue `which`.
 int QueueSize(Parameter& ch1, int which);
 

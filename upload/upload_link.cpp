@@ -9,6 +9,7 @@
 
 #include "model/datafiles.h"
 #include "model/helpers.h"
+#include "platform/fs/fs.h"
 #include "platform/text/text.h"
 #include "upload/wire_number.h"
 
@@ -39,7 +40,6 @@ double NmeaDegrees(const std::string& field) {
 namespace {
 
 std::deque<QueueRecord>& queueOf(Parameter& p, int which) { return which == 0 ? p.moduleQueue : p.boxQueue; }
-const std::string& pathOf(const Parameter& p, int which) { return which == 0 ? p.moduleQueuePath : p.boxQueuePath; }
 std::atomic<byte>& readyOf(Parameter& p, int which) { return which == 0 ? p.moduleReady : p.boxReady; }
 
 bool queueEmpty(Parameter& p, int which) {
@@ -214,9 +214,49 @@ int UploadLink::pick(int which) {
     }
     readyOf(p, which).store(1);
   }
-  for (int n = 1; n <= 3; ++n)
-    if (!queueEmpty(channel(n), which)) return n;
-  return 0;
+  // Nothing outstanding: the first channel with a record that no unanswered record holds back, else
+  // the one held back longest.
+  int held = 0;
+  std::uint64_t heldSince = 0;
+  for (int n = 1; n <= 3; ++n) {
+    const bool empty = queueEmpty(channel(n), which);
+    std::uint64_t since;
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      std::uint64_t& at = heldBack_[static_cast<std::size_t>(which)][static_cast<std::size_t>(n - 1)];
+      if (empty) at = 0;  // nothing left to hold back
+      since = at;
+    }
+    if (empty) continue;
+    if (since == 0) return n;
+    if (held == 0 || since < heldSince) {
+      held = n;
+      heldSince = since;
+    }
+  }
+  return held;
+}
+
+int UploadLink::holdBackAndPick(int which, int n) {
+  Parameter& p = channel(n);
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    heldBack_[static_cast<std::size_t>(which)][static_cast<std::size_t>(n - 1)] = ++holdBacks_;
+    if (which == 0 && item_ == Item::Record && builtIn_.channel == n) {
+      item_ = Item::None;
+      currentBuiltIn_.store(0);
+    }
+    if (which == 1 && currentBox_.load() == n) currentBox_.store(0);
+  }
+  readyOf(p, which).store(1);
+  return pick(which);
+}
+
+void UploadLink::answered(int which, int n) {
+  if (n < 1 || n > 3) return;
+  std::lock_guard<std::mutex> lock(m_);
+  heldBack_[static_cast<std::size_t>(which)][static_cast<std::size_t>(n - 1)] = 0;
+  unansweredWrites_[static_cast<std::size_t>(which)] = 0;
 }
 
 void UploadLink::RunCycle() {
@@ -268,6 +308,7 @@ void UploadLink::builtInStep() {
     {
       std::lock_guard<std::mutex> lock(m_);
       free = item_ == Item::None;  // no query outstanding
+      if (free) unansweredWrites_[0] = 1;
     }
     if (free) {
       SendQueuedRecord();
@@ -296,9 +337,26 @@ void UploadLink::builtInStep() {
   }
   p.uploadStatus.store(5);
   if (waited > 12) {
-    SendQueuedRecord();
     p.moduleWaitCycles.store(0);
+    if (writtenWithoutAnswer(0)) {
+      // Written and sent again without an answer: the other channels' records go first.
+      const int next = holdBackAndPick(0, n);
+      if (next == 0) return;
+      channel(next).moduleWaitCycles.store(0);
+    }
+    SendQueuedRecord();
   }
+}
+
+bool UploadLink::writtenWithoutAnswer(int which) {
+  std::lock_guard<std::mutex> lock(m_);
+  int& writes = unansweredWrites_[static_cast<std::size_t>(which)];
+  if (writes >= kWritesBeforeOthers) {
+    writes = 1;  // the write that follows
+    return true;
+  }
+  ++writes;
+  return false;
 }
 
 void UploadLink::queryStep(Item item, std::atomic<int>& request, SharedText& text, int limit,
@@ -340,6 +398,10 @@ void UploadLink::boxStep() {
   if (n == 0) return;
   Parameter& p = channel(n);
   if (p.boxReady.load() != 0) {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      unansweredWrites_[1] = 1;
+    }
     SendQueuedFrame();
     boxWaitCycles_.store(0);
     return;
@@ -347,8 +409,10 @@ void UploadLink::boxStep() {
   if (p.moduleTestRequest.load() != 0) return;
   p.boxStatus.store(15);
   if (boxWaitCycles_.fetch_add(1) + 1 > 12) {
-    SendQueuedFrame();
     boxWaitCycles_.store(0);
+    // Written and sent again without an answer: the other channels' frames go first.
+    if (writtenWithoutAnswer(1) && holdBackAndPick(1, n) == 0) return;
+    SendQueuedFrame();
   }
 }
 
@@ -361,7 +425,7 @@ bool UploadLink::headOf(int n, int which, Written& w) {
   w.bytes = q.front().bytes;
   w.slot = q.front().slot;
   w.moduleTest = q.front().moduleTest;
-  w.path = pathOf(p, which);
+  w.path = q.front().file;
   return true;
 }
 
@@ -415,22 +479,30 @@ int UploadLink::SendQueuedFrame() {
 void UploadLink::acknowledge(int which, const Written& w) {
   if (w.channel < 1 || w.channel > 3) return;
   Parameter& p = channel(w.channel);
-  bool sameFile = false;
-  {
+  if (w.slot == QueueRecord::kNoSlot) {
     std::lock_guard<std::mutex> lock(p.queueLock);
-    sameFile = pathOf(p, which) == w.path;
     std::deque<QueueRecord>& q = queueOf(p, which);
     const auto it = std::find_if(q.begin(), q.end(), [&](const QueueRecord& r) {
-      if (w.slot != QueueRecord::kNoSlot) return sameFile && r.slot == w.slot;
       return r.slot == QueueRecord::kNoSlot && r.moduleTest == w.moduleTest && r.bytes == w.bytes;
     });
     if (it != q.end()) q.erase(it);
+  } else {
+    // The accepted slot leaves every queue that holds it: besides its own, another channel's may hold it
+    // too (a channel's ended test still queued while its file is sent again through channel 1).
+    for (Parameter* other : ch_) {
+      std::lock_guard<std::mutex> lock(other->queueLock);
+      for (std::deque<QueueRecord>* q : {&other->moduleQueue, &other->boxQueue})
+        q->erase(std::remove_if(q->begin(), q->end(),
+                                [&](const QueueRecord& r) {
+                                  return r.slot == w.slot && platform::fs::samePath(r.file, w.path);
+                                }),
+                 q->end());
+    }
   }
-  // The slot is marked even when a refusal dropped the record from memory meanwhile: it was accepted.
-  if (w.slot != QueueRecord::kNoSlot && sameFile) {
-    std::int64_t slot = w.slot;
-    JDQFile::WriteQueueFile(w.path, 1, which, p, &slot);
-  }
+  // The slot is marked in the record's own file, whatever the channel's paths name since (a re-send,
+  // a new test's set-up), and even when a refusal dropped the record from memory meanwhile: it was
+  // accepted.
+  if (w.slot != QueueRecord::kNoSlot) JDQFile::MarkQueueRecord(p, w.path, w.slot);
   if (w.moduleTest) p.moduleTestRequest.store(0);
 }
 
@@ -522,6 +594,7 @@ int UploadLink::ParseGprsReply(const std::uint8_t* block, std::size_t n) {
   p.uploadMessagePrefixed.clear();
   if (item == Item::None) return 0;  // nothing was outstanding
 
+  if (item == Item::Record) answered(0, w.channel);
   auto ready = [&] {
     if (item == Item::Record) channel(w.channel).moduleReady.store(1);
   };
@@ -601,6 +674,7 @@ int UploadLink::ParsePlatformReply(const std::uint8_t* block, std::size_t n) {
     if (p.boxReady.load() != 0) return 0;  // nothing outstanding
     w = boxRecord_;
   }
+  answered(1, c);
   switch (ClassifyPlatformReply(block[0])) {
     case PlatformAnswer::NotRegistered:
       if (p.moduleTestRequest.load() != 0) dropAfterRefusal(p, 1);

@@ -4,9 +4,13 @@
 //
 // Routes: parameter item 56 of channel 1 chooses them for every channel (0 built-in module, 1 none,
 // 2 external module, 3 both). A record leaves its queue only when its module accepts it; the
-// acceptance removes the very record that was written (by its queue-file slot) and marks that slot
-// "OVER". Refusals that drop the pending records (0x04, 0x07) drop them from memory only: the queue
-// file keeps them for a later re-send.
+// acceptance removes the very record that was written (by its queue-file slot), from every queue that
+// holds that slot, and marks the slot "OVER" in the record's own queue file. Refusals that drop the pending records (0x04, 0x07) drop them
+// from memory only: the queue file keeps them for a later re-send.
+//
+// One item is outstanding on a route at a time. A record that the module leaves unanswered through its
+// resend holds its channel back: the other channels' records go before it is written again. It stays
+// first in its queue and pending in its file.
 //
 // Threads: the upload thread writes, the readers read and parse; flags and counters shared with the
 // user-interface thread are atomics of the channel records, the queues are changed under each
@@ -46,6 +50,9 @@ class UploadLink {
   static constexpr std::uint32_t kCycleMs = 5000;
   static constexpr int kGprsBlock = 128;  // bytes read from the GPRS module at once
   static constexpr int kBoxBlock = 80;    // bytes read from the external module at once
+  // Writes of one record (the first and its resends, 13 cycles apart) without an answer, after which
+  // the other channels' records go before it is written again.
+  static constexpr int kWritesBeforeOthers = 2;
 
   // Without `uploadThread` the openers start only the readers, and the caller runs the cycles
   // (tests that step the cycle themselves).
@@ -105,7 +112,7 @@ class UploadLink {
   struct Written {
     int channel = 0;
     std::int64_t slot = QueueRecord::kNoSlot;
-    std::string path;  // queue file of the slot
+    std::string path;  // queue file of the slot, as the record carries it
     bool moduleTest = false;
     std::array<byte, kQueueRecordSize> bytes{};
   };
@@ -123,8 +130,18 @@ class UploadLink {
   bool writeText(const std::string& text);
 
   int route() const;
-  // The channel a route works on: the one with a record outstanding, else the first with a record.
+  // The channel a route works on: the one with a record outstanding, else the first with a record
+  // that is not held back, else the one held back longest.
   int pick(int which);
+  // A record written kWritesBeforeOthers times without an answer holds its channel back: the route is
+  // free, and the other channels' records go before it is written again. Returns the channel picked
+  // next (0 when none has a record).
+  int holdBackAndPick(int which, int n);
+  // Counts a write of the route's outstanding record again; true (and the count starts over for the
+  // write that follows) when it has gone unanswered through kWritesBeforeOthers writes.
+  bool writtenWithoutAnswer(int which);
+  // The module answered the record of channel n on the route: it holds nothing back any more.
+  void answered(int which, int n);
   // Copies the oldest record of channel n's queue; false when it is empty.
   bool headOf(int n, int which, Written& w);
   void builtInStep();
@@ -176,6 +193,11 @@ class UploadLink {
   bool signalWritten_ = false;
   Written builtIn_;
   Written boxRecord_;
+  // Per route (built-in, external) and channel: 0, or the count of hold-backs when the channel's
+  // record was held back (the smallest waited longest).
+  std::array<std::array<std::uint64_t, 3>, 2> heldBack_{};
+  std::uint64_t holdBacks_ = 0;
+  std::array<int, 2> unansweredWrites_{};  // writes of the outstanding record on each route
 };
 
 }  // namespace upload

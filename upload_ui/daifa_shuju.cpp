@@ -7,7 +7,6 @@
 #include "model/datafiles.h"
 #include "model/helpers.h"
 #include "platform/fs/fs.h"
-#include "platform/text/text.h"
 #include "upload/pending_files.h"
 
 using namespace platform::ui;
@@ -136,7 +135,7 @@ bool CDaiFaShuJu::AnyTestRunning() const {
 
 bool CDaiFaShuJu::InUse(const std::string& path) const {
   // The file being sent is in use as well: its records are on their way.
-  if (sending_ && platform::text::equalsIgnoreCase(path, sendingPath_)) return true;
+  if (sending_ && platform::fs::samePath(path, sendingPath_)) return true;
   return upload::IsRunningTestFile(path, Chans().data());
 }
 
@@ -182,10 +181,12 @@ void CDaiFaShuJu::OnStartStop() {
   if (c1 == nullptr) return;
   const int route = static_cast<int>(c1->ParameterList.item(56) + 0.5f);
   if (sending_) {
-    // Stop: the file keeps what was not sent.
+    // Stop: the file keeps what was not sent. The timer watches on until the route has nothing of the
+    // re-send outstanding, and the file is kept until then.
     upload::StopResend(*c1, route);
+    stoppedRoute_ = route;
+    releasing_ = true;
     selectedName_.clear();
-    killTimer(kProgressTimer);
     EndSending();
     SetStatus("", false);
     return;
@@ -206,6 +207,7 @@ void CDaiFaShuJu::OnStartStop() {
   selectedName_ = name;
   sendingPath_ = path;
   const int which = upload::ResendQueueOf(route, name);
+  releasing_ = false;  // the start ends any keep of a stopped re-send
   const int loaded = upload::StartResend(*c1, path, which);
   if (which == 0) initialBuiltIn_ = loaded;
   if (which == 1) initialBox_ = loaded;
@@ -224,7 +226,14 @@ void CDaiFaShuJu::EndSending() {
 
 void CDaiFaShuJu::OnProgress() {
   Parameter* c1 = Channel(1);
-  if (!sending_ || c1 == nullptr) return;
+  if (c1 == nullptr) return;
+  if (!sending_) {
+    if (!releasing_ || upload::EndStoppedResend(*c1, stoppedRoute_)) {
+      releasing_ = false;
+      killTimer(kProgressTimer);
+    }
+    return;
+  }
   const int route = static_cast<int>(c1->ParameterList.item(56) + 0.5f);
   const int which = upload::ResendQueueOf(route, selectedName_);
   if (which < 0) return;

@@ -71,6 +71,8 @@ class CDaiFaShuJu : public SettingsDialog {
   int initialBuiltIn_ = 0;
   int initialBox_ = 0;
   int emptyTicks_ = 0;  // ticks that found the queue empty with records of the file still unsent
+  bool releasing_ = false;  // a stopped re-send keeps its file until nothing of it is outstanding
+  int stoppedRoute_ = 1;
 };
 
 // The re-send frame: its template with the list's column captions and the button captions, made at

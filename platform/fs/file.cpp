@@ -68,6 +68,7 @@ bool File::openResolved(unsigned mode) {
     err_ = err == Error::None ? Error::Io : err;
     return false;
   }
+  if (flags & O_CREAT) detail::noteEntry(host_);
   if ((flags & (O_WRONLY | O_RDWR)) == 0) {
     // A folder opens for reading on the host; it is no file here. (For writing the host refuses it.)
     struct stat st {};

@@ -43,6 +43,26 @@ std::filesystem::path root();
 // (empty, or ".." leading out of the root).
 std::filesystem::path hostPath(std::string_view instrumentPath);
 
+// Whether two instrument paths name the same entry as the storage sees it: their components compared
+// ignoring letter case, '\' and '/' alike, empty and "." components dropped and ".." resolved. Only the
+// texts are compared; nothing is looked up. False when either is empty or bad.
+bool samePath(std::string_view a, std::string_view b);
+
+// A run of file operations on the calling thread that looks up many names missing from the same
+// folders (the copy of 2000 files into one folder, the numbered alternatives of a taken name). While
+// one lives, a name missing under its exact case is looked for among the names its folder held when the
+// run first listed it, together with the entries this thread made there since, so each folder is listed
+// at most once in the run instead of at every missing name; a name found that way is checked by its
+// status before it counts. An entry that another thread makes meanwhile in such a folder is found under
+// its exact name only. Runs nest: the outermost holds the listings, and they go with it.
+class ListingRun {
+ public:
+  ListingRun();
+  ~ListingRun();
+  ListingRun(const ListingRun&) = delete;
+  ListingRun& operator=(const ListingRun&) = delete;
+};
+
 // Counts of the calls that cost the medium or the kernel most, since the program started, over all
 // threads: flushes (a file's or a folder's sync to the medium), file-status calls (stat and the like on a path),
 // folder listings, and file opens (failed ones too). Benchmarks and tests take differences.
@@ -199,6 +219,9 @@ bool writeFile(std::string_view path, std::string_view bytes, Error* err = nullp
 // Durable replace: writes a temporary file beside the target, flushes it, renames it over the target
 // and flushes the folder, so a power loss at any moment leaves either the old or the new content.
 bool replaceFile(std::string_view path, std::string_view bytes, Error* err = nullptr);
+// Removes the temporary file that a durable write of `path` (replaceFile, copyFile) leaves behind when
+// the power fails before its rename; the file at `path` itself stays. True when no such file is left.
+bool removeDurableTemporary(std::string_view path, Error* err = nullptr);
 
 bool copyFile(std::string_view from, std::string_view to, bool overwrite = true, Error* err = nullptr);
 bool moveFile(std::string_view from, std::string_view to, Error* err = nullptr);  // file or folder
@@ -220,8 +243,8 @@ struct Entry {
 };
 // Entries of a folder matching a wildcard pattern, as in "\Storage Card\*.krv" or "\nandflash\*.*":
 // '*' any run of characters, '?' one character, letters compared ignoring case; "*.*" matches every
-// name, with or without a dot. Sorted by name. "." and ".." are never listed. Empty when the folder
-// is missing.
+// name, with or without a dot. Sorted by name. "." and ".." are never listed, nor a name with a '\'
+// (the host allows one; no instrument path names it). Empty when the folder is missing.
 std::vector<Entry> find(std::string_view pattern);
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 

@@ -19,8 +19,13 @@ bool splitPath(std::string_view path, std::vector<std::string>& parts);
 
 // The entry of `folder` named `name` whatever its case: the exact name if it is there, else the first
 // match in sorted order; `name` itself when there is none. *found (when given) tells whether an entry
-// was found. An exact name costs one file-status call; only a missed one lists the folder.
+// was found. An exact name costs one file-status call; only a missed one lists the folder (once in a
+// listing run, see ListingRun).
 std::string matchChild(const std::filesystem::path& folder, const std::string& name, bool* found = nullptr);
+
+// Tells the listing run of this thread (if any) that the entry `host` now exists, so a later lookup in
+// its folder finds it whatever case it is asked for.
+void noteEntry(const std::filesystem::path& host);
 
 // The type of a host entry: following links (status) or not (symlink_status); not_found on failure.
 // Every file-status call of this layer goes through here, so it is counted.

@@ -70,6 +70,7 @@ bool durableWrite(const stdfs::path& target, const std::function<bool(int fd, Er
   Error err = Error::None;
   const int fd = b.open(temp, O_WRONLY | O_CREAT | O_TRUNC, err);
   if (fd < 0) return fail(out, err);
+  detail::noteEntry(temp);
   bool ok = fill(fd, err) && b.sync(fd, err);
   Error closeErr = Error::None;
   if (!b.close(fd, closeErr) && ok) {
@@ -86,6 +87,7 @@ bool durableWrite(const stdfs::path& target, const std::function<bool(int fd, Er
     b.remove(temp, ignored);
     return fail(out, err);
   }
+  detail::noteEntry(target);
   if (!b.syncFolder(folder, err)) return fail(out, err);
   return succeed(out);
 }
@@ -194,6 +196,22 @@ bool replaceFile(std::string_view path, std::string_view bytes, Error* err) {
       host, [&](int fd, Error& e) { return detail::writeAll(fd, bytes.data(), bytes.size(), e); }, err);
 }
 
+bool removeDurableTemporary(std::string_view path, Error* err) {
+  const stdfs::path host = hostPath(path);
+  if (host.empty() || isRoot(host)) return fail(err, Error::BadPath);
+  std::lock_guard<std::mutex> lock(g_durableMutex);  // never the temporary of a write under way
+  const stdfs::path folder = host.parent_path();
+  if (typeOf(folder) != stdfs::file_type::directory) return succeed(err);
+  bool found = false;
+  const stdfs::path temp =
+      folder / detail::matchChild(folder, host.filename().string() + std::string(detail::kTempSuffix), &found);
+  if (!found) return succeed(err);
+  if (linkTypeOf(temp) == stdfs::file_type::directory) return fail(err, Error::AccessDenied);
+  Error e = Error::None;
+  if (!backend().remove(temp, e) || !backend().syncFolder(folder, e)) return fail(err, e);
+  return succeed(err);
+}
+
 bool copyFile(std::string_view from, std::string_view to, bool overwrite, Error* err) {
   const stdfs::path src = hostPath(from);
   const stdfs::path dst = hostPath(to);
@@ -265,6 +283,7 @@ bool moveFile(std::string_view from, std::string_view to, Error* err) {
 
   Error e = Error::None;
   if (!backend().rename(src, dst, e)) return fail(err, e);
+  detail::noteEntry(dst);
   if (!backend().syncFolder(dstFolder, e)) return fail(err, e);
   if (src.parent_path() != dstFolder && !backend().syncFolder(src.parent_path(), e)) return fail(err, e);
   return succeed(err);
@@ -289,7 +308,9 @@ bool createFolder(std::string_view path, Error* err) {
   if (t != stdfs::file_type::not_found && t != stdfs::file_type::none) return fail(err, Error::Exists);
   if (typeOf(host.parent_path()) != stdfs::file_type::directory) return fail(err, Error::NotFound);
   Error e = Error::None;
-  if (!backend().makeFolder(host, e) || !backend().syncFolder(host.parent_path(), e)) return fail(err, e);
+  if (!backend().makeFolder(host, e)) return fail(err, e);
+  detail::noteEntry(host);
+  if (!backend().syncFolder(host.parent_path(), e)) return fail(err, e);
   return succeed(err);
 }
 
@@ -306,7 +327,9 @@ bool createFolders(std::string_view path, Error* err) {
     if (t == stdfs::file_type::directory) continue;
     if (t != stdfs::file_type::not_found && t != stdfs::file_type::none) return fail(err, Error::Exists);
     Error e = Error::None;
-    if (!backend().makeFolder(cur, e) || !backend().syncFolder(cur.parent_path(), e)) return fail(err, e);
+    if (!backend().makeFolder(cur, e)) return fail(err, e);
+    detail::noteEntry(cur);
+    if (!backend().syncFolder(cur.parent_path(), e)) return fail(err, e);
   }
   return succeed(err);
 }
@@ -346,6 +369,9 @@ std::vector<Entry> find(std::string_view pattern) {
   for (const stdfs::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
     std::string entryName = it->path().filename().string();
+    // A name with a '\' (which the host allows) cannot be named by an instrument path: its path would
+    // name another entry. It is not listed, so no operation takes one file for another.
+    if (entryName.find('\\') != std::string::npos) continue;
     if (detail::isTempName(entryName) || !wildcardMatch(name, entryName)) continue;
     Entry e;
     e.name = std::move(entryName);

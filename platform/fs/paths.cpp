@@ -1,8 +1,10 @@
 // The device root and the mapping of instrument paths onto it.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/fs/fs.h"
 #include "platform/fs/internal.h"
@@ -20,7 +22,27 @@ std::atomic<long long> g_flushes{0};
 std::atomic<long long> g_stats{0};
 std::atomic<long long> g_listings{0};
 std::atomic<long long> g_opens{0};
+
+// The listing run of this thread: for each folder listed in it (by host path), its names by their
+// lower-case form, each list in sorted order.
+struct RunListings {
+  int depth = 0;
+  std::unordered_map<std::string, std::unordered_map<std::string, std::vector<std::string>>> folders;
+};
+thread_local RunListings t_run;
+
+void addName(std::unordered_map<std::string, std::vector<std::string>>& names, std::string name) {
+  std::vector<std::string>& same = names[text::toLowerAscii(name)];
+  const auto at = std::lower_bound(same.begin(), same.end(), name);
+  if (at == same.end() || *at != name) same.insert(at, std::move(name));
+}
 }  // namespace
+
+ListingRun::ListingRun() { ++t_run.depth; }
+
+ListingRun::~ListingRun() {
+  if (--t_run.depth == 0) t_run.folders.clear();
+}
 
 Counters counters() {
   Counters c;
@@ -116,10 +138,50 @@ bool splitPath(std::string_view path, std::vector<std::string>& parts) {
   return true;
 }
 
+void noteEntry(const stdfs::path& host) {
+  if (t_run.depth == 0) return;
+  const auto it = t_run.folders.find(host.parent_path().native());
+  if (it != t_run.folders.end()) addName(it->second, host.filename().string());
+}
+
+namespace {
+
+// The entry of `folder` named `name` in another case, through the listing run's names of the folder
+// (listing it the first time): the first in sorted order that still exists. Empty when there is none.
+std::string matchInRun(const stdfs::path& folder, const std::string& name) {
+  auto it = t_run.folders.find(folder.native());
+  if (it == t_run.folders.end()) {
+    std::error_code ec;
+    countListing();
+    stdfs::directory_iterator entries(folder, ec);
+    if (ec) return {};  // not kept: the folder may be made later in the run
+    std::unordered_map<std::string, std::vector<std::string>> names;
+    for (const stdfs::directory_iterator end; entries != end; entries.increment(ec)) {
+      if (ec) return {};
+      addName(names, entries->path().filename().string());
+    }
+    it = t_run.folders.emplace(folder.native(), std::move(names)).first;
+  }
+  const auto same = it->second.find(text::toLowerAscii(name));
+  if (same == it->second.end()) return {};
+  for (const std::string& candidate : same->second) {
+    if (candidate != name && statType(folder / candidate, false) != stdfs::file_type::not_found) return candidate;
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string matchChild(const stdfs::path& folder, const std::string& name, bool* foundOut) {
   if (foundOut != nullptr) *foundOut = true;
   if (statType(folder / name, false) != stdfs::file_type::not_found) return name;
   if (foundOut != nullptr) *foundOut = false;
+  if (t_run.depth > 0) {
+    std::string other = matchInRun(folder, name);
+    if (other.empty()) return name;
+    if (foundOut != nullptr) *foundOut = true;
+    return other;
+  }
   std::string best;
   bool found = false;
   std::error_code ec;
@@ -164,6 +226,14 @@ stdfs::path hostPath(std::string_view instrumentPath) {
   return host;
 }
 
+bool samePath(std::string_view a, std::string_view b) {
+  std::vector<std::string> pa, pb;
+  if (!detail::splitPath(a, pa) || !detail::splitPath(b, pb) || pa.size() != pb.size()) return false;
+  for (std::size_t i = 0; i < pa.size(); ++i)
+    if (!text::equalsIgnoreCase(pa[i], pb[i])) return false;
+  return true;
+}
+
 // Wildcards compare characters, not bytes: a '?' stands for one whole UTF-8 character.
 namespace {
 std::u32string codePoints(std::string_view s) {
@@ -188,12 +258,13 @@ std::u32string codePoints(std::string_view s) {
 bool matchPoints(const std::u32string& p, const std::u32string& n) {
   std::size_t pi = 0, ni = 0, starP = std::u32string::npos, starN = 0;
   while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
-      ++pi;
-      ++ni;
-    } else if (pi < p.size() && p[pi] == U'*') {
+    // The pattern's '*' is always its wildcard, also where the name holds a '*' of its own.
+    if (pi < p.size() && p[pi] == U'*') {
       starP = pi++;
       starN = ni;
+    } else if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+      ++pi;
+      ++ni;
     } else if (starP != std::u32string::npos) {
       pi = starP + 1;
       ni = ++starN;

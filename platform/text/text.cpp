@@ -170,7 +170,11 @@ std::string utf8ToGbk(std::string_view utf8) {
   return out;
 }
 
-std::string gbkToUtf8(std::string_view gbk) {
+namespace {
+
+// GBK to UTF-8; `whole` tells whether every byte belonged to a character (no replacement was made).
+std::string decodeGbk(std::string_view gbk, bool& whole) {
+  whole = true;
   std::string out;
   out.reserve(gbk.size() * 3 / 2);
   std::size_t i = 0;
@@ -187,10 +191,70 @@ std::string gbkToUtf8(std::string_view gbk) {
     if (i < gbk.size() && used == 0) {
       // A byte that starts no GBK character (or a lead byte cut off at the end).
       out += kUtf8Replacement;
+      whole = false;
       ++i;
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string gbkToUtf8(std::string_view gbk) {
+  bool whole = true;
+  return decodeGbk(gbk, whole);
+}
+
+namespace {
+
+// The noncharacters (U+FDD0-U+FDEF and the last two code points of every plane): well-formed, but the
+// drawing library refuses a text that holds one as it refuses a bad byte.
+bool isNoncharacter(char32_t cp) { return (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE; }
+
+// Whether every byte of a text starts or continues a well-formed character, and (when `shown`) none of
+// those characters is a noncharacter.
+bool wellFormed(std::string_view s, bool shown) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t at = i;
+    const char32_t cp = decodeOne(s, i);
+    // A well-formed sequence may itself be U+FFFD; only a one-byte step is a bad byte.
+    if (cp == kUnicodeReplacement && i == at + 1) return false;
+    if (shown && isNoncharacter(cp)) return false;
+  }
+  return true;
+}
+
+// The well-formed characters of a text, with U+FFFD for each byte that starts none and for each
+// noncharacter.
+std::string replaceUnshown(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 8);
+  for (std::size_t i = 0; i < s.size();) {
+    const char32_t cp = decodeOne(s, i);
+    appendUtf8(out, isNoncharacter(cp) ? kUnicodeReplacement : cp);
+  }
+  return out;
+}
+
+}  // namespace
+
+bool isUtf8(std::string_view s) { return wellFormed(s, false); }
+
+bool isShowable(std::string_view s) { return wellFormed(s, true); }
+
+std::string displayText(std::string_view bytes) {
+  if (isShowable(bytes)) return std::string(bytes);
+  if (!isUtf8(bytes)) {
+    bool whole = true;
+    std::string gbk = decodeGbk(bytes, whole);
+    if (whole && isUtf8(gbk)) return replaceUnshown(gbk);
+  }
+  return replaceUnshown(bytes);
 }
 
 std::string utf8ToUtf16le(std::string_view utf8) {

@@ -21,6 +21,17 @@ std::string gbkToUtf8(std::string_view gbk);
 std::string utf8ToUtf16le(std::string_view utf8);
 std::string utf16leToUtf8(std::string_view bytes);  // an odd trailing byte is dropped
 
+// Whether a text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool isUtf8(std::string_view s);
+// Whether a text can be shown as it is: well-formed UTF-8 holding no noncharacter (U+FDD0-U+FDEF,
+// U+xFFFE, U+xFFFF), which the drawing library refuses like a bad byte.
+bool isShowable(std::string_view s);
+// A text made fit to be shown: a showable text stays as it is; a text that is not UTF-8, but reads
+// whole as GBK (a file name or a marker that other software wrote), is decoded from GBK; anything else
+// keeps its well-formed characters and shows U+FFFD for each byte that starts none and for each
+// noncharacter.
+std::string displayText(std::string_view bytes);
+
 // Number of characters (code points) of a UTF-8 text; invalid bytes count one each.
 std::size_t charCount(std::string_view utf8);
 // The first maxChars characters of a UTF-8 text.

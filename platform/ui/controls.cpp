@@ -403,6 +403,13 @@ std::string ListCtrl::columnHeading(int col) const {
   return (col < 0 || col >= columnCount()) ? std::string() : columns_[static_cast<std::size_t>(col)].heading;
 }
 
+bool ListCtrl::setColumnHeading(int col, std::string_view heading) {
+  if (col < 0 || col >= columnCount()) return false;
+  columns_[static_cast<std::size_t>(col)].heading = std::string(heading);
+  invalidate();
+  return true;
+}
+
 void ListCtrl::setExtendedStyle(std::uint32_t ex) {
   exStyle_ = ex;
   invalidate();
@@ -579,6 +586,21 @@ bool ListCtrl::hasHBar() const {
   return columnsWidth() > c.width() - (getItemCount() > rows ? kScrollBarWidth : 0);
 }
 
+Rect ListCtrl::vTrack() const {
+  if (getItemCount() <= getCountPerPage()) return Rect{};
+  const Rect c = getClientRect();
+  return {c.right - kScrollBarWidth, headerHeight(), c.right, c.bottom - (hasHBar() ? kScrollBarWidth : 0)};
+}
+
+Rect ListCtrl::vThumb() const {
+  const Rect track = vTrack();
+  if (track.empty()) return Rect{};
+  const int n = getItemCount(), per = std::max(1, getCountPerPage());
+  const int th = std::max(20, track.height() * per / std::max(1, n));
+  const int ty = track.top + (track.height() - th) * top_ / std::max(1, n - per);
+  return {track.left + 2, ty, track.right - 2, ty + th};
+}
+
 int ListCtrl::viewWidth() const {
   return getClientRect().width() - (getItemCount() > getCountPerPage() ? kScrollBarWidth : 0);
 }
@@ -693,12 +715,25 @@ LRESULT ListCtrl::defWindowProc(Message& m) {
       downPoint_ = pointOf(m);
       downTop_ = top_;
       downLeft_ = getScrollX();
+      // A finger on the vertical bar's thumb drags the thumb, as on any scroll bar.
+      const Rect thumb = vThumb();
+      thumbDrag_ = !thumb.empty() && downPoint_.y >= thumb.top && downPoint_.y < thumb.bottom &&
+                   downPoint_.x >= vTrack().left;
+      thumbGrab_ = downPoint_.y - thumb.top;
       setCapture();
       if (fromHandle(h) == this) setFocus();
       return 0;
     }
     case WM_MOUSEMOVE:
-      if (down_) {
+      if (down_ && thumbDrag_) {
+        const Rect track = vTrack(), thumb = vThumb();
+        const int room = track.height() - thumb.height();
+        const int rows = getItemCount() - std::max(1, getCountPerPage());
+        if (room > 0 && rows > 0) {
+          const int at = std::clamp(pointOf(m).y - thumbGrab_ - track.top, 0, room);
+          scrollTo((at * rows + room / 2) / room);
+        }
+      } else if (down_) {
         int dy = pointOf(m).y - downPoint_.y;
         int dx = pointOf(m).x - downPoint_.x;
         if (!dragging_ && std::abs(dy) > rowHeight() / 2) dragging_ = true, sideways_ = false;
@@ -710,8 +745,9 @@ LRESULT ListCtrl::defWindowProc(Message& m) {
     case WM_LBUTTONUP: {
       bool wasDown = down_;
       down_ = false;
+      const bool thumb = std::exchange(thumbDrag_, false);
       if (captureWindow() == this) releaseCapture();
-      if (!wasDown || dragging_) return 0;
+      if (!wasDown || dragging_ || thumb) return 0;
       Point p = pointOf(m);
       Rect c = getClientRect();
       if (hasHBar() && p.y >= c.bottom - kScrollBarWidth) {
@@ -730,6 +766,7 @@ LRESULT ListCtrl::defWindowProc(Message& m) {
     }
     case WM_CAPTURECHANGED:
       down_ = false;
+      thumbDrag_ = false;
       return 0;
     case WM_KEYDOWN: {
       int cur = focused_ < 0 ? -1 : focused_;
@@ -849,14 +886,8 @@ void ListCtrl::draw(DC& dc) {
   dc.restoreDC();
   if (scroll) {
     if (hh > 0) dc.fillSolidRect({client.right - kScrollBarWidth, 0, client.right, hh}, kColorFace);
-    Rect track{client.right - kScrollBarWidth, hh, client.right, area.bottom};
-    dc.fillSolidRect(track, RGB(225, 225, 225));
-    int n = getItemCount();
-    int per2 = std::max(1, getCountPerPage());
-    int th = std::max(20, track.height() * per2 / std::max(1, n));
-    int ty = track.top + (track.height() - th) * top_ / std::max(1, n - per2);
-    Rect thumb{track.left + 2, ty, track.right - 2, ty + th};
-    dc.fillSolidRect(thumb, RGB(150, 150, 150));
+    dc.fillSolidRect(vTrack(), RGB(225, 225, 225));
+    dc.fillSolidRect(vThumb(), RGB(150, 150, 150));
   }
   if (hbar) {
     const int view = area.right, all = std::max(1, columnsWidth());

@@ -131,6 +131,7 @@ class ListCtrl : public Window {
   bool setColumnWidth(int col, int width);
   int getColumnWidth(int col) const;
   std::string columnHeading(int col) const;
+  bool setColumnHeading(int col, std::string_view heading);
 
   void setExtendedStyle(std::uint32_t ex);
   std::uint32_t getExtendedStyle() const { return exStyle_; }
@@ -208,6 +209,9 @@ class ListCtrl : public Window {
   int columnsWidth() const;
   int viewWidth() const;  // the client width less the vertical bar
   bool hasHBar() const;
+  // The vertical bar's track (empty without the bar) and its thumb, in client coordinates.
+  Rect vTrack() const;
+  Rect vThumb() const;
   void tapRow(Point p);
 
   std::vector<Column> columns_;
@@ -228,6 +232,8 @@ class ListCtrl : public Window {
   int left_ = 0;
   bool sideways_ = false;
   bool dragging_ = false;
+  bool thumbDrag_ = false;  // the finger holds the vertical bar's thumb
+  int thumbGrab_ = 0;       // ... this far below the thumb's top
   bool down_ = false;
   int lastTapRow_ = -1;
   std::uint64_t lastTapMs_ = 0;

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/text/text.h"
 #include "platform/ui/internal.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -97,6 +98,25 @@ std::shared_ptr<const Font::Impl> makeFont(int height, int weight) {
   cache[key] = impl;
   return impl;
 }
+
+// A text as cairo may take it. Cairo refuses any text that is not well-formed UTF-8 or that holds a
+// noncharacter, and a refusal by the text measurement leaves the shared scaled font in an error state
+// for good (every later text in that font draws nothing), so every text is made fit to be shown
+// (platform::text::displayText) before it is measured, laid out or drawn.
+class ShownText {
+ public:
+  explicit ShownText(std::string_view text) : view_(text) {
+    if (!platform::text::isShowable(text)) {
+      own_ = platform::text::displayText(text);
+      view_ = own_;
+    }
+  }
+  operator std::string_view() const { return view_; }
+
+ private:
+  std::string own_;
+  std::string_view view_;
+};
 
 // Splits UTF-8 text into its characters.
 std::vector<std::string_view> characters(std::string_view s) {
@@ -190,7 +210,7 @@ double align(const Pen& p) { return (std::max(1, p.width) % 2) ? 0.5 : 0.0; }
 }  // namespace
 
 int textWidthPx(const Font& font, std::string_view text) {
-  return static_cast<int>(std::ceil(textWidth(font.impl(), text)));
+  return static_cast<int>(std::ceil(textWidth(font.impl(), ShownText(text))));
 }
 
 std::vector<std::string> utf8Chars(std::string_view s) {
@@ -456,7 +476,8 @@ void showText(DC::Impl& d, double x, double y, std::string_view text) {
 }
 }  // namespace
 
-Size DC::getTextExtent(std::string_view text) const {
+Size DC::getTextExtent(std::string_view raw) const {
+  const ShownText text(raw);
   const Font::Impl* f = d_->font.impl();
   auto lines = layoutLines(f, text, false, false, 0);
   double w = 0;
@@ -466,7 +487,8 @@ Size DC::getTextExtent(std::string_view text) const {
 
 void DC::textOut(int x, int y, std::string_view text) { extTextOut(x, y, 0, nullptr, text); }
 
-void DC::extTextOut(int x, int y, unsigned options, const Rect* r, std::string_view text) {
+void DC::extTextOut(int x, int y, unsigned options, const Rect* r, std::string_view raw) {
+  const ShownText text(raw);
   const Font::Impl* f = d_->font.impl();
   cairo_save(d_->cr);
   if (r && (options & ETO_OPAQUE)) fillRect(*r, Brush{d_->bk});
@@ -487,7 +509,8 @@ int DC::drawText(std::string_view text, const Rect& r, unsigned format) {
   return drawText(text, copy, format & ~DT_CALCRECT);
 }
 
-int DC::drawText(std::string_view text, Rect& r, unsigned format) {
+int DC::drawText(std::string_view raw, Rect& r, unsigned format) {
+  const ShownText text(raw);
   const Font::Impl* f = d_->font.impl();
   bool single = format & DT_SINGLELINE;
   auto lines = layoutLines(f, text, single, format & DT_WORDBREAK, r.width());

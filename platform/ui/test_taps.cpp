@@ -2,10 +2,10 @@
 //
 // Where the environment variable INSTRUMENT_TEST_TAPS names a folder, the headless display takes
 // commands from the files "*.tap" of that folder, in name order. Each holds one line
-//   <program> <template> <control>
+//   <program> <template> <control> [<x> <y>]
 // e.g. "RefitC.exe 129 1017": the program of that executable name (letter case ignored) taps the
-// centre of the control while the active window is a dialog of that template and the control is
-// visible and enabled. Until then the command waits, and so do the later commands for the same program.
+// centre of the control (or the point x, y of its client area, e.g. one tab of a tab control) while
+// the active window is a dialog of that template and the control is visible and enabled. Until then the command waits, and so do the later commands for the same program.
 // The program that performs a command renames its file to "<file>.done" first, so each command is
 // performed once, by one program, even when several programs (a program and the one it starts) read
 // the folder.
@@ -64,15 +64,17 @@ void pollTestTaps() {
     int templateId = 0;
     int controlId = 0;
     if (!(in >> program >> templateId >> controlId)) continue;  // not (yet) whole
+    int x = 0, y = 0;
+    const bool at = static_cast<bool>(in >> x >> y);
     if (!platform::text::equalsIgnoreCase(program, self)) continue;
     auto* dialog = dynamic_cast<Dialog*>(activeWindow());
     Window* control = dialog && dialog->templateId() == templateId ? dialog->getDlgItem(controlId) : nullptr;
     if (!control || !control->isWindowVisible() || !control->isEnabled()) return;  // keep the order
     fsys::rename(file, fsys::path(file.string() + ".done"), ec);
     if (ec) continue;  // another program took it
-    const Point centre = control->getWindowRect().center();
-    injectMouse(WM_LBUTTONDOWN, centre);
-    injectMouse(WM_LBUTTONUP, centre);
+    const Point point = at ? control->clientToScreen({x, y}) : control->getWindowRect().center();
+    injectMouse(WM_LBUTTONDOWN, point);
+    injectMouse(WM_LBUTTONUP, point);
     return;  // one tap at a time: the next waits for what this one brings up
   }
 }

@@ -155,7 +155,7 @@ TEST_F(CeKongQi, OkStoresTheNumbersAndGoesOnToTheTestInformationOfTheIdlePick) {
   EXPECT_FALSE(sel->isWindowVisible());
   EXPECT_TRUE(info->isWindowVisible());
   EXPECT_EQ(ch[0].selectedChannelText, "2");
-  const std::string numbers[] = {"11", "22", "012"};
+  const std::string numbers[] = {"000011", "000022", "000012"};  // as the link sends them
   const float items[] = {11.0f, 22.0f, 12.0f};
   for (int n = 1; n <= 3; ++n) {
     Parameter& p = ch[n - 1];
@@ -172,7 +172,7 @@ TEST_F(CeKongQi, OkStoresTheNumbersAndGoesOnToTheTestInformationOfTheIdlePick) {
   for (MonitorSlot s : {MonitorSlot::GongChengXinXi, MonitorSlot::ShiYanGuiFan, MonitorSlot::ShiZhuangKongZhi,
                         MonitorSlot::Key, MonitorSlot::KeyABC, MonitorSlot::ChuanGanQi})
     EXPECT_EQ(dialog(s)->CurrentChannel(), &ch[1]) << SlotInfo(s).className;
-  EXPECT_EQ(drv::text(*info, GongChengXinXi::kTitle), "2# 编号：22");
+  EXPECT_EQ(drv::text(*info, GongChengXinXi::kTitle), "2# 编号：000022");
 }
 
 TEST_F(CeKongQi, OkWithoutAPickOrForABusyChannelOnlyHides) {

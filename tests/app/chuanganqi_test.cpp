@@ -260,9 +260,37 @@ TEST_F(Sensors, DuringATestOnlyTheProtectionChanges) {
   EXPECT_FLOAT_EQ(p().headerFloat0, 64.0f * 3200.0f / (80.0f * 1000.0f) / 2.0f);
 }
 
-TEST_F(Sensors, Screenshot) {
+TEST_F(Sensors, AnOkWithoutAChangeKeepsEveryDecimalTyped) {
+  p().forceSensorType = 1;
+  p().pressureMethod = 1;
+  p().sensorCoefficient = 1.8825f;
+  p().jackCoefficientB = 1000.5f;  // rated output
+  p().jackCoefficientA = 63.125f;  // rated pressure
+  show(*dlg);
+  EXPECT_EQ(text(C::kSensitivity), "1.8825");
+  EXPECT_EQ(text(C::kRatedOutput), "1000.5");
+  EXPECT_EQ(text(C::kRatedPressure), "63.125");
+  ASSERT_TRUE(drv::tap(*dlg, C::kOk));
+  ASSERT_FALSE(dlg->isWindowVisible()) << status();
+  EXPECT_EQ(p().sensorCoefficient.load(), 1.8825f);
+  EXPECT_EQ(p().jackCoefficientB.load(), 1000.5f);
+  EXPECT_EQ(p().jackCoefficientA.load(), 63.125f);
+}
+
+TEST_F(Sensors, TheRegressionValuesAreDrawnWhole) {
+  // The longest texts the refresh makes of a database's equation ("%f" trimmed).
   p().forceSensorType = 1;
   p().pressureMethod = 3;
+  p().jackCoefficientC = -1.234567f;
+  p().jackCoefficientD = 0.006667f;
   show(*dlg);
+  for (auto [id, shown] : {std::pair<int, const char*>{C::kB, "0.006667"}, {C::kA, "-1.234567"}}) {
+    SCOPED_TRACE(shown);
+    EXPECT_EQ(text(id), shown);
+    // The text ends short of the edit's frame (a longer one runs into the frame and is cut there).
+    const ui::Rect box = dlg->getDlgItem(id)->windowRect();
+    const drv::InkExtent ink = drv::inkExtent(*dlg, box.deflate(3, 3));
+    EXPECT_LT(ink.right, box.right - 10);
+  }
   saveShot(*dlg, "chuanganqi.png");
 }

@@ -80,6 +80,25 @@ TEST_F(KeypadTest, NumberTypedOnKeyReturnsToTheRequesterThroughTheRequest) {
   EXPECT_EQ(activations.back(), "3.50");
 }
 
+TEST_F(KeypadTest, TheShownValueIsSelectedUntilAKeyThenTheCaretStandsAtTheEnd) {
+  ask(MonitorSlot::ShiYanGuiFan, 3, "最大荷载", "37", 8, kKeypadDecimal);
+  auto* e = dynamic_cast<ui::Edit*>(key->getDlgItem(KeypadDialog::kEdit));
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->getSel(), (std::pair<int, int>{0, 2}));
+  // Drawn selected, the text stands on the highlight's block; typed again, on the white of the edit.
+  const ui::Rect box = e->windowRect().deflate(8, 8);  // inside the edit's frame
+  const int selectedInk = drv::inkPixels(*key, box);
+  press(*key, {k3, k7});
+  EXPECT_EQ(edit(), "37");
+  EXPECT_EQ(e->getSel(), (std::pair<int, int>{2, 2}));
+  EXPECT_LT(2 * drv::inkPixels(*key, box), selectedInk) << "nothing drawn selected";
+  if (std::getenv("SAVE_DOCS_SCREENSHOTS")) {
+    ASSERT_TRUE(drv::screenshot(fsys::path(INSTRUMENT_SOURCE_DIR) / "docs" / "keypad.png", key));
+  }
+  press(*key, {KeypadDialog::kBackspace});
+  EXPECT_EQ(e->getSel(), (std::pair<int, int>{1, 1}));
+}
+
 TEST_F(KeypadTest, CancelReturnsWithTheTextUnchanged) {
   MonitorDialog& req = ask(MonitorSlot::GongChengXinXi, 1, "流水号", "A01", 10, kKeypadText);
   press(*key, {k1, k2});

@@ -138,6 +138,7 @@ TEST_F(KongZhiStartTest, StartWritesTheFilesSetsTheButtonsAndBeeps) {
   ch[0].procedure.levelCounter = 4;
   ch[0].procedure.reloadCounter = 3;
   ch[0].resendHold = 1;
+  ch[0].keepQueueFile = 1;  // left by a stopped re-send
   ch[0].moduleQueue.push_back(QueueRecord{});
   ch[0].boxQueue.push_back(QueueRecord{});
   show();
@@ -149,6 +150,7 @@ TEST_F(KongZhiStartTest, StartWritesTheFilesSetsTheButtonsAndBeeps) {
   EXPECT_EQ(ch[0].procedure.levelCounter, 0);
   EXPECT_EQ(ch[0].procedure.reloadCounter, 1);
   EXPECT_EQ(ch[0].resendHold.load(), 0);
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 0);
   EXPECT_TRUE(ch[0].moduleQueue.empty());
   EXPECT_TRUE(ch[0].boxQueue.empty());
   EXPECT_EQ(ch[0].procedure.lastTestFileName, "T001-P1.krv");

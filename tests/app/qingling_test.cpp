@@ -187,3 +187,45 @@ TEST_F(QingLing, DuringATestOkChangesNoZeroAndOnlyCorrectionsMarkTheGauges) {
   EXPECT_FALSE(dlg->isWindowVisible());
   EXPECT_EQ(ch[0].keypad.requester, 0);
 }
+
+// In the program the main window runs modally and owns the dialogs. While the operator re-sets the
+// gauges after a confirmed memory, the dialog goes on showing the live readings, and a tap on it (the
+// refused exit) does not stop them.
+TEST_F(AppTest, ZeroingDialogShowsLiveReadingsAfterTheMemoryPromptInTheProgram) {
+  fsys::create_directories(root_ / "nandflash");
+  main_ = std::make_unique<CMonitorDlg>(CMonitorDlg::kTemplateBoard1);
+  for (int n = 1; n <= 3; ++n) main_->channel(n).boardFlag = 1;
+  std::vector<std::string> shown;
+  bool pending = false, busy = false, done = false;
+  drv::IdleScript script([&] {
+    if (auto* q = dynamic_cast<queren*>(ui::activeWindow())) {
+      drv::tap(*q, 1121);  // yes
+      return;
+    }
+    if (busy) return;
+    busy = true;
+    if (!done) {
+      done = true;
+      Parameter& p = main_->channel(1);
+      p.displacementOn[0] = 1;
+      p.link.displacement[0] = 1.0f;
+      ASSERT_TRUE(drv::tap(*main_, 1126));
+      Q* dlg = dialog<Q>(MonitorSlot::ShuJuQingLing);
+      ASSERT_TRUE(dlg->isWindowVisible());
+      ASSERT_TRUE(drv::tap(*dlg, Q::kMemory));
+      pending = dlg->memoryPending();
+      for (float v : {2.5f, 3.75f}) {
+        p.link.displacement[0] = v;
+        drv::run(2000);
+        shown.push_back(drv::text(*dlg, Q::kReading1));
+        ASSERT_TRUE(drv::tap(*dlg, Q::kExit));  // refused while the memory waits
+        EXPECT_TRUE(dlg->isWindowVisible());
+      }
+      main_->endDialog(ui::IDOK);
+    }
+    busy = false;
+  });
+  main_->doModal(nullptr);
+  EXPECT_TRUE(pending);
+  EXPECT_EQ(shown, (std::vector<std::string>{"2.50", "3.75"}));
+}

@@ -200,6 +200,56 @@ TEST_F(Selection, SensorsByTypeAndTheDatabaseByOption) {
   EXPECT_EQ(cell(0, 1), "J9");
 }
 
+TEST_F(Selection, ColumnCaptionsAndTheChosenJacksAreDrawnWhole) {
+  // The captions of each mode over the values, drawn in the list's header.
+  struct Mode {
+    int mode;
+    std::vector<std::string> captions;
+  } modes[] = {{0, {"序号", "编号", "类型", "出力", "油压", "系数a", "常数b"}},
+               {1, {"序号", "编号", "类型", "量程", "灵敏度/系数"}}};
+  ui::ListCtrl& l = pick->list();
+  for (const Mode& m : modes) {
+    SCOPED_TRACE(m.mode);
+    p().forceSensorType = 1;
+    open(m.mode);
+    const int header = l.headerHeight();
+    ASSERT_GT(header, 0);
+    EXPECT_EQ(l.getItemRect(0).top, header) << "the first row below the captions";
+    std::vector<std::string> shown;
+    int x = 0;
+    for (int c = 0; c < l.columnCount(); ++c) {
+      const int width = l.getColumnWidth(c);
+      if (width == 0) continue;
+      shown.push_back(l.columnHeading(c));
+      EXPECT_GT(drv::inkPixels(l, {x + 4, 4, x + width - 4, header - 4}), 20) << l.columnHeading(c);
+      x += width;
+    }
+    EXPECT_EQ(shown, m.captions);
+  }
+
+  // Nine jacks of long numbers: the chosen line breaks into lines inside its box.
+  std::vector<JackSensorEntry> jacks;
+  std::string chosen;
+  for (int k = 1; k <= 9; ++k) {
+    const std::string number = "JACK-2026-00000000" + std::to_string(k);
+    jacks.push_back(Rec(0, number.c_str(), 1, 1000, 63, 0.5f, 0.06f));
+    chosen += (k > 1 ? "," : "") + number;
+  }
+  writeDatabase("qjd.qjd", jacks);
+  p().jackText = chosen;
+  p().pressureMethod = 1;
+  open(0);
+  EXPECT_EQ(text(SelCgq::kChosenLine), "当前选中9个千斤顶：" + chosen);
+  const ui::Rect line = pick->getDlgItem(SelCgq::kChosenLine)->windowRect();
+  const drv::InkExtent ink = drv::inkExtent(*pick, line);
+  // The box draws a text broken into lines only when all of them fit; one that does not stays a single
+  // line cut at the box's edge.
+  ASSERT_GE(ink.rows.size(), 2u) << "broken into lines";
+  EXPECT_GT(ink.rows.front().first, line.top);
+  EXPECT_LT(ink.rows.back().second, line.bottom);
+  saveShot(*pick, "sensor-jack-selection-nine-jacks.png");
+}
+
 TEST_F(Selection, Screenshots) {
   open(0);
   saveShot(*pick, "sensor-jack-selection-jacks.png");

@@ -3,6 +3,7 @@
 // taps on the keypads.
 #pragma once
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/cekongqi.h"
 #include "app/gongcheng_xinxi.h"
 #include "app/keypads.h"
+#include "app/shiyan_guifan.h"
 #include "fixture.h"
 #include "model/datafiles.h"
 
@@ -51,6 +53,34 @@ inline void typeInto(ui::Window& d, int edit, const std::string& text) {
   ASSERT_TRUE(drv::tap(d, edit)) << edit;
   typeOnKeypad(text);
   ASSERT_TRUE(d.isWindowVisible()) << edit;
+}
+
+// The controller selection, opened by the main window's button 1306 (hidden on its screen): the
+// numbers of controllers 1-3 typed short (the link sends six digits), front-end `frontEnd` and OK.
+inline void PickFrontEnd(CMonitorDlg& w, int frontEnd) {
+  auto* sel = g_pMonitorDialogs.get<CCeKongQi>(MonitorSlot::CCeKongQi);
+  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
+  drv::pump();
+  ASSERT_TRUE(sel->isWindowVisible());
+  typeInto(*sel, CCeKongQi::kNumber1, "1");
+  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
+  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
+  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1 + frontEnd - 1));
+  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
+  ASSERT_FALSE(sel->isWindowVisible()) << drv::text(*sel, CCeKongQi::kStatus);
+}
+
+// Picks standard `code` in the standard dialog on screen, turning its pages to the code's button.
+inline void PickStandard(ShiYanGuiFan& d, int code) {
+  const auto& listed = d.listed();
+  const auto it =
+      std::find_if(listed.begin(), listed.end(), [code](const StandardEntry& e) { return e.standardCode == code; });
+  ASSERT_NE(it, listed.end()) << code;
+  const int index = static_cast<int>(it - listed.begin());
+  while (d.page() > 1) ASSERT_TRUE(drv::tap(d, ShiYanGuiFan::kPrevious));
+  for (int k = 0; k < index / 8; ++k) ASSERT_TRUE(drv::tap(d, ShiYanGuiFan::kNext));
+  ASSERT_TRUE(drv::tap(d, ShiYanGuiFan::kStandard1 + index % 8));
+  ASSERT_EQ(d.selectedCode(), code);
 }
 
 class SetupDialogTest : public AppTest {

@@ -60,6 +60,20 @@ std::string Field(const std::string& utf8, std::size_t width) {
   return f;
 }
 
+// The controller number an upload record of a queue file carries (positions 112-114 of the record
+// before its bytes were put in transmission order: the odd positions from 5 on come first, then the
+// even ones), as the six digits of its three BCD bytes.
+std::string ControllerNumberOf(const std::string& record) {
+  auto logical = [&](std::size_t k) {
+    const std::size_t at = k < 5 ? k : k % 2 == 1 ? 5 + (k - 5) / 2 : 66 + (k - 6) / 2;
+    return static_cast<unsigned char>(record.at(at));
+  };
+  std::string digits;
+  for (std::size_t k = 112; k <= 114; ++k)
+    digits += platform::text::format("%02x", static_cast<unsigned>(logical(k)));
+  return digits;
+}
+
 std::string FieldOf(const TestRecord& r, int field) {
   switch (field) {
     case 1: return std::string(r.text1, sizeof r.text1);
@@ -82,16 +96,7 @@ TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
 
   // 1. Controller selection: the numbers of the three controllers (typed short: the link sends six
   // digits) and front-end 1#.
-  // The main window's button 1306 (hidden on this screen) opens the selection.
-  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
-  drv::pump();
-  ASSERT_TRUE(sel->isWindowVisible());
-  typeInto(*sel, CCeKongQi::kNumber1, "1");
-  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
-  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1));
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
-  ASSERT_FALSE(sel->isWindowVisible());
+  PickFrontEnd(w, 1);
   ASSERT_TRUE(info->isWindowVisible());
   Parameter& p = w.channel(1);
   EXPECT_EQ(w.channel(1).selectedChannelText, "1");
@@ -124,7 +129,7 @@ TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
   ASSERT_TRUE(drv::tap(w, 1127));
   auto* control = dialog<ShiZhuangKongZhi>(MonitorSlot::ShiZhuangKongZhi);
   ASSERT_TRUE(control->isWindowVisible());
-  EXPECT_EQ(drv::text(*control, ShiZhuangKongZhi::kTitle), "1# 编号：1 流水号 2026001 桩号 P9");
+  EXPECT_EQ(drv::text(*control, ShiZhuangKongZhi::kTitle), "1# 编号：000001 流水号 2026001 桩号 P9");
   ASSERT_TRUE(drv::tap(*control, ShiZhuangKongZhi::kStartEnd));
   ASSERT_EQ(p.testRunning.load(), 1) << drv::text(*control, ShiZhuangKongZhi::kMessage);
 
@@ -160,6 +165,11 @@ TEST_F(SetupRoad, OperatorPicksAControllerEntersThePlateTestAndStartsIt) {
   EXPECT_NE(std::string(file[0].marker, 5), "11111");
   EXPECT_NEAR(file[1].valuesA[0], 300.0f, 10.0f) << "the first level's load";
   EXPECT_TRUE(platform::fs::isFile(JDQFile::BackupPathFor(p.testFilePath, 1)));
+  // The upload records of the test name the controller the link talks to, as does a restored channel.
+  std::string queued;
+  ASSERT_TRUE(platform::fs::readFile("\\Storage Card\\2026001-P9.gps", queued));
+  ASSERT_GE(queued.size(), 128u);
+  EXPECT_EQ(ControllerNumberOf(queued.substr(0, 128)), "000001");
   // Nothing of the set-up goes on behind the running test.
   EXPECT_FALSE(sel->isWindowVisible());
   EXPECT_FALSE(info->isWindowVisible());
@@ -190,14 +200,7 @@ TEST_F(SetupRoadToTheEnd, ATestSetUpWhollyOnTheScreenRunsToItsEndWithTheStandard
   ASSERT_TRUE(sel && info && standard);
 
   // 1. Controller selection (the main window's hidden button 1306): the three numbers and front-end 1#.
-  w.sendMessage(ui::WM_COMMAND, ui::MAKEWPARAM(1306, ui::BN_CLICKED), 0);
-  drv::pump();
-  ASSERT_TRUE(sel->isWindowVisible());
-  typeInto(*sel, CCeKongQi::kNumber1, "1");
-  typeInto(*sel, CCeKongQi::kNumber1 + 1, "2");
-  typeInto(*sel, CCeKongQi::kNumber1 + 2, "3");
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kFrontEnd1));
-  ASSERT_TRUE(drv::tap(*sel, CCeKongQi::kOk));
+  PickFrontEnd(w, 1);
   ASSERT_TRUE(info->isWindowVisible());
 
   // 2. Test information: a compression test on gauges 1-4.
@@ -211,15 +214,8 @@ TEST_F(SetupRoadToTheEnd, ATestSetUpWhollyOnTheScreenRunsToItsEndWithTheStandard
 
   // 3. The standard: JGJ106-2014快速 (quick maintained load, code 4), 300 kN a level up to 1500 kN.
   ASSERT_TRUE(standard->isWindowVisible());
-  EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kTitle), "1# 编号：1 流水号 2026009 桩号 P4");
-  const auto& listed = standard->listed();
-  const auto it = std::find_if(listed.begin(), listed.end(), [](const StandardEntry& e) { return e.standardCode == 4; });
-  ASSERT_NE(it, listed.end());
-  const int index = static_cast<int>(it - listed.begin());
-  while (standard->page() > 1) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kPrevious));
-  for (int k = 0; k < index / 8; ++k) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kNext));
-  ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kStandard1 + index % 8));
-  ASSERT_EQ(standard->selectedCode(), 4);
+  EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kTitle), "1# 编号：000001 流水号 2026009 桩号 P4");
+  PickStandard(*standard, 4);
   typeInto(*standard, ShiYanGuiFan::kControlLoad, "300");
   EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kSingleStep), "150") << "the standard's proposal";
   EXPECT_EQ(drv::text(*standard, ShiYanGuiFan::kMaxLoad), "1500");

@@ -114,6 +114,19 @@ TEST_F(AppTest, RegistryIsMadeOnceAndBoardZeroSharesSomeTemplates) {
   SetMonitorDialogFactory(MonitorSlot::GongChengXinXi, nullptr);
 }
 
+// The test-data frame, never shown, carries its template's captions.
+TEST_F(AppTest, TestDataFrameCarriesItsCaptions) {
+  startMain(1);
+  MonitorDialog* frame = dialog(MonitorSlot::ShiZhuangShuJu);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(frame->exists());
+  EXPECT_FALSE(frame->isWindowVisible());
+  std::vector<std::string> captions;
+  for (const ui::Window* c : frame->children()) captions.push_back(c->getWindowText());
+  EXPECT_EQ(captions, (std::vector<std::string>{"试桩数据", "试桩目录", "ID", "荷 载", "油 压", "时 间", "位移1", "位移2",
+                                                "位移3", "位移4", "平均", "汇总表", "待发数据", "导入参数", "删除文件2"}));
+}
+
 TEST_F(AppTest, MainButtonsShowTheirDialogsWhichHideThemselves) {
   CMonitorDlg& w = startMain(1);
   const std::pair<int, MonitorSlot> shows[] = {

@@ -344,9 +344,9 @@ TEST_F(SystemSettings, ControllerNumbersGoThroughTheKeypadAndBadOnesAreRefused) 
   setNumbers("11", "11", "33");
   ASSERT_TRUE(drv::tap(*set, X::kOk));
   EXPECT_FALSE(set->isWindowVisible());
-  EXPECT_EQ(ch[0].controllerNumber.get(), "11");
+  EXPECT_EQ(ch[0].controllerNumber.get(), "000011");
   EXPECT_EQ(ch[1].controllerNumber.get(), "000002");
-  EXPECT_EQ(ch[2].controllerNumber.get(), "33");
+  EXPECT_EQ(ch[2].controllerNumber.get(), "000033");
 }
 
 TEST_F(SystemSettings, OkPointsTheSetUpWindowsAtTheChosenIdleControllerAndOpensItsSensors) {

@@ -77,13 +77,7 @@ TEST_F(SystemSettingsRoad, ATestOnControllerTwoIsSetUpFromTheSystemSettingsAndRu
   // 4. The standard: quick maintained load (code 4), 300 kN a level up to 1500 kN.
   ASSERT_TRUE(standard->isWindowVisible());
   EXPECT_EQ(standard->CurrentChannel(), &p);
-  const auto& listed = standard->listed();
-  const auto it = std::find_if(listed.begin(), listed.end(), [](const StandardEntry& e) { return e.standardCode == 4; });
-  ASSERT_NE(it, listed.end());
-  const int index = static_cast<int>(it - listed.begin());
-  while (standard->page() > 1) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kPrevious));
-  for (int k = 0; k < index / 8; ++k) ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kNext));
-  ASSERT_TRUE(drv::tap(*standard, ShiYanGuiFan::kStandard1 + index % 8));
+  PickStandard(*standard, 4);
   typeInto(*standard, ShiYanGuiFan::kControlLoad, "300");
   typeInto(*standard, ShiYanGuiFan::kSingleStep, "300");
   typeInto(*standard, ShiYanGuiFan::kRefillLower, "5");

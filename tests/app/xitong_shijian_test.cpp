@@ -2,6 +2,7 @@
 // split, valid and invalid dates, the instrument's time set and kept by the main loop while no channel
 // is in use, and a running test's shift with its clock-jump flag, its record 51 in the test file and the
 // main window's test clock that follows it.
+#include "app/keypads.h"
 #include "app/main_loop.h"
 #include "app/xitong_shijian.h"
 #include "platform/text/text.h"
@@ -169,6 +170,34 @@ TEST_F(DateTimeDialog, ARunningTestTakesTheEntryAsAShiftOfItsClock) {
     EXPECT_EQ(drv::text(again, T::kHour), format("%02d", test.hour));
     ASSERT_TRUE(drv::tap(again, T::kCancel));
   }
+}
+
+TEST_F(DateTimeDialog, TheNextReadingIsShownInTheTimeOfTheTestClock) {
+  CMonitorDlg& w = startMain(1, 1);  // the stored test's next reading at 09:00:00
+  Parameter& p = w.channel(1);
+  p.selectedChannelText = "1";
+  ASSERT_TRUE(clk::setLocalTime({2026, 5, 6, 8, 50, 0, 0, 0}));
+  ClockGuard::NotifyClockSet();
+  drv::run(900);
+  ASSERT_EQ(p.nextReadingText, "09 : 00 : 00");
+  // The test clock is set half an hour on: the next reading comes at 09:30:00 of that clock.
+  T& d = open();
+  enter(d, clk::fromSeconds(now() + 1800));
+  ASSERT_TRUE(drv::tap(d, T::kOk));
+  ASSERT_EQ(p.clockShift, 1800);
+  EXPECT_EQ(p.nextReadingText, "09 : 30 : 00");
+  // The time keypad shows it beside the test clock's time.
+  T& again = open();
+  ASSERT_TRUE(drv::tap(again, T::kHour));
+  const std::string label = drv::text(*dialog(MonitorSlot::Key), KeypadDialog::kLabel);
+  EXPECT_NE(label.find("系统时间: 09:20:"), std::string::npos) << label;
+  EXPECT_NE(label.find("下次采集时间: 09:30:00"), std::string::npos) << label;
+  // Taken up after a restart, the test shows it so again.
+  main_->destroyWindow();
+  main_.reset();
+  CMonitorDlg& restarted = startMain(1);
+  EXPECT_EQ(restarted.channel(1).clockShift, 1800);
+  EXPECT_EQ(restarted.channel(1).nextReadingText, "09 : 30 : 00");
 }
 
 TEST_F(DateTimeDialog, AChosenControllerAloneKeepsTheClockAndStoresAShift) {

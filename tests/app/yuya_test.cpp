@@ -50,6 +50,18 @@ TEST_F(YuYa, UnitFollowsTheTestTypeOnEveryShowing) {
   EXPECT_EQ(drv::text(*dlg, Y::kUnit), "kN");
   dlg->setDlgItemText(Y::kValue, "350.5");
   saveShot(*dlg, "preload-dialog.png");
+  if (std::getenv("SAVE_DOCS_SCREENSHOTS")) {
+    ASSERT_TRUE(drv::screenshot(fsys::path(INSTRUMENT_SOURCE_DIR) / "docs" / "preload-dialog-over-test-control.png"));
+  }
+}
+
+TEST_F(YuYa, ItIsDrawnFramedOverTheTestControl) {
+  open();
+  // Along its left edge the dialog draws its frame: without one, the strip is bare face beside the
+  // test control's half-covered buttons.
+  const ui::Rect client = dlg->getClientRect();
+  EXPECT_GT(drv::inkPixels(*dlg, {0, 20, 14, client.bottom - 20}), 300);
+  EXPECT_GT(drv::inkPixels(*dlg, {20, client.bottom - 14, client.right - 20, client.bottom}), 300);
 }
 
 TEST_F(YuYa, ValueGoesThroughTheKeypadUnderItsOwnCaption) {

@@ -134,6 +134,33 @@ TEST(SensorJackEntry, StoresProtectionCoefficientAndHeaderTexts) {
   EXPECT_EQ(Text(ch.p, 12, 2), "30.00");
 }
 
+TEST(SensorJackEntry, TypedDecimalsAreKeptInTheHeaderAndComeBackFromIt) {
+  // The sensitivity and the jack's rated values as typed, with more decimals than the usual texts;
+  // taken back from the header (a restart during the test) and from a header built from the saved
+  // items (a restart before the start) they are the same numbers.
+  Channel ch(1);
+  const SensorJackApplyResult r =
+      ApplySensorJackEntry(ch.p, Entry("计算", "80", "1.8825", "1", "1000.5", "63.125"), Protection());
+  ASSERT_TRUE(r.stored) << r.message;
+  EXPECT_EQ(Text(ch.p, 11, 3), "1.8825");
+  EXPECT_EQ(Text(ch.p, 15, 1), "1000.5");
+  EXPECT_EQ(Text(ch.p, 14, 1), "63.125");
+  Parameter fromFile;
+  fromFile.testRecords = ch.p.testRecords;
+  JDQFile::RestoreFromHeader(fromFile, fromFile.testRecords);
+  Parameter fromItems;
+  fromItems.ParameterList.setChannelNumber(1);
+  fromItems.ParameterList.extendWithDefaults();
+  JDQFile::PackParameters(ch.p, fromItems.ParameterList);
+  ASSERT_EQ(JDQFile::BuildHeaderRecords(fromItems), 1);
+  JDQFile::RestoreFromHeader(fromItems, fromItems.testRecords);
+  for (const Parameter* q : {&fromFile, &fromItems}) {
+    EXPECT_EQ(q->sensorCoefficient.load(), 1.8825f);
+    EXPECT_EQ(q->jackCoefficientB.load(), 1000.5f);
+    EXPECT_EQ(q->jackCoefficientA.load(), 63.125f);
+  }
+}
+
 TEST(SensorJackEntry, OilSensorWithoutModeKeepsItsDataButTakesTheProtection) {
   Channel ch(1);
   const SensorJackApplyResult r = ApplySensorJackEntry(ch.p, Entry("", "80", "1.8", "1", "", "", "0", "0.05"), Protection());

@@ -104,6 +104,37 @@ struct TestSetup {
 
 inline std::string channelName(int n) { return std::to_string(n); }
 
+// The settings the standard set-up dialog commits for a test set up as `t`: the standard's own timing
+// row and stability limit, with the set-up's changes.
+inline StandardSettings standardSettings(const TestSetup& t) {
+  const StandardDefaults* d = FindStandardDefaults(t.code);
+  TimingRow row = d ? StandardTimingTable()[static_cast<std::size_t>(d->row)] : TimingRow{};
+  if (t.schedule) t.schedule(row);
+  StandardSettings s;
+  s.code = t.code;
+  s.controlLoad = t.firstLoad;
+  s.refillLower = 5.0f;
+  s.singleStep = t.step;
+  s.maxLoad = t.maxLoad;
+  s.holdTime = static_cast<float>(row[kHoldTime]);
+  s.judgeTime = static_cast<float>(row[kJudgeTime]);
+  s.judgeCount = static_cast<float>(row[kJudgeCount]);
+  s.stableSettlement = t.stableSettlement >= 0.0f ? t.stableSettlement
+                       : d && d->stableSettlement[0] ? static_cast<float>(std::atof(d->stableSettlement))
+                                                     : 0.1f;
+  s.judgementMode = d ? d->mode : 0;
+  for (int k = 0; k < 6; ++k) {
+    s.loadIntervals[static_cast<std::size_t>(k)] = static_cast<float>(row[static_cast<std::size_t>(kLoadInterval1 + k)]);
+    s.unloadIntervals[static_cast<std::size_t>(k)] = static_cast<float>(row[static_cast<std::size_t>(kUnloadInterval1 + k)]);
+  }
+  s.loadIntervals[6] = static_cast<float>(row[kLoadInterval7]);
+  s.unloadIntervals[6] = static_cast<float>(row[kUnloadInterval7]);
+  s.unloadSteps = static_cast<float>(row[kUnloadSteps]);
+  s.nonZeroTime = static_cast<float>(row[kNonZeroTime]);
+  s.zeroTime = static_cast<float>(row[kZeroTime]);
+  return s;
+}
+
 class Instrument {
  public:
   enum class Drive { InProcess, Link };
@@ -171,31 +202,7 @@ class Instrument {
     p.ParameterList.set(56, t.route);
     p.ParameterList.set(74, t.minuteUpload);
 
-    const StandardDefaults* d = FindStandardDefaults(t.code);
-    TimingRow row = d ? StandardTimingTable()[static_cast<std::size_t>(d->row)] : TimingRow{};
-    if (t.schedule) t.schedule(row);
-    StandardSettings s;
-    s.code = t.code;
-    s.controlLoad = t.firstLoad;
-    s.refillLower = 5.0f;
-    s.singleStep = t.step;
-    s.maxLoad = t.maxLoad;
-    s.holdTime = static_cast<float>(row[kHoldTime]);
-    s.judgeTime = static_cast<float>(row[kJudgeTime]);
-    s.judgeCount = static_cast<float>(row[kJudgeCount]);
-    s.stableSettlement = t.stableSettlement >= 0.0f ? t.stableSettlement
-                         : d && d->stableSettlement[0] ? static_cast<float>(std::atof(d->stableSettlement))
-                                                       : 0.1f;
-    s.judgementMode = d ? d->mode : 0;
-    for (int k = 0; k < 6; ++k) {
-      s.loadIntervals[static_cast<std::size_t>(k)] = static_cast<float>(row[static_cast<std::size_t>(kLoadInterval1 + k)]);
-      s.unloadIntervals[static_cast<std::size_t>(k)] = static_cast<float>(row[static_cast<std::size_t>(kUnloadInterval1 + k)]);
-    }
-    s.loadIntervals[6] = static_cast<float>(row[kLoadInterval7]);
-    s.unloadIntervals[6] = static_cast<float>(row[kUnloadInterval7]);
-    s.unloadSteps = static_cast<float>(row[kUnloadSteps]);
-    s.nonZeroTime = static_cast<float>(row[kNonZeroTime]);
-    s.zeroTime = static_cast<float>(row[kZeroTime]);
+    const StandardSettings s = standardSettings(t);
     JDQFile::PackParameters(p, p.ParameterList);
     JDQFile::BuildHeaderRecords(p);
     CommitStandardSettings(p, s);
@@ -218,6 +225,25 @@ class Instrument {
     JDQFile::SaveParameterFile(p.testFilePath, p.channelName, p);
     JDQFile::CreateTestFile(p.testFilePath, p.testRecords, p);
     JDQFile::UpdateAllHeaderTexts(p.testFilePath, 31, p.testRecords, p);
+  }
+
+  // What a program started again has of channel n's running test (its file and parameter texts, a
+  // link that has yet to hear the controller, nothing of the procedure's state), and the start-up's
+  // restore of the test from the file.
+  void restart(int n) {
+    Parameter& p = ch(n);
+    std::vector<TestRecord> records = loadFile(p.testFilePath);
+    p.procedure = ProcedureState{};
+    p.rebuildResume = RebuildResume{};
+    p.link.levelNumber = 0;
+    p.link.goodCount = 0;
+    p.previousLoad = 0.0f;
+    p.runCounters = {};
+    p.elapsedCounter = 0;
+    p.resumeMarker = 1;
+    p.testRecords = records;
+    JDQFile::RestoreFromHeader(p, p.testRecords);
+    procedure->ResumeFromRunningState(p);
   }
 
   // One step of the main loop: 900 ms of instrument time (or `ms`, for a main loop held up) with the

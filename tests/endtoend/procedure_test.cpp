@@ -74,6 +74,28 @@ TEST(ControlTick, NoReadingBeforeFourGoodReplies) {
   EXPECT_EQ(p.readingCount, before + 1);
 }
 
+// A channel whose test clock is shifted (the date dialog during its test) shows the time of its next
+// reading, and the time while it is paused, in the test clock's time.
+TEST(ControlTick, TimesShownInTheTestClock) {
+  Instrument inst;
+  inst.start(1, TestSetup{});
+  untilHolding(inst);
+  Parameter& p = inst.ch(1);
+  p.clockShift = 1800;
+  const std::int64_t due = p.procedure.nextReadingAt;
+  p.localTime = clk::fromSeconds(due + 2);
+  const int before = p.readingCount;
+  inst.procedure->ControlTick(p, "1");
+  ASSERT_EQ(p.readingCount, before + 1);
+  const clk::DateTime next = clk::fromSeconds(p.procedure.nextReadingAt + 1800);
+  EXPECT_EQ(p.nextReadingText, platform::text::format("%02d : %02d : %02d", next.hour, next.minute, next.second));
+  p.paused = 1;
+  p.localTime = clk::fromSeconds(due + 65);
+  inst.procedure->ControlTick(p, "1");
+  const clk::DateTime shown = clk::fromSeconds(due + 65 + 1800);
+  EXPECT_EQ(p.timeText, platform::text::format("%02d : %02d : %02d", shown.hour, shown.minute, shown.second));
+}
+
 // The due window is [next, next + 10 s] of the instrument's absolute time, also across midnight.
 TEST(ControlTick, ScheduleAcrossMidnight) {
   Instrument inst;
@@ -361,17 +383,8 @@ TEST(ControlTick, GoesOnAfterARestartFromTheHeaderRecords) {
   const std::int64_t next = p.procedure.nextReadingAt;
 
   // What a restarted program has: the file, and nothing of the tick's state.
-  std::vector<TestRecord> records = inst.loadFile(p.testFilePath);
-  p.procedure = ProcedureState{};
-  p.link.levelNumber = 0;
-  p.previousLoad = 0.0f;
-  p.runCounters = {};
-  p.elapsedCounter = 0;
-  p.resumeMarker = 1;
-  p.testRecords = records;
-  JDQFile::RestoreFromHeader(p, p.testRecords);
+  inst.restart(1);
   EXPECT_EQ(p.readingCount, readings);
-  inst.procedure->ResumeFromRunningState(p);
   EXPECT_EQ(p.procedure.readingIndex, index);
   EXPECT_EQ(p.procedure.nextReadingAt, next);
   EXPECT_EQ(p.link.levelNumber.load(), 3);
@@ -407,8 +420,8 @@ TEST(RecordReading, PlatformTextsForTheBox) {
 }
 
 // The end at zero load reads the last reading and the one three before it at their rebuilt positions:
-// a reading left out of the rebuild among the last ones (here the procedure-changed mark of the level
-// buttons) neither hides the settlements nor stops the test from ending. Rock standard 119 ends once
+// a reading left out of the rebuild among the last ones (as a file of an older build has one) neither
+// hides the settlements nor stops the test from ending. Rock standard 119 ends once
 // the rebound of its last three readings is below 0.010 mm; standard 73 once the zero-load time has
 // passed and the rebound is at most 0.25 mm.
 TEST(CheckCycleEnd, ZeroLoadEndWithALeftOutReading) {
@@ -423,12 +436,15 @@ TEST(CheckCycleEnd, ZeroLoadEndWithALeftOutReading) {
     inst.start(1, t);
     Parameter& p = inst.ch(1);
     const int zeroTime = p.levelMinutes[16];
-    // To the zero-load level's reading at load reached; the next reading is left out.
+    // To the zero-load level's first reading after the one at load reached, which an older build
+    // left out (bit 64 of status byte 0, as its procedure-changed mark did).
     ASSERT_TRUE(inst.runUntil(
-        [&] { return p.loadingPhase.load() >= 6 && !(p.controlLoad.load() > 0.0f) && p.procedure.levelReadings >= 1; },
+        [&] { return p.loadingPhase.load() >= 6 && !(p.controlLoad.load() > 0.0f) && p.procedure.levelReadings >= 2; },
         80));
-    const int leftOutIndex = p.readingCount;
-    p.procedureChanged = 1;
+    const int leftOutIndex = p.readingCount - 1;
+    TestRecord& older = p.testRecords[static_cast<std::size_t>(leftOutIndex)];
+    older.tail2[0] = static_cast<char>(static_cast<unsigned char>(older.tail2[0]) | 0x40u);
+    ASSERT_EQ(JDQFile::WriteRecord(p.testFilePath, leftOutIndex, p.testRecords, p), 1);
     ASSERT_TRUE(inst.runUntil([&] { return p.testRunning.load() == 0; }, 40));
 
     const std::vector<TestRecord> file = inst.loadFile("\\Storage Card\\2026001-P1.krv");
@@ -459,13 +475,7 @@ TEST(ControlTick, RestartMidLevelKeepsTheMinutes) {
   Parameter& p = inst.ch(1);
   ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 2 && p.procedure.readingIndex >= 2; }, 10));
   const int before = p.readingCount;
-  std::vector<TestRecord> records = inst.loadFile(p.testFilePath);
-  p.procedure = ProcedureState{};
-  p.elapsedCounter = 0;
-  p.resumeMarker = 1;
-  p.testRecords = records;
-  JDQFile::RestoreFromHeader(p, p.testRecords);
-  inst.procedure->ResumeFromRunningState(p);
+  inst.restart(1);
   ASSERT_TRUE(inst.runUntil([&] { return p.link.levelNumber.load() == 3; }, 10));
 
   const auto levels = levelsOf(readingsOf(inst.loadFile("\\Storage Card\\2026001-P1.krv")));
@@ -511,6 +521,38 @@ TEST(ControlTick, MaximumLoadQuestionsTakeTheChannelDigitOnlyAfterTheirMark) {
     p.loadingPhase = 4;
     inst.step();
     ASSERT_FALSE(inst.window.questions.empty());
+    EXPECT_EQ(inst.window.questions.back(), c.question);
+  }
+}
+
+// The question after the fifth loading cycle of a cyclic standard at its maximum load: taken on time
+// it names its channel; in the late path it begins with a blank and takes no channel digit.
+TEST(ControlTick, BeyondTheMaximumQuestionOfTheLatePathTakesNoChannelDigit) {
+  struct Case {
+    int late;  // seconds past the unloading reading's time
+    const char* question;
+  } cases[] = {
+      {0, "1# 已达到最大荷载,“确定”继续试验,\r\n“取消”结束试验!"},
+      {20, " # 已达到最大荷载,“确定”继续试验,\r\n“取消”结束试验!"},
+      {90, " # 已达到最大荷载,“确定”继续试验,\r\n“取消”结束试验!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.late << " s late");
+    Instrument inst;
+    TestSetup t;
+    t.code = 62;
+    t.firstLoad = t.maxLoad = 400.0f;
+    inst.start(1, t);
+    Parameter& p = inst.ch(1);
+    ASSERT_TRUE(inst.runUntil(
+        [&] { return p.loadingPhase.load() >= 6 && p.nextReadingText != frontend::kNoReadingText && p.link.goodCount.load() >= 30; },
+        4));
+    p.procedure.reloadCounter = 5;
+    inst.window.answers = {1, 0};  // the reloading question, then the one beyond the maximum
+    const std::size_t asked = inst.window.questions.size();
+    const std::int64_t now = clk::toSeconds(clk::localTime());
+    inst.step(static_cast<std::uint64_t>(p.procedure.nextReadingAt + c.late - now) * 1000);
+    ASSERT_EQ(inst.window.questions.size(), asked + 2);
     EXPECT_EQ(inst.window.questions.back(), c.question);
   }
 }

@@ -7,6 +7,7 @@
 #include <deque>
 #include <fstream>
 
+#include "app/queren.h"
 #include "model/file_list.h"
 #include "report/file_manager.h"
 #include "report/pages.h"
@@ -285,6 +286,52 @@ TEST_F(FileManagerTest, MarksSelectAllAndTheRecycleBinView) {
   EXPECT_TRUE(dialog(MonitorSlot::CDaiFaShuJu)->isWindowVisible());
 }
 
+// Pixels of a cell of a picture that differ from the cell's background (its top-left pixel inside).
+int CellInk(const ui::Bitmap& shot, const ui::Rect& r) {
+  const ui::Color background = shot.pixel(r.left + 2, r.top + 2);
+  int n = 0;
+  for (int y = r.top + 1; y < r.bottom - 1; ++y)
+    for (int x = r.left + 1; x < r.right - 1; ++x) n += shot.pixel(x, y) != background;
+  return n;
+}
+
+// A file whose name is in GBK bytes (as a card written by other software holds it) is listed under
+// the name the instrument reads, and the list draws its heads and every row, then and after that file
+// is gone.
+TEST_F(FileManagerTest, NameInGbkIsShownAndEveryRowDraws) {
+  prepare(kBoards[0], true, false);
+  const std::string gbk = "\xD6\xD0\xCE\xC4.krv";  // "中文.krv" in GBK
+  std::ofstream(root_ / "Storage Card" / fsys::path(gbk), std::ios::binary) << "data";
+  put("Storage Card", "good.krv");
+  show();
+  ui::ListCtrl& list = mgr->List();
+  auto expectEveryRowDrawn = [&](int rows) {
+    ASSERT_EQ(list.getItemCount(), rows);
+    const ui::Bitmap shot = ui::renderWindow(list);
+    EXPECT_GT(CellInk(shot, {0, 0, list.getColumnWidth(0), list.headerHeight()}), 50) << "序号";
+    EXPECT_GT(CellInk(shot, {list.getColumnWidth(0), 0, list.getColumnWidth(0) + 300, list.headerHeight()}), 50);
+    for (int r = 0; r < rows; ++r)
+      for (int c : {0, 1}) EXPECT_GT(CellInk(shot, list.getSubItemRect(r, c)), 40) << r << " " << c;
+  };
+  expectEveryRowDrawn(2);
+  // The GBK name is drawn as its decoded text would be.
+  const int row = rowOf(gbk);
+  ASSERT_GE(row, 0);
+  const ui::Rect cell = list.getSubItemRect(row, 1);
+  const ui::Bitmap asListed = ui::renderWindow(list);
+  list.setItemText(row, 1, "中文.krv");
+  const ui::Bitmap decoded = ui::renderWindow(list);
+  int differ = 0;
+  for (int y = cell.top; y < cell.bottom; ++y)
+    for (int x = cell.left; x < cell.right; ++x) differ += asListed.pixel(x, y) != decoded.pixel(x, y);
+  EXPECT_EQ(differ, 0);
+  // The file goes; the next listing draws the good one.
+  fsys::remove(root_ / "Storage Card" / fsys::path(gbk));
+  mgr->RefreshView();
+  expectEveryRowDrawn(1);
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"1", "good.krv"}}));
+}
+
 TEST_F(FileManagerTest, ExportDeleteRestoreClearAndTheirTexts) {
   for (const BoardRoot& b : kBoards) {
     SCOPED_TRACE(b.internal);
@@ -320,15 +367,17 @@ TEST_F(FileManagerTest, ExportDeleteRestoreClearAndTheirTexts) {
     expectStatus("用户取消本次操作！", false);
     EXPECT_EQ(mgr->List().getItemImage(rowOf("123.krv")), 0);
     for (int k = 0; k < 3; ++k) {
+      if (k > 0) mark("123.krv");
       ASSERT_TRUE(drv::tap(*mgr, M::kExportRestore));
       expectStatus("所选文件导出成功！", false);
+      EXPECT_EQ(mgr->List().getItemImage(rowOf("123.krv")), 1);  // done: no longer marked
     }
     EXPECT_EQ(answers->asked, std::vector<std::string>(4, "确定要导出所选文件吗？"));
     const std::string out = b.usb + "/718C测试数据文件";
     for (const char* n : {"123.krv", "123(1).krv", "123(2).krv"}) EXPECT_EQ(get(out, n), "pile 123") << n;
-    EXPECT_EQ(mgr->List().getItemImage(rowOf("123.krv")), 0);  // the marks stay after an export
 
     // A declined delete lists the files again (the marks go).
+    mark("123.krv");
     answers->asked.clear();
     answers->replies = {false};
     ASSERT_TRUE(drv::tap(*mgr, M::kDeleteClear));
@@ -376,6 +425,65 @@ TEST_F(FileManagerTest, ExportDeleteRestoreClearAndTheirTexts) {
   }
 }
 
+// The program's main window runs modally, as in the program: a prompt closing hands the activation back
+// to that modal window, not to the manager. The showing after an operation lists the files again, with
+// a file added behind the manager's back and no old status.
+TEST_F(FileManagerTest, ListedAgainAtTheShowingAfterAnOperation) {
+  fsys::create_directories(root_ / "nandflash");
+  fsys::create_directories(root_ / "Hard Disk");
+  put("Storage Card", "a.krv", "pile a");
+  put("Storage Card", "b.krv", "pile b");
+  main_ = std::make_unique<CMonitorDlg>(CMonitorDlg::kTemplateBoard1);
+  for (int n = 1; n <= 3; ++n) main_->channel(n).boardFlag = 1;
+  std::vector<std::vector<std::pair<std::string, std::string>>> shown;
+  std::vector<std::string> statuses;
+  int step = 0;
+  bool busy = false;
+  auto reopen = [&] {
+    ASSERT_TRUE(drv::tap(*mgr, M::kExit));
+    ASSERT_TRUE(drv::tap(*main_, 1128));
+    ASSERT_TRUE(mgr->isWindowVisible());
+    shown.push_back(rows());
+    statuses.push_back(status());
+  };
+  drv::IdleScript script([&] {
+    if (auto* q = dynamic_cast<queren*>(ui::activeWindow())) {
+      drv::tap(*q, 1121);  // yes
+      return;
+    }
+    if (busy) return;
+    busy = true;
+    switch (step++) {
+      case 0:
+        ASSERT_TRUE(drv::tap(*main_, 1128));
+        mgr = dialog<M>(MonitorSlot::ShiZhuangMuLu);
+        mark("a.krv");
+        ASSERT_TRUE(drv::tap(*mgr, M::kExportRestore));
+        statuses.push_back(status());
+        put("Storage Card", "c.krv");
+        reopen();
+        mark("b.krv");
+        ASSERT_TRUE(drv::tap(*mgr, M::kDeleteClear));
+        statuses.push_back(status());
+        put("Storage Card", "d.krv");
+        reopen();
+        break;
+      default:
+        main_->endDialog(ui::IDOK);
+        break;
+    }
+    busy = false;
+  });
+  main_->doModal(nullptr);
+  using Rows = std::vector<std::pair<std::string, std::string>>;
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(statuses, (std::vector<std::string>{"所选文件导出成功！", "", "所选文件删除成功！", ""}));
+  EXPECT_EQ(shown[0], (Rows{{"1", "a.krv"}, {"2", "b.krv"}, {"3", "c.krv"}}));
+  EXPECT_EQ(shown[1], (Rows{{"1", "a.krv"}, {"2", "c.krv"}, {"3", "d.krv"}}));
+  EXPECT_EQ(get("Hard Disk/718C测试数据文件", "a.krv"), "pile a");
+  EXPECT_EQ(get("Storage Card/rev", "b.krv"), "pile b");
+}
+
 TEST_F(FileManagerTest, FailedCopyShowsTheFailure) {
   prepare(kBoards[0], true, true);
   put("Storage Card", "a.krv", std::string(4000, 'a'));
@@ -398,6 +506,47 @@ TEST_F(FileManagerTest, FailedCopyShowsTheFailure) {
   EXPECT_TRUE(platform::fs::find("\\Hard Disk\\718C测试数据文件\\*.*").empty());
   EXPECT_TRUE(platform::fs::find("\\Storage Card\\rev\\*.*").empty());
   EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"1", "a.krv"}}));
+}
+
+// After an operation that did not do every marked file, the files done lose their marks and the marks
+// left are the files that failed (or that a running test kept).
+TEST_F(FileManagerTest, MarksLeftAfterAPartlyFailedOperationAreTheFilesNotDone) {
+  prepare(kBoards[0], true, true);
+  for (const char* n : {"a.krv", "b.krv", "c.krv", "d.krv", "live.krv"}) put("Storage Card", n, n);
+  ch[1].testFilePath = "\\Storage Card\\live.krv";
+  show();
+  auto marked = [&] {
+    std::vector<std::string> names;
+    for (int r = 0; r < mgr->List().getItemCount(); ++r)
+      if (mgr->List().getItemImage(r) == 0) names.push_back(mgr->List().getItemText(r, 1));
+    std::vector<std::string> list;
+    for (const TestFileEntry& e : mgr->DisplayList())
+      if (e.marked) list.push_back(e.name);
+    EXPECT_EQ(names, list) << "rows and list agree";
+    return names;
+  };
+  // Three marked for export; two of them are gone before the copy.
+  for (const char* n : {"a.krv", "b.krv", "c.krv"}) mark(n);
+  fsys::remove(root_ / "Storage Card" / "b.krv");
+  fsys::remove(root_ / "Storage Card" / "c.krv");
+  answers->replies = {true, true};
+  ASSERT_TRUE(drv::tap(*mgr, M::kExportRestore));
+  expectStatus("部分文件导出失败！", true);
+  EXPECT_EQ(marked(), (std::vector<std::string>{"b.krv", "c.krv"}));
+  EXPECT_EQ(get("Hard Disk/718C测试数据文件", "a.krv"), "a.krv");
+  // A delete whose first copy into the bin fails, of a running test's file and of one that moves.
+  mgr->RefreshView();
+  for (const char* n : {"a.krv", "d.krv", "live.krv"}) mark(n);
+  {
+    platform::fs::FaultBackend faults;
+    platform::fs::ScopedBackend use(faults);
+    faults.failCall(platform::fs::FaultBackend::Call::Write, 0);
+    ASSERT_TRUE(drv::tap(*mgr, M::kDeleteClear));
+  }
+  expectStatus("部分文件删除失败！", true);
+  EXPECT_EQ(rows(), (std::vector<std::pair<std::string, std::string>>{{"1", "a.krv"}, {"2★", "live.krv"}}));
+  EXPECT_EQ(marked(), (std::vector<std::string>{"a.krv", "live.krv"}));
+  EXPECT_EQ(get("Storage Card/rev", "d.krv"), "d.krv");
 }
 
 TEST_F(FileManagerTest, ImportOfTheJackList) {

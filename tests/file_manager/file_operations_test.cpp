@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <unistd.h>
 
@@ -159,6 +160,68 @@ TEST_F(FileOpsTest, ExportThreeTimesDeleteRestoreAndClear) {
   EXPECT_EQ(c.done, 1);
   EXPECT_EQ(c.failed, 1);
   EXPECT_FALSE(has("Storage Card/rev/gone.krv"));
+}
+
+// The storage ignores letter case: a channel's test path protects its file whatever the case of the
+// listed path, a restore never brings back a case twin of a test path (the test's start would write
+// over it), and a copy never makes a second entry that differs from one there only in case.
+TEST_F(FileOpsTest, ACaseTwinIsTheSameFile) {
+  const std::vector<std::string> tests = {"", "\\Storage Card\\ABC.krv", "\\nandflash\\Run.krv"};
+  put("Storage Card/rev/abc.krv", "older abc");
+  Outcome r = RestoreFromBin({{"abc.krv", "\\Storage Card\\rev\\abc.krv"}}, tests);
+  EXPECT_EQ(r.done, 1);
+  EXPECT_EQ(names("Storage Card"), (std::vector<std::string>{"abc(1).krv", "rev"}));
+
+  put("nandflash/RUN.KRV", "running");
+  put("Storage Card/rev/run.krv", "old run");
+  const std::vector<MarkedFile> marked = {{"RUN.KRV", "\\nandflash\\RUN.KRV"}, {"RUN.KRV", "/NANDFLASH/./RUN.KRV"}};
+  const Outcome d = DeleteToBin(marked, tests);
+  EXPECT_EQ(d.skipped, 2);
+  EXPECT_EQ(d.done, 0);
+  EXPECT_EQ(get("nandflash/RUN.KRV"), "running");
+  r = RestoreFromBin({{"run.krv", "\\Storage Card\\rev\\run.krv"}}, {"\\storage card\\Run.krv"});
+  EXPECT_EQ(r.done, 1);
+  EXPECT_EQ(get("Storage Card/run(1).krv"), "old run");
+  EXPECT_EQ(FreeName("\\Storage Card\\", "new.krv", {"\\STORAGE CARD\\NEW.KRV"}), "new(1).krv");
+
+  // Two files of the card that differ only in case go to one folder as two names, never as twins.
+  put("Storage Card/t.krv", "lower");
+  put("Storage Card/T.krv", "upper");
+  fsys::create_directories(root_ / "Hard Disk" / "out");
+  const Outcome e = ExportFiles({{"t.krv", "\\Storage Card\\t.krv"}, {"T.krv", "\\Storage Card\\T.krv"}},
+                                "\\Hard Disk\\out\\");
+  EXPECT_EQ(e.done, 2);
+  EXPECT_EQ(names("Hard Disk\\out"), (std::vector<std::string>{"T(1).krv", "t.krv"}));
+  EXPECT_EQ(get("Hard Disk/out/T(1).krv"), "upper");
+}
+
+// Each operation lists a folder at most once, however many files it takes: the names missing from a
+// folder are looked up in one listing of it.
+TEST_F(FileOpsTest, EachOperationListsAFolderAtMostOnce) {
+  constexpr int kFiles = 40;
+  std::vector<MarkedFile> files;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "F" + std::to_string(i) + ".krv";
+    put("Storage Card/" + name, name);
+    files.push_back({name, "\\Storage Card\\" + name});
+  }
+  fsys::create_directories(root_ / "Hard Disk" / "out");
+  auto listings = [](const std::function<void()>& run) {
+    const long long before = fs::counters().listings;
+    run();
+    return fs::counters().listings - before;
+  };
+  EXPECT_LE(listings([&] { EXPECT_EQ(ExportFiles(files, "\\Hard Disk\\out\\").done, kFiles); }), 2);
+  EXPECT_LE(listings([&] { EXPECT_EQ(ExportFiles(files, "\\Hard Disk\\out\\").done, kFiles); }), 2);
+  EXPECT_EQ(get("Hard Disk/out/F7(1).krv"), "F7.krv");
+  EXPECT_LE(listings([&] { EXPECT_EQ(DeleteToBin(files, {}).done, kFiles); }), 3);
+  std::vector<MarkedFile> inBin;
+  for (const MarkedFile& f : files) inBin.push_back({f.name, "\\Storage Card\\rev\\" + f.name});
+  EXPECT_LE(listings([&] { EXPECT_EQ(RestoreFromBin(inBin, {}).done, kFiles); }), 3);
+  EXPECT_LE(listings([&] { EXPECT_EQ(DeleteToBin(files, {}).done, kFiles); }), 3);
+  EXPECT_LE(listings([&] { EXPECT_EQ(ClearFiles(inBin).done, kFiles); }), 2);
+  for (int n = 0; n <= 200; ++n) put("nandflash/x/a" + (n ? "(" + std::to_string(n) + ")" : std::string()) + ".krv", "0");
+  EXPECT_LE(listings([&] { EXPECT_EQ(FreeName("\\nandflash\\x\\", "A.KRV"), "A(201).KRV"); }), 1);
 }
 
 // A data file's journal goes with the file: an overwrite it still holds is in every copy, a moved or

@@ -2,6 +2,7 @@
 
 #include "frontend/reply.h"
 #include "model/restore.h"
+#include "platform/clock/clock.h"
 #include "helpers.h"
 
 using namespace frontend;
@@ -272,6 +273,45 @@ TEST_F(ReplyFixture, HistoryFilterHoldsAJumpAndMarksAGaugeThatKeepsJumping) {
   EXPECT_EQ(p.link.stuck[0].load(), 1);
   for (int i = 0; i < 5; ++i) feed(s);  // steady again
   EXPECT_EQ(p.link.stuck[0].load(), 0);
+}
+
+// The filter judges a gauge by the replies before it. After a pause, or after replies that stopped for
+// longer than ten seconds, that series is over: the first reply after it is taken as it is, and no
+// gauge keeps its value from before. Replies a second apart hold the same jump back.
+TEST_F(ReplyFixture, FilterStartsAfreshAfterAPauseOrAGapOfTheReplies) {
+  namespace clk = platform::clock;
+  struct Case {
+    const char* name;
+    bool pause;
+    std::uint64_t gapMs;
+    double shown;  // gauge 1 after the jump
+  } cases[] = {{"pause", true, 1000, 15.0}, {"gap of the replies", false, 10001, 15.0}, {"next second", false, 1000, 10.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clk::configure(clk::Mode::Manual);
+    Parameter q;
+    setUpChannel(q, "1", "1");
+    q.link.goodCount = 3;
+    q.ParameterList.set(85, 2.0f);
+    q.testRunning = 1;
+    ReplyFields s;
+    s.gauges[0] = 1000;
+    for (int i = 0; i < 20; ++i) {
+      clk::advance(1000);
+      parseReply(q, makeReply(s).data());
+    }
+    s.gauges[0] = 1500;
+    if (c.pause) {
+      q.paused = 1;
+      clk::advance(1000);
+      parseReply(q, makeReply(s).data());
+      EXPECT_NEAR(q.link.displacement[0].load(), 15.0, 1e-4);  // no filter while paused
+      q.paused = 0;
+    }
+    clk::advance(c.gapMs);
+    parseReply(q, makeReply(s).data());
+    EXPECT_NEAR(q.link.displacement[0].load(), c.shown, 1e-4);
+  }
 }
 
 TEST_F(ReplyFixture, ControllerStateBytes) {

@@ -7,15 +7,6 @@
 #include "model/parameter.h"
 #include "tests/fuzz/fuzz_root.h"
 
-namespace {
-std::string read(const std::string& path) {
-  std::string s;
-  platform::fs::readFile(path, s);
-  return s;
-}
-bool pending(const std::string& slot) { return slot.compare(0, 4, "OVER") != 0 && slot.compare(0, 4, "0000") != 0; }
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::freshRoot();
   const std::vector<std::string> in = fuzz::parts(data, size, 2);
@@ -31,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     p.moduleQueuePath = path;
   }
   fuzz::check(JDQFile::LoadQueueFile("", 0, 0, p) == 1, "the queue file does not load");
-  const std::string file = read(path);
+  const std::string file = fuzz::read(path);
   fuzz::check(file.size() <= in[1].size(), "a load grew the queue file");
   std::size_t expected = 0;
   for (std::size_t at = 0; at + kQueueRecordSize <= file.size(); at += kQueueRecordSize)
-    if (pending(file.substr(at, 4))) ++expected;
+    if (fuzz::pendingSlot(file.substr(at, 4))) ++expected;
   fuzz::check(p.moduleQueue.size() == expected, "pending slots and the queue differ");
   if (p.moduleQueue.size() > 256) return 0;
 
@@ -52,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     head = p.moduleQueue.front().slot;
   }
   fuzz::check(JDQFile::AcknowledgeHead(p, 0) == 1, "the head cannot be acknowledged");
-  const std::string after = read(path);
+  const std::string after = fuzz::read(path);
   fuzz::check(after.size() == (slots + 1) * kQueueRecordSize, "the queue file did not grow by one slot");
   for (std::size_t i = 0; i < slots; ++i) {
     const std::size_t at = i * kQueueRecordSize;

@@ -67,4 +67,16 @@ inline void put(const std::string& path, const std::string& bytes) {
   if (!platform::fs::writeFile(path, bytes)) fail("cannot write a fixture file");
 }
 
+// A whole file (empty when it cannot be read).
+inline std::string read(const std::string& path) {
+  std::string s;
+  platform::fs::readFile(path, s);
+  return s;
+}
+
+// Whether a queue slot (from its first four bytes) is still to be sent: not marked "OVER" or "0000".
+inline bool pendingSlot(const std::string& slot) {
+  return slot.compare(0, 4, "OVER") != 0 && slot.compare(0, 4, "0000") != 0;
+}
+
 }  // namespace fuzz

@@ -71,3 +71,49 @@ for i in range(8):
 frame[23:26] = bytes([0x00, 0x00, 0x01])
 frame[31] = sum(frame[:31]) & 0xFF
 write('fuzz_reply', 'frame', settings + bytes(frame) * 2)
+
+# Upload replies: the route, the records queued on each channel's two routes (a count, then a seed
+# each), then operations (0 send a record, 1 send a frame, 2/3 a built-in module's block, 4 an external
+# module's block, 5 a platform answer, 6 queue one more record), a block being a length and its bytes.
+def block(b):
+    return bytes([len(b)]) + b
+
+
+queued = bytes([1, 7, 2, 8, 9, 1, 10, 0, 1, 11, 1, 12])
+write('fuzz_upload_replies', 'answers', bytes([3]) + queued + bytes([0]) + bytes([2]) + block(b'\x02') + bytes([1])
+      + bytes([5]) + block(b'\x02') + bytes([0]) + bytes([3]) + block(b'GPRSOKOVER') + bytes([6, 1, 0, 33]))
+write('fuzz_upload_replies', 'refusals', bytes([2]) + queued + bytes([1]) + bytes([5]) + block(b'\x04') + bytes([4])
+      + block(b'\x55' + b'\xff' * 20) + bytes([1]) + bytes([5]) + block(b'\x03'))
+write('fuzz_upload_replies', 'texts', bytes([0]) + queued + bytes([0]) + bytes([2]) + block(b'$GPRMC,1,A,3000.0,N,12000.0,E')
+      + bytes([2]) + block(b'+CSQ: 20,0') + bytes([0]) + bytes([2]) + block(b'\x07'))
+
+# Jack calibration table: a jack text, the group to delete, then the file.
+write('fuzz_jack_table', 'groups', part(b'JACK-1') + part(b'\x02') + group * 10)
+write('fuzz_jack_table', 'old', part(b'JACK-1') + part(b'\x00') + group[:136] * 3)
+
+# System calibration as the dialog reads it: a raw force, the channel's sensor type, then the file.
+started = struct.pack('<ififfffiiiiiif', 0, 500.0, 5, 80.0, 1000.0, 1000.0, 64.0, 1, 2, 0, 0, 0, 1, 12.0)
+write('fuzz_system_calibration', 'idle', part(struct.pack('<f', 1234.0)) + part(b'\x01')
+      + struct.pack('<ififfffi', 2, 80.0, 10, 80.0, 1000.0, 1000.0, 64.0, 0).ljust(308, b'\0'))
+write('fuzz_system_calibration', 'started', part(struct.pack('<f', 250.0)) + part(b'\x00') + started.ljust(308, b'\0'))
+
+# File operations: names taken up to "(n)" (n up to 15, or up to 999 with the top bit), flags (bit 0 a case twin, bit 1 a channel's test path in
+# lower case, bit 2 with the folder in capitals, bit 3 a set-up test's own path), operations, names.
+names = [b'123.krv', b'Abc.KRV', '测试桩.krv'.encode(), b'a*b.krv', b'x']
+write('fuzz_file_operations', 'names', part(struct.pack('<H', 3)) + part(bytes([1, 3, 6, 8, 0])) + part(b'\x00\x01\x02\x01\x03')
+      + b''.join(part(n) for n in names[:4]) + names[4])
+write('fuzz_file_operations', 'taken', part(struct.pack('<H', 0x8000 | 999)) + part(b'\x00') + part(b'\x00\x01')
+      + part(b'full.krv') + part(b'') + part(b'') + part(b'') + b'')
+
+# Pending-data list: flags (bit 0 a folder, bit 1 a running test's queue file, bit 2 named in lower
+# case), then names and contents.
+slots3 = b'OVER' + b'a' * 124 + b'GPRS' + b'b' * 124 + b'0000' + b'c' * 124
+write('fuzz_pending_list', 'backslash', part(bytes([0, 2])) + part(b'\\1-P1.GPS') + part(slots3) + part(b'1-P1.GPS')
+      + part(b'GPRS' * 64) + part(b'') + part(b'') + part(b'') + part(b'') + part(b'') + b'')
+write('fuzz_pending_list', 'files', part(bytes([0, 6, 0, 1])) + part(b'T1-P1.GPS') + part(slots3) + part(b'T1-P1.gpsw')
+      + part(slots3 + b'x' * 20) + part(b'*x.gps') + part(b'GPRS' * 32) + part(b'c.Gps') + part(b'') + b'')
+
+# Upgrade list: flags (bit 0 a folder, bits 1-7 a size exponent), then names (".msi" added to a name
+# whose first byte is odd).
+write('fuzz_upgrade_list', 'files', part(bytes([2, 62, 0, 1, 40])) + part(b'Main3.3.9') + part(b'Big3.4.0.MSI')
+      + part(b'*3.3.8.msi') + part(b'folder.msi') + part(b'notes.txt') + part(b'') + part(b'') + b'')

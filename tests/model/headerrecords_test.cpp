@@ -12,7 +12,8 @@
 
 namespace {
 
-// A known set-up: item k holds k + 0.25, flags and a few items set apart.
+// A known set-up: item k holds k + 0.25, flags and a few items set apart. The typed values that the
+// restore reads back (plate area, sensitivity, rated pressure and output) keep their decimals.
 void knownSetup(Parameter& p) {
   std::vector<float> items(ParameterList::kStoredCount);
   for (int k = 0; k < ParameterList::kStoredCount; ++k) items[k] = static_cast<float>(k) + 0.25f;
@@ -36,7 +37,7 @@ std::map<Key, std::string> expectedTexts() {
       {{10, 2}, "30.25"},   {{10, 3}, "17"},      {{11, 2}, "31.25"},    {{11, 3}, "18.250"},
       {{12, 1}, "12"},      {{12, 2}, "32.25"},   {{12, 3}, "11"},       {{13, 2}, "35"},
       {{13, 3}, "60"},      {{14, 1}, "13.25"},   {{14, 2}, "36"},       {{14, 3}, "61"},
-      {{15, 1}, "14"},      {{15, 2}, "37"},      {{15, 3}, "62.25000"}, {{16, 1}, "39"},
+      {{15, 1}, "14.25"},   {{15, 2}, "37"},      {{15, 3}, "62.25000"}, {{16, 1}, "39"},
       {{16, 2}, "38.250"},  {{16, 3}, "63.25000"}, {{17, 2}, "58"},      {{18, 2}, "59"},
       {{19, 2}, "82.25"},   {{17, 3}, "68"},      {{18, 3}, "69"},       {{20, 3}, "97.25"},
       {{21, 2}, "0"},       {{22, 2}, "1"},       {{23, 2}, "0"},        {{24, 2}, "1"},

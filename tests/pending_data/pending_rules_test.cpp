@@ -67,15 +67,17 @@ TEST_F(PendingRules, RunningTestFilesAreHeldWhateverTheirCase) {
     EXPECT_FALSE(upload::IsRunningTestFile(path, chans)) << path;
 }
 
-// Start points both queue files of channel 1 at the stored file, lets it go once sent and loads the
-// unsent slots with their slot numbers (emptying what the queue held); stop empties the route's
-// queues and keeps the file.
+// Start loads the unsent slots with their slot numbers and their file (emptying what the queue held)
+// and lets the file go once sent; channel 1's queue files stay those of its set-up. Stop empties the
+// route's queues and keeps the file.
 TEST_F(PendingRules, StartLoadsTheRouteQueueAndStopEmptiesIt) {
   writeFile("b.gpsw", queueFile({"OVER", "GPRS", "GPRS"}));
   const std::string path = "\\Storage Card\\b.gpsw";
   ch[0].keepQueueFile = 1;
   {
     std::lock_guard<std::mutex> lock(ch[0].queueLock);
+    ch[0].moduleQueuePath = "\\Storage Card\\T1-P1.gps";  // a test set up meanwhile
+    ch[0].boxQueuePath = "\\Storage Card\\T1-P1.gpsw";
     ch[0].boxQueue.push_back(QueueRecord{});  // left from an earlier test
     ch[0].moduleQueue.push_back(QueueRecord{});
   }
@@ -83,11 +85,12 @@ TEST_F(PendingRules, StartLoadsTheRouteQueueAndStopEmptiesIt) {
   EXPECT_EQ(ch[0].keepQueueFile.load(), 0);
   {
     std::lock_guard<std::mutex> lock(ch[0].queueLock);
-    EXPECT_EQ(ch[0].moduleQueuePath, path);
-    EXPECT_EQ(ch[0].boxQueuePath, path);
+    EXPECT_EQ(ch[0].moduleQueuePath, "\\Storage Card\\T1-P1.gps");
+    EXPECT_EQ(ch[0].boxQueuePath, "\\Storage Card\\T1-P1.gpsw");
     ASSERT_EQ(ch[0].boxQueue.size(), 2u);
     EXPECT_EQ(ch[0].boxQueue[0].slot, 1);
     EXPECT_EQ(ch[0].boxQueue[1].slot, 2);
+    EXPECT_EQ(ch[0].boxQueue[1].file, path);
     EXPECT_EQ(std::string(ch[0].boxQueue[1].bytes.begin(), ch[0].boxQueue[1].bytes.end()), slot("GPRS", 2));
   }
   EXPECT_EQ(queued(0), 1);  // the other route's queue is left alone

@@ -32,7 +32,11 @@ INSTANTIATE_TEST_SUITE_P(
                       MatchCase{"*b*b*", "abxxb", true}, MatchCase{"*b*b*", "abxx", false},
                       MatchCase{"krv718.ini", "KRV718.INI", true}, MatchCase{"x.*", "x", true},
                       MatchCase{"x.*", "xy", false}, MatchCase{"", "a", false},
-                      MatchCase{"?ab", "\xE4" "ab", true}));  // a stray byte is one character
+                      MatchCase{"?ab", "\xE4" "ab", true},  // a stray byte is one character
+                      // A name's own '*' and '?' are characters like any other.
+                      MatchCase{"*.gps", "*a.gps", true}, MatchCase{"*.*", "**.krv", true},
+                      MatchCase{"*.msi", "Main*3.3.9.msi", true}, MatchCase{"a*", "*", false},
+                      MatchCase{"*b", "*?b", true}, MatchCase{"?.krv", "*.krv", true}));
 
 TEST_F(FsTest, FindListsMatchingEntriesSortedWithTimes) {
   put("Storage Card/b.KRV", "bbbb");
@@ -41,6 +45,7 @@ TEST_F(FsTest, FindListsMatchingEntriesSortedWithTimes) {
   put("Storage Card/noext", "");
   put("Storage Card/Sub.krv/inner", "");
   put("Storage Card/p.krv.~tmp", "half");  // what a cut durable write may leave: never listed
+  put("Storage Card/x\\a.krv", "x");        // no instrument path names it: never listed
 
   const auto krv = fs::find("\\STORAGE CARD\\*.KRV");
   ASSERT_EQ(krv.size(), 3u);

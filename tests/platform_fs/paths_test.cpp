@@ -95,6 +95,51 @@ TEST_F(FsTest, ExactNameWinsElseFirstInSortedOrder) {
   EXPECT_EQ(s, "upper-A");
 }
 
+TEST(SamePath, ComparesComponentsIgnoringCase) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  } cases[] = {{"\\Storage Card\\ABC.krv", "\\storage card\\abc.KRV", true},
+               {"\\Storage Card\\a.krv", "/Storage Card/./a.krv", true},
+               {"\\Storage Card\\rev\\..\\a.krv", "\\Storage Card\\\\a.krv", true},
+               {"\\Storage Card\\a.krv", "\\Storage Card\\a.krv.gps", false},
+               {"\\Storage Card\\a.krv", "\\nandflash\\a.krv", false},
+               {"\\Storage Card\\\xE6\xB5\x8B.krv", "\\STORAGE CARD\\\xE6\xB5\x8B.KRV", true},
+               {"", "", false},
+               {"\\..\\a.krv", "\\..\\a.krv", false}};
+  for (const Case& c : cases) EXPECT_EQ(fs::samePath(c.a, c.b), c.same) << c.a << " vs " << c.b;
+}
+
+// In a listing run each folder is listed once: a name missing as given is looked for in that listing
+// and among the entries made since, and a name found there counts only while it still exists.
+TEST_F(FsTest, AListingRunListsEachFolderOnce) {
+  put("d/Old.txt", "old");
+  const long long before = fs::counters().listings;
+  {
+    const fs::ListingRun run;
+    const fs::ListingRun inner;  // nested: the same listings
+    EXPECT_FALSE(fs::exists("\\d\\none.txt"));
+    EXPECT_TRUE(fs::isFile("\\d\\OLD.TXT"));
+    ASSERT_TRUE(fs::writeFile("\\d\\New.txt", "new"));
+    ASSERT_TRUE(fs::createFolder("\\d\\Sub"));
+    ASSERT_TRUE(fs::copyFile("\\d\\new.TXT", "\\d\\Copy.txt"));
+    EXPECT_TRUE(fs::isFolder("\\D\\SUB"));
+    std::string s;
+    ASSERT_TRUE(fs::readFile("\\d\\NEW.TXT", s));
+    EXPECT_EQ(s, "new");
+    ASSERT_TRUE(fs::writeFile("\\d\\COPY.TXT", "again"));  // the copy, not a second file
+    ASSERT_TRUE(fs::deleteFile("\\d\\old.txt"));
+    EXPECT_FALSE(fs::exists("\\d\\OLD.txt"));
+    EXPECT_EQ(fs::counters().listings - before, 2);  // the root's (for "D") and d's
+  }
+  EXPECT_EQ(names("d"), (Names{"Copy.txt", "New.txt", "Sub"}));
+  EXPECT_EQ(get("d/Copy.txt"), "again");
+  // After the run a missing name lists its folder again.
+  EXPECT_FALSE(fs::exists("\\d\\none.txt"));
+  EXPECT_EQ(fs::counters().listings - before, 3);
+}
+
 // What a lookup costs, counted by the layer: a name found as given costs one file-status call per
 // component and no listing; only a name missing as given lists its folder (to look for another case).
 // A name the program writes itself is opened by its exact name: missing, it costs one failed open.

@@ -65,6 +65,35 @@ TEST(GbkToUtf8, LongTextWithManyBadBytesRoundTripsTheGoodOnes) {
   EXPECT_EQ(text::gbkToUtf8(gbk), expect);
 }
 
+// What the screen shows of a text: UTF-8 as it is, a whole GBK text decoded, anything else with U+FFFD
+// for each byte that starts no character.
+TEST(DisplayText, Utf8StaysGbkIsDecodedAndBadBytesAreReplaced) {
+  const struct {
+    const char* what;
+    std::string in, shown;
+  } cases[] = {
+      {"ascii", "a.krv", "a.krv"},
+      {"utf8", kZhong + kWen + ".krv", kZhong + kWen + ".krv"},
+      {"utf8 replacement character", kReplacement, kReplacement},
+      {"gbk name", bytes({0xD6, 0xD0, 0xCE, 0xC4}) + "1.krv", kZhong + kWen + "1.krv"},
+      {"gbk two-byte that looks like utf8", bytes({0xD7, 0xAE, 0xD6, 0xD0}), "\xE6\xA1\xA9" + kZhong},  // 桩中
+      {"stray byte", bytes({'a', 0xFF, 'b'}), "a" + kReplacement + "b"},
+      {"utf8 with a bad byte", kZhong + bytes({0xFF}) + "x", kZhong + kReplacement + "x"},
+      {"cut utf8", bytes({'1', 0xE4}), "1" + kReplacement},
+      {"overlong slash", bytes({0xC0, 0xAF, 0xFF}), kReplacement + kReplacement + kReplacement},
+      {"surrogate", bytes({0xED, 0xA0, 0x80, 0xFF}), kReplacement + kReplacement + kReplacement + kReplacement},
+      // Noncharacters are well-formed but cannot be drawn.
+      {"U+FFFF", "a" + bytes({0xEF, 0xBF, 0xBF}), "a" + kReplacement},
+      {"U+FDD0 after a bad byte", bytes({0xFF, 0xEF, 0xB7, 0x90}), kReplacement + kReplacement},
+      {"U+10FFFE next to a bad byte", bytes({0xF4, 0x8F, 0xBF, 0xBE, 0xFF}), kReplacement + kReplacement},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(text::displayText(c.in), c.shown) << c.what;
+    EXPECT_TRUE(text::isShowable(text::displayText(c.in))) << c.what;
+    EXPECT_EQ(text::isShowable(c.in), c.in == c.shown) << c.what;
+  }
+}
+
 TEST(Utf16, GivesExactBytesBothWays) {
   EXPECT_EQ(text::utf8ToUtf16le(kZhong), bytes({0x2D, 0x4E}));
   EXPECT_EQ(text::utf8ToUtf16le("A"), bytes({0x41, 0x00}));

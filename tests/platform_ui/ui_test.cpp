@@ -621,6 +621,38 @@ TEST_F(ListTest, TapsSelectNotifyAndToggleCheckBoxesOnce) {
   EXPECT_EQ(list->getSelectionMark(), -1);
 }
 
+// The thumb of the vertical bar follows the finger and takes the list with it: a long list goes from its
+// top to its end in one drag, and half way in a drag to the middle of the track.
+TEST_F(ListTest, ThumbDragMovesALongListToItsEnd) {
+  for (int i = 40; i < 300; ++i) list->insertItem(i, std::to_string(i));
+  const int per = list->getCountPerPage();
+  const int last = list->getItemCount() - per;
+  ASSERT_GT(last, 200);
+  const std::size_t clicks = d.listClicks.size();
+  auto drag = [&](Point from, Point to) {
+    injectMouse(WM_LBUTTONDOWN, list->clientToScreen(from));
+    for (int k = 1; k <= 4; ++k)
+      injectMouse(WM_MOUSEMOVE, list->clientToScreen({from.x + (to.x - from.x) * k / 4, from.y + (to.y - from.y) * k / 4}));
+    injectMouse(WM_LBUTTONUP, list->clientToScreen(to));
+    drv::pump();
+  };
+  const Rect c = list->getClientRect();
+  const int barX = c.right - 8, trackTop = list->headerHeight();
+  // The thumb sits at the top of the track: held there and taken to the bottom of the list.
+  drag({barX, trackTop + 5}, {barX, c.bottom + 40});
+  EXPECT_EQ(list->getTopIndex(), last);
+  EXPECT_TRUE(list->getItemRect(299).bottom <= c.bottom);
+  // Back to the middle of the track: about half way.
+  const int thumbNow = c.bottom - 5;
+  drag({barX, thumbNow}, {barX, thumbNow - (c.bottom - trackTop) / 2});
+  EXPECT_NEAR(list->getTopIndex(), last / 2, last / 10);
+  // A drag is no tap, and a tap on the track below the thumb still turns a page.
+  EXPECT_EQ(d.listClicks.size(), clicks);
+  const int before = list->getTopIndex();
+  drv::tapWindow(*list, {barX, c.bottom - 3});
+  EXPECT_EQ(list->getTopIndex(), std::min(last, before + per));
+}
+
 TEST_F(UiTest, TabSwitchesOnTapAndHostsChildPages) {
   TestDlg d;
   ASSERT_TRUE(d.create());
@@ -953,6 +985,72 @@ TEST(DeviceContext, TextMeasuresAlignsAndClips) {
   dc.drawText("荷载沉降荷载沉降荷载沉降", Rect{0, 60, 100, 100}, DT_LEFT | DT_SINGLELINE);
   EXPECT_EQ(inkIn({100, 60, 300, 100}), 0);
   EXPECT_GT(inkIn({0, 60, 100, 100}), 50);
+}
+
+// Texts that are not UTF-8 (a GBK file name, stray bytes of a damaged file) are shown as the instrument
+// reads them, and afterwards every text of that font still draws.
+TEST(DeviceContext, TextThatIsNotUtf8IsShownAndLeavesTheFontWhole) {
+  const Font font = Font::create(27);  // a size no other test uses: the font is shared by the process
+  auto picture = [&](std::string_view text, unsigned format) {
+    MemoryDC dc(300, 40);
+    dc.fillSolidRect({0, 0, 300, 40}, RGB(255, 255, 255));
+    dc.selectFont(font);
+    dc.setBkMode(TRANSPARENT);
+    if (format == ~0u) dc.textOut(2, 2, text);
+    else dc.drawText(text, Rect{0, 0, 300, 40}, format);
+    return dc.bitmap();
+  };
+  auto same = [](const Bitmap& a, const Bitmap& b) {
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x)
+        if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+  };
+  auto ink = [](const Bitmap& b) {
+    int n = 0;
+    for (int y = 0; y < b.height(); ++y)
+      for (int x = 0; x < b.width(); ++x) n += b.pixel(x, y) != RGB(255, 255, 255);
+    return n;
+  };
+  const std::string gbkName = "\xD6\xD0\xCE\xC4.krv", badMarker = "1\xFF:\x80\xFE";
+  const unsigned single = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+  for (unsigned format : {~0u, single, unsigned{DT_LEFT | DT_WORDBREAK}}) {
+    EXPECT_TRUE(same(picture(gbkName, format), picture("中文.krv", format))) << format;
+    EXPECT_TRUE(same(picture(badMarker, format), picture("1\uFFFD:\uFFFD\uFFFD", format))) << format;
+  }
+  MemoryDC dc(10, 10);
+  dc.selectFont(font);
+  EXPECT_EQ(dc.getTextExtent(gbkName).cx, dc.getTextExtent("中文.krv").cx);
+  // The font draws as before.
+  EXPECT_GT(ink(picture("荷载沉降", single)), 100);
+  EXPECT_GT(dc.getTextExtent("荷载沉降").cx, 80);
+}
+
+// A noncharacter is well-formed UTF-8 that the drawing library refuses as it refuses a bad byte: it is
+// shown as U+FFFD, and every text of that font still draws afterwards.
+TEST(DeviceContext, NoncharacterIsShownAndLeavesTheFontWhole) {
+  auto ink = [](std::string_view text, const Font& font) {
+    MemoryDC dc(300, 40);
+    dc.fillSolidRect({0, 0, 300, 40}, RGB(255, 255, 255));
+    dc.selectFont(font);
+    dc.setBkMode(TRANSPARENT);
+    dc.textOut(2, 2, text);
+    const Bitmap b = dc.bitmap();
+    int n = 0;
+    for (int y = 0; y < b.height(); ++y)
+      for (int x = 0; x < b.width(); ++x) n += b.pixel(x, y) != RGB(255, 255, 255);
+    return n;
+  };
+  int size = 31;  // sizes no other test uses: fonts are shared by the process
+  for (std::string bad : {"1\xEF\xBF\xBF", "1\xEF\xBF\xBE", "1\xEF\xB7\x90", "1\xF4\x8F\xBF\xBF"}) {
+    const Font font = Font::create(size++);
+    MemoryDC dc(10, 10);
+    dc.selectFont(font);
+    EXPECT_EQ(dc.getTextExtent(bad).cx, dc.getTextExtent("1\uFFFD").cx) << size;
+    EXPECT_EQ(ink(bad, font), ink("1\uFFFD", font)) << size;
+    EXPECT_GT(ink("荷载沉降", font), 100) << size;
+    EXPECT_GT(dc.getTextExtent("荷载沉降").cx, 80) << size;
+  }
 }
 
 TEST(Display, ChoiceParsesAndAutoFallsBackToHeadless) {

@@ -1,6 +1,7 @@
 // The upgrade dialog driven as the operator drives it, on device roots of both boards: the list of
 // upgrade files, the version rule, every failure text, the prompts, the countdown, the factory reset,
 // the return, the touch calibration and the key click.
+#include <cstring>
 #include <regex>
 
 #include "model/file_list.h"
@@ -35,6 +36,31 @@ std::string programOfSize(std::size_t size) {
   std::string s = kNewMain + "#";
   s.append(size - s.size() - 1, 'x');
   return s + "\n";
+}
+
+// The stand-in program (a 64-bit little-endian ELF image of this host) with its section header table
+// said to lie at `offset`.
+std::string withSectionTableAt(std::string image, std::uint64_t offset) {
+  std::memcpy(image.data() + 0x28, &offset, sizeof offset);
+  return image;
+}
+// The stand-in program with its first loadable segment said to hold more bytes than the file has.
+std::string withLoadableSegmentGrown(std::string image) {
+  std::uint64_t phoff = 0;
+  std::uint16_t phentsize = 0, phnum = 0;
+  std::memcpy(&phoff, image.data() + 0x20, 8);
+  std::memcpy(&phentsize, image.data() + 0x36, 2);
+  std::memcpy(&phnum, image.data() + 0x38, 2);
+  for (std::uint16_t i = 0; i < phnum; ++i) {
+    char* ph = image.data() + phoff + static_cast<std::uint64_t>(i) * phentsize;
+    std::uint32_t type = 0;
+    std::memcpy(&type, ph, 4);
+    if (type != 1) continue;  // PT_LOAD
+    const std::uint64_t fileSize = image.size() + 1;
+    std::memcpy(ph + 0x20, &fileSize, 8);  // p_filesz
+    break;
+  }
+  return image;
 }
 
 }  // namespace
@@ -96,6 +122,19 @@ TEST_P(RefitTest, ListsUpgradeFilesOldestFirstAndUpgradesFromTheNewestWithACount
   EXPECT_TRUE(fsys::exists(program() / "main.started"));
 }
 
+// A name with a '*' of its own is listed like any other, and a file of 2 GiB or more shows its size.
+TEST_P(RefitTest, ListsANameWithAStarAndAFileAboveTwoGiB) {
+  createInOrder({{"Main*3.3.8.msi", std::string(10, 'a')}, {"Big3.3.9.msi", ""}});
+  fsys::resize_file(usb() / "Big3.3.9.msi", 3221225472ULL);  // sparse: 3 GiB
+  CRefitDlg& d = open();
+  ui::ListCtrl* list = d.List();
+  ASSERT_EQ(list->getItemCount(), 2);
+  EXPECT_EQ(list->getItemText(0, 1), "Main*3.3.8");
+  EXPECT_EQ(list->getItemText(0, 2), "10B");
+  EXPECT_EQ(list->getItemText(1, 1), "Big3.3.9");
+  EXPECT_EQ(list->getItemText(1, 2), "3072.00MB");
+}
+
 TEST(RefitRules, VersionRuleAndSizeTexts) {
   struct Version {
     const char* file;
@@ -111,15 +150,41 @@ TEST(RefitRules, VersionRuleAndSizeTexts) {
     EXPECT_EQ(refit::IsVersionText(v.version), v.passes) << v.file;
   }
   struct Size {
-    int bytes;
+    long long bytes;
     const char* text;
   } sizes[] = {{0, "0B"}, {1023, "1023B"}, {1024, "1.0KB"}, {1048575, "1024.0KB"}, {1048576, "1.00MB"},
-               {5 * 1048576 + 524288, "5.50MB"}};
+               {5 * 1048576 + 524288, "5.50MB"}, {2147483648LL, "2048.00MB"}, {6442450944LL, "6144.00MB"}};
   for (const Size& s : sizes) EXPECT_EQ(refit::FormatFileSize(s.bytes), s.text) << s.bytes;
-  EXPECT_TRUE(refit::IsProgramImage("\x7f" "ELF\x02\x01"));
-  EXPECT_TRUE(refit::IsProgramImage("#!/bin/sh\n"));
-  EXPECT_FALSE(refit::IsProgramImage("MZ\x90"));
-  EXPECT_FALSE(refit::IsProgramImage(""));
+}
+
+// A file is a program only as a whole: an ELF image whose header, program headers, section header
+// table and loadable segments all lie inside the file, or a script whose "#!" line names an
+// interpreter that exists.
+TEST(RefitRules, ProgramImagesAreCheckedWhole) {
+  const std::string whole = readAll(STAND_IN_PROGRAM);
+  ASSERT_GT(whole.size(), 4096u);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool program;
+  } cases[] = {
+      {"whole image", whole, true},
+      {"first half", whole.substr(0, whole.size() / 2), false},
+      {"last byte cut", whole.substr(0, whole.size() - 1), false},
+      {"header only", whole.substr(0, 64), false},
+      {"section table past the end", withSectionTableAt(whole, whole.size()), false},
+      {"loadable segment past the end", withLoadableSegmentGrown(whole), false},
+      {"ELF magic only", "\x7f" "ELF\x02\x01", false},
+      {"script", "#!/bin/sh\nexit 0\n", true},
+      {"script with blanks and an argument", "#! /bin/sh -e\nexit 0\n", true},
+      {"missing interpreter", "#!/no/such/interpreter\nexit 0\n", false},
+      {"interpreter is a folder", "#!/tmp\n", false},
+      {"no interpreter", "#!\n", false},
+      {"relative interpreter", "#!sh\n", false},
+      {"other format", "MZ\x90", false},
+      {"empty", "", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(refit::IsProgramImage(c.bytes), c.program) << c.name;
 }
 
 TEST(RefitRules, FilesOfEqualTimeKeepTheirOrder) {
@@ -139,6 +204,7 @@ TEST_P(RefitTest, EveryFailureKeepsTheInstalledProgramAndTheSettings) {
     EXPECT_EQ(settingsLeft(data(), program()), 20);
     EXPECT_EQ(refit::g_bUpgraded, 0);
     EXPECT_FALSE(fsys::exists(program() / "Main.exe.new"));
+    EXPECT_FALSE(fsys::exists(program() / "Main.exe.new.~tmp"));
   };
 
   // No U-disk: nothing listed, and "确定" does nothing.
@@ -166,6 +232,11 @@ TEST_P(RefitTest, EveryFailureKeepsTheInstalledProgramAndTheSettings) {
     const char* text;
   } cases[] = {
       {"not a program", "hello, not a program", [] {}, "对不起，所选文件不符合标准升级文件格式!"},
+      {"first half of a program", readAll(STAND_IN_PROGRAM).substr(0, readAll(STAND_IN_PROGRAM).size() / 2), [] {},
+       "对不起，所选文件不符合标准升级文件格式!"},
+      {"section table past the end", withSectionTableAt(readAll(STAND_IN_PROGRAM), readAll(STAND_IN_PROGRAM).size()),
+       [] {}, "对不起，所选文件不符合标准升级文件格式!"},
+      {"missing interpreter", "#!/no/such/interpreter\nexit 0\n", [] {}, "对不起，所选文件不符合标准升级文件格式!"},
       {"file gone", kNewMain, [&] { fsys::remove(usb() / "Main3.4.0.msi"); }, "升级失败，请确认源升级文件是否存在!"},
       {"nothing listed", kNewMain,
        [&] {
@@ -301,6 +372,45 @@ TEST_P(RefitTest, TouchCalibrationRunsTheConfiguredCommandOrSaysWhyNot) {
     EXPECT_EQ(shown, c.box ? c.box : "");
   }
   EXPECT_EQ(readAll(root_ / "touch.done"), "calibrated\n");
+}
+
+// A whole program image is installed as a script is: the new "Main.exe" byte for byte, the settings
+// gone, the countdown running.
+TEST_P(RefitTest, AWholeProgramImageIsInstalled) {
+  writeAll(program() / "Main.exe", kOldMain);
+  writeSettings(data(), program());
+  const std::string image = readAll(STAND_IN_PROGRAM);
+  writeAll(usb() / "Main3.4.0.msi", image);
+  open();
+  ASSERT_EQ(tapAnswering(CRefitDlg::kUpgrade, true).size(), 1u);
+  drv::run(1200, 10);
+  EXPECT_EQ(readAll(program() / "Main.exe"), image);
+  EXPECT_EQ(settingsLeft(data(), program()), 0);
+  EXPECT_EQ(refit::g_bUpgraded, 1);
+  EXPECT_EQ(status(), "软件版本成功升级至3.4.0!  9秒钟后自动返回主程序");
+}
+
+// An upgrade cut off by a power loss leaves its copy and the temporary files of its writes in the
+// program folder; the next start of the upgrade program removes them, and nothing else.
+TEST_P(RefitTest, TheStartRemovesTheLeftoversOfACutOffUpgrade) {
+  writeAll(program() / "Main.exe", kOldMain);
+  writeSettings(data(), program());
+  const char* leftovers[] = {"Main.exe.new.~tmp", "Main.exe.new", "Main.exe.~tmp"};
+  for (const char* name : leftovers) writeAll(program() / name, std::string(100000, 'x'));
+  writeAll(program() / "RefitC.exe", "refit");
+  refit::CRefitApp app;
+  bool checked = false;
+  drv::IdleScript script([&] {
+    if (checked || !app.MainWindow()) return;
+    checked = true;
+    for (const char* name : leftovers) EXPECT_FALSE(fsys::exists(program() / name)) << name;
+    app.MainWindow()->OnBnClickedReturn();
+  });
+  EXPECT_FALSE(app.InitInstance());
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(readAll(program() / "Main.exe"), kOldMain);
+  EXPECT_EQ(readAll(program() / "RefitC.exe"), "refit");
+  EXPECT_EQ(settingsLeft(data(), program()), 20);
 }
 
 TEST_P(RefitTest, EveryKeyPressClicksTheBuzzerOfTheBoard) {

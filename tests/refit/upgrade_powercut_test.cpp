@@ -1,5 +1,7 @@
 // A power cut at every step of an upgrade: "Main.exe" is always whole, the old or the new program, and
 // the settings are gone only when the new program is in place.
+#include <algorithm>
+
 #include "refit_fixture.h"
 
 using namespace refittest;
@@ -54,6 +56,14 @@ TEST_P(PowerCut, MainIsWholeAndSettingsGoOnlyWithTheNewProgram) {
         ++oldKept;
       } else if (left > 0) {
         ++newWithSettings;
+      }
+      // The next start of the upgrade program leaves nothing of the cut upgrade but "Main.exe".
+      refit::RemoveUpgradeLeftovers(board_.flag);
+      for (const auto& e : fsys::directory_iterator(program())) {
+        const std::string name = e.path().filename().string();
+        const bool setting = std::find(refit::kSettingsFiles.begin(), refit::kSettingsFiles.end(), name) !=
+                             refit::kSettingsFiles.end();
+        EXPECT_TRUE(name == "Main.exe" || setting) << name;
       }
       if (completed) {
         EXPECT_EQ(main, kNew);

@@ -1,7 +1,9 @@
 // The charts as drawn: pixels of the axes, ticks, grid, numbers, titles and curves of a plotting
 // window of 800 x 400 on the headless display.
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,8 +59,8 @@ int textWidth(const std::string& text, int height = 18) {
 // Share of the ink pixels (of the picture or of the text drawn alone) at which the picture differs from
 // the text drawn alone at (x, y) in the chart's font and text colour: near 0 where that text stands.
 double textMismatch(const ui::Bitmap& shot, int x, int y, const std::string& text, int height = 18) {
-  ui::MemoryDC dc(kW, kH);
-  dc.fillSolidRect({0, 0, kW, kH}, kWhite);
+  ui::MemoryDC dc(shot.width(), shot.height());
+  dc.fillSolidRect({0, 0, shot.width(), shot.height()}, kWhite);
   dc.selectFont(ui::Font::create(height, 300, "宋体"));
   dc.setTextColor(ui::RGB(0, 0, 100));
   dc.setBkColor(kWhite);
@@ -326,16 +328,139 @@ TEST_F(GraphPaint, TimeCurvesOneLabelledChainPerLevelUpToTheUnloading) {
     EXPECT_TRUE(curveNear(b, {(at[0].x + at[1].x) / 2, (at[0].y + at[1].y) / 2}));
     EXPECT_FALSE(curveNear(b, {(at[2].x + at[3].x) / 2, (at[2].y + at[3].y) / 2}));
     EXPECT_FALSE(curveNear(b, {(at[8].x + at[9].x) / 2, (at[8].y + at[9].y) / 2}));
-    // Labels beside each level's last reading.
+    // Labels beside each level's last reading, the middle of the text at its height.
     const std::string labels[] = {std::string("(1) 100") + unit, std::string("(2) 200") + unit,
                                   std::string("(3) 300") + unit};
     const int last[] = {2, 5, 8};
     for (int l = 0; l < 3; ++l) {
       const Point p = at[static_cast<std::size_t>(last[l])];
-      EXPECT_LT(textMismatch(b, p.x + 8, p.y, labels[l]), 0.1) << labels[l];
+      EXPECT_LT(textMismatch(b, p.x + 8, p.y - 9, labels[l]), 0.1) << labels[l];
     }
     EXPECT_EQ(g.m_nLevel, 3);
   }
+}
+
+// The level labels of the time curves at a curve page's size: each beside its own chain's end, or joined
+// to it by a short line from that end where the labels of chains that end close together had to make
+// room for each other; in level order down the chart; never over one another; inside the window; and
+// drawn there. A 25-level test to 75 mm, whose first chains end a few pixels apart, and a lateral test
+// (standard 93) whose first levels hardly move.
+TEST_F(GraphPaint, LevelLabelsStandByTheirChainsInLevelOrder) {
+  auto manyLevels = [] {
+    std::vector<float> loads;
+    for (int l = 1; l <= 25; ++l) loads.push_back(200.0f * static_cast<float>(l));
+    return staticTest(1, 5, loads, [](float load, bool) {
+      const float q = load / 5000.0f;
+      const float s = 6.0f * q + 69.0f * std::pow(q, 6.0f);
+      return std::array<float, 4>{s, s, s, s};
+    });
+  };
+  auto lateral = [] {
+    std::vector<float> loads;
+    for (int l = 1; l <= 10; ++l) loads.push_back(40.0f * static_cast<float>(l));
+    return staticTest(4, 93, loads, [](float load, bool) {
+      const float s = load <= 240.0f ? load / 4000.0f : 0.08f * (load - 200.0f);
+      return std::array<float, 4>{s, s, s, s};
+    });
+  };
+  const struct {
+    const char* what;
+    std::function<RecordedTest()> test;
+    std::size_t levels;
+    int step;
+  } cases[] = {{"25 levels", manyLevels, 25, 200}, {"standard 93", lateral, 10, 40}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    C2DGraph& g = makeGraph(524, 460);
+    RecordedTest t = c.test();
+    build(t, g);
+    g.m_nCurveKind = 3;
+    const ui::Bitmap b = paint();
+    ASSERT_EQ(g.m_labels.size(), c.levels);
+    for (std::size_t k = 0; k < c.levels; ++k) {
+      const C2DGraph::Label& l = g.m_labels[k];
+      const int level = static_cast<int>(k) + 1;
+      EXPECT_EQ(l.text, "(" + std::to_string(level) + ") " + std::to_string(c.step * level) + "(kN)");
+      // Its own chain's end: the last reading of the level, where the next level's chain starts.
+      EXPECT_TRUE(markerAt(b, l.anchor)) << l.text;
+      if (k > 0) {
+        EXPECT_GE(l.anchor.y, g.m_labels[k - 1].anchor.y) << l.text;
+      }
+      // Beside it, or joined to it by a line from it.
+      if (!l.leader) {
+        EXPECT_EQ(l.box.left, l.anchor.x + 8) << l.text;
+        EXPECT_TRUE(l.anchor.y >= l.box.top && l.anchor.y < l.box.bottom) << l.text;
+      } else {
+        EXPECT_LE(l.box.left, l.anchor.x + 8 + 16) << l.text;
+        const Point mid{(l.anchor.x + 3 + l.box.left - 2) / 2, (l.anchor.y + (l.box.top + l.box.bottom) / 2) / 2};
+        int line = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx) line += b.pixel(mid.x + dx, mid.y + dy) == g.m_crText;
+        EXPECT_GT(line, 0) << l.text << " has its line";
+      }
+      // In order, apart, inside the window, and drawn.
+      EXPECT_GE(l.box.top, 0);
+      EXPECT_LE(l.box.bottom, 460);
+      EXPECT_LE(l.box.right, 524);
+      if (k > 0) {
+        EXPECT_GE(l.box.top, g.m_labels[k - 1].box.bottom) << l.text << " after the one before";
+      }
+      for (std::size_t j = 0; j < k; ++j) EXPECT_TRUE(l.box.intersect(g.m_labels[j].box).empty()) << l.text;
+      EXPECT_LT(textMismatch(b, l.box.left, l.box.top, l.text, l.box.height()), 0.1) << l.text;
+    }
+  }
+}
+
+// A repaint of a chart whose points, ranges and kind did not change copies its back buffer; any change
+// draws it again, and the same points draw the same picture.
+TEST_F(GraphPaint, UnchangedChartIsCopiedAndAChangedOneDrawnAgain) {
+  C2DGraph& g = chart(1, 5, 3);
+  timeChains(g);
+  const ui::Bitmap first = paint();
+  constexpr ui::Color kMark = ui::RGB(255, 0, 0);
+  auto markBackBuffer = [&] {
+    ASSERT_NE(g.m_memDC, nullptr);
+    g.m_memDC->setPixel(3, 3, kMark);
+  };
+  auto same = [](const ui::Bitmap& a, const ui::Bitmap& b) {
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x)
+        if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+  };
+  markBackBuffer();
+  EXPECT_EQ(paint().pixel(3, 3), kMark) << "copied, not drawn";
+  // The same points again, as the curve builder gives them at every redraw request.
+  const std::vector<Point> points = g.m_ptList2;
+  g.ClearPointList(2);
+  for (const Point& p : points) g.AddPoint2(p.x, p.y);
+  EXPECT_EQ(paint().pixel(3, 3), kMark) << "the same points";
+  // Each change draws the chart again; put back, the chart is the first picture again.
+  const std::function<void(int)> changes[] = {
+      [&](int k) { g.m_ptList2[1].y += k; },
+      [&](int k) { g.m_nStepLoad[0] += 50 * k; },
+      [&](int k) { g.m_nLoadMax += k; },
+      [&](int k) { g.m_nTimeMax += 2000 * k; },
+      [&](int k) { g.m_dSettleMaxRaw += 4000.0 * k; },
+      [&](int k) { g.m_nCurveKind += k; },
+      [&](int k) { g.m_nTestType -= k; },
+      [&](int k) { g.m_nStandard = k > 0 ? 3 : 5; },
+      [&](int) { g.m_crCurve ^= 0xFF0000u; },
+  };
+  for (std::size_t c = 0; c < std::size(changes); ++c) {
+    markBackBuffer();
+    changes[c](1);
+    EXPECT_NE(paint().pixel(3, 3), kMark) << "change " << c;
+    changes[c](-1);
+    EXPECT_TRUE(same(paint(), first)) << "change " << c << " put back";
+  }
+  // A new point, and another size.
+  markBackBuffer();
+  g.AddPoint2(90, 800);
+  EXPECT_NE(paint().pixel(3, 3), kMark);
+  markBackBuffer();
+  g.moveWindow(0, 0, kW - 100, kH, true);
+  EXPECT_NE(paint().pixel(3, 3), kMark);
 }
 
 TEST_F(GraphPaint, TimeCurveTableReadOnlyWithinItsSize) {
@@ -355,7 +480,7 @@ TEST_F(GraphPaint, TimeCurveTableReadOnlyWithinItsSize) {
   ASSERT_TRUE(g.MapPoint(past, g.m_ptList2[310]));
   EXPECT_TRUE(markerAt(b, last));
   EXPECT_FALSE(markerAt(b, past));
-  EXPECT_LT(textMismatch(b, last.x + 8, last.y, "(1) 100(kN)"), 0.1);
+  EXPECT_LT(textMismatch(b, last.x + 8, last.y - 9, "(1) 100(kN)"), 0.1);
 }
 
 TEST_F(GraphPaint, TwoPanelChartsAroundTheMiddleLine) {
@@ -421,8 +546,8 @@ TEST_F(GraphPaint, TwoPanelTimeChartsLabelBothPanels) {
   ASSERT_TRUE(g.MapPointLower(down, g.m_ptList4[1]));
   EXPECT_TRUE(markerAt(b, up));
   EXPECT_TRUE(markerAt(b, down));
-  EXPECT_LT(textMismatch(b, up.x + 8, up.y, "(1) 100(kN)"), 0.1);
-  EXPECT_LT(textMismatch(b, down.x + 8, down.y, "(1) 100(kN)"), 0.1);
+  EXPECT_LT(textMismatch(b, up.x + 8, up.y - 9, "(1) 100(kN)"), 0.1);
+  EXPECT_LT(textMismatch(b, down.x + 8, down.y - 9, "(1) 100(kN)"), 0.1);
   EXPECT_LT(textMismatch(b, 49, 207, "1"), 0.1) << "the 1 of the time axis right of the vertical axis";
   EXPECT_LT(textMismatch(b, fitX(750, "lgt(min)"), 182, "lgt(min)"), 0.1);
 }
@@ -473,7 +598,9 @@ TEST_F(GraphPaint, CyclicTimeChartDrawsLevelBlocksHoursAndTheSawTooth) {
   EXPECT_TRUE(curveNear(b, {(40 + x1) / 2, (80 + y1) / 2}));
 }
 
-TEST_F(GraphPaint, CyclicIncrementChartMarksTheFifthCycleOfEachLevel) {
+// One marker per level (its fifth cycle), where the displacement the level gained per kilonewton of its
+// step reads on the chart's own axis.
+TEST_F(GraphPaint, CyclicIncrementChartMarksEachLevelOnItsOwnAxis) {
   C2DGraph& g = makeGraph(kW, kH);
   cycles(g);
   g.m_nCurveKind = 2;
@@ -484,15 +611,26 @@ TEST_F(GraphPaint, CyclicIncrementChartMarksTheFifthCycleOfEachLevel) {
   for (int x = 50; x < 780; ++x) ASSERT_EQ(b.pixel(x, 380), kBlack) << x;
   EXPECT_LT(textMismatch(b, 2, 1, "△Y0/△H0(mm/kN)"), 0.1);
   EXPECT_LT(textMismatch(b, 350, 2, "下表 H0--△Y0/△H0 曲线"), 0.1);
-  float previous = 0.0f;
+  // The axis as drawn: 0.00 at the horizontal axis, 0.60 mm/kN (a 12 mm chart, 20 kN steps) at Hd above.
+  for (int l = 0; l <= 5; ++l) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%.2f", 0.12 * l);
+    const int x = std::max(0, std::min(6, 37 - textWidth(number)));
+    EXPECT_LT(textMismatch(b, x, 400 - l * Hd / 5 - 27, number), 0.1) << number;
+  }
+  const double top = 0.60;
+  // Each level's fifth loaded reading against the level before, from the readings themselves.
+  double previousMm = 0.0;
   for (int level = 1; level <= 3; ++level) {
+    const double mm = (100 * level + 50) * 0.01;
+    const double perKn = (mm - previousMm) / 20.0;
     const int x = static_cast<int>(static_cast<float>(Wd * 20 * level) / (3.0f * 20.0f) + 40.0f);
-    const float y5 = static_cast<float>(100 * level + 50);
-    const int y = static_cast<int>(380.0f - (y5 - previous) * static_cast<float>(Hd) / (20.0f * 100.0f));
-    EXPECT_TRUE(markerAt(b, {x, y})) << level;
-    const float y4 = static_cast<float>(100 * level + 40);
-    EXPECT_FALSE(markerAt(b, {x, static_cast<int>(380.0f - (y4 - previous) * Hd / 2000.0f)})) << level;
-    previous = y5;
+    const int y = static_cast<int>(380.0 - perKn / top * Hd);
+    EXPECT_TRUE(markerAt(b, {x, y})) << level << " at " << perKn << " mm/kN";
+    // Not where the fourth cycle would put it.
+    const double fourth = ((100 * level + 40) * 0.01 - previousMm) / 20.0;
+    EXPECT_FALSE(markerAt(b, {x, static_cast<int>(380.0 - fourth / top * Hd)})) << level;
+    previousMm = mm;
   }
 }
 
@@ -524,8 +662,8 @@ TEST_F(GraphPaint, CyclicChartsWithoutLevelsOrWithShortListsStaySound) {
     g.m_nCurveKind = 2;
     const ui::Bitmap b = paint();
     const int x2 = static_cast<int>(720.0f * 40.0f / 60.0f + 40.0f);
-    EXPECT_TRUE(markerAt(b, {static_cast<int>(720.0f * 20.0f / 60.0f + 40.0f),
-                             static_cast<int>(380.0f - 150.0f * 355.0f / 2000.0f)}));
+    // Level 1 gained 1.50 mm over 20 kN: 0.075 of the axis's 0.60 mm/kN.
+    EXPECT_TRUE(markerAt(b, {static_cast<int>(720.0f * 20.0f / 60.0f + 40.0f), static_cast<int>(380.0 - 0.075 / 0.6 * 355)}));
     EXPECT_EQ(ink(b, {x2 - 5, 25, x2 + 5, 370}), 0);
   }
   {

@@ -274,3 +274,104 @@ TEST_F(SettlementTable, SummaryUpDownOfASelfBalancedTest) {
   EXPECT_EQ(Row(l, 1), (Cells{"2", "12000", "5", "20", "0.50", "1.60", "0.50", "2.60"}));
   EXPECT_EQ(RowColour(l, 1), kGrey);
 }
+
+// ---- the tables as drawn ------------------------------------------------------------------------------
+
+namespace {
+
+ui::Color Background(CColorListCtrl& list, int row) {
+  ui::Color c = kWhite;
+  list.ItemColor(row, c);
+  return c;
+}
+
+// Pixels of a rectangle of the picture that differ from the row's background.
+int Ink(const ui::Bitmap& shot, const ui::Rect& r, ui::Color background) {
+  int n = 0;
+  for (int y = r.top + 1; y < r.bottom - 1; ++y)
+    for (int x = r.left + 1; x < r.right - 1; ++x) n += shot.pixel(x, y) != background;
+  return n;
+}
+
+// Every row of the list in view has ink in its cells of `columns`, and so has the header.
+void ExpectEveryRowDrawn(CColorListCtrl& list, const std::vector<int>& columns, const char* what) {
+  const ui::Bitmap shot = ui::renderWindow(list);
+  EXPECT_GT(Ink(shot, {0, 0, list.getColumnWidth(0), list.headerHeight()}, ui::kColorFace), 20) << what;
+  const int last = std::min(list.getItemCount(), list.getTopIndex() + list.getCountPerPage());
+  ASSERT_GT(last, list.getTopIndex()) << what;
+  for (int row = list.getTopIndex(); row < last; ++row)
+    for (int col : columns)
+      EXPECT_GT(Ink(shot, list.getSubItemRect(row, col), Background(list, row)), 8) << what << " row " << row << " col " << col;
+}
+
+// Whether the row's number is drawn whole: the cell's pixels match the number drawn unclipped at the
+// cell's text place.
+bool NumberDrawnWhole(CColorListCtrl& list, int row) {
+  const ui::Bitmap shot = ui::renderWindow(list);
+  const ui::Rect cell = list.getSubItemRect(row, 0);
+  const std::string text = list.getItemText(row, 0);
+  ui::MemoryDC dc(shot.width(), shot.height());
+  dc.fillSolidRect({0, 0, shot.width(), shot.height()}, Background(list, row));
+  dc.selectFont(list.getFont());
+  dc.setBkMode(ui::TRANSPARENT);
+  dc.setTextColor(list.itemTextColor(row, 0).value_or(ui::kColorText));
+  dc.drawText(text, ui::Rect{cell.left + 4, cell.top, cell.left + 1000, cell.bottom},
+              ui::DT_LEFT | ui::DT_VCENTER | ui::DT_SINGLELINE);
+  const ui::Bitmap want = dc.bitmap();
+  const int width = dc.getTextExtent(text).cx;
+  int inked = 0;
+  for (int y = cell.top + 1; y < cell.bottom - 1; ++y)
+    for (int x = cell.left + 4; x < cell.left + 4 + width; ++x) {
+      if (shot.pixel(x, y) != want.pixel(x, y)) return false;
+      inked += want.pixel(x, y) != Background(list, row);
+    }
+  return inked > 20;
+}
+
+}  // namespace
+
+// A record whose marker holds bytes that are not UTF-8 (a damaged or foreign file) is drawn like the
+// others, and every table drawn after it, of that file and of the next, shows all its rows.
+TEST_F(SettlementTable, EveryRowDrawnAfterAMarkerThatIsNotUtf8) {
+  TwoLevels(1, 5);
+  std::memcpy(p_.testRecords[2].marker, "\xD6\xFF\x80\xFE:", 5);
+  CPageJiLuBiao& records = make<CPageJiLuBiao>();
+  CPageChenJiangBiao& settlement = make<CPageChenJiangBiao>();
+  CPageHuiZongBiao& summary = make<CPageHuiZongBiao>();
+  records.RefreshTable(p_);
+  ExpectEveryRowDrawn(records.List(0), {0, 1, 3}, "records with the bad marker");
+  for (int pass = 0; pass < 2; ++pass) {
+    TwoLevels(1, 5);  // the next file
+    records.RefreshTable(p_);
+    settlement.RefreshTable(p_);
+    summary.RefreshTable(p_);
+    ExpectEveryRowDrawn(records.List(0), {0, 1, 3, 4}, "records");
+    ExpectEveryRowDrawn(settlement.List(0), {0, 1, 2, 3}, "settlement");
+    ExpectEveryRowDrawn(summary.List(0), {0, 1, 2, 4}, "summary");
+  }
+}
+
+// Row numbers of four and five digits (a test of 1410 readings, and the last record a file can hold)
+// are drawn whole in the record and load-settlement tables.
+TEST_F(SettlementTable, LongNumbersOfTheRowsDrawnWhole) {
+  CPageJiLuBiao& records = make<CPageJiLuBiao>();
+  CPageChenJiangBiao& settlement = make<CPageChenJiangBiao>();
+  for (int count : {1410, JDQFile::kMaxTestRecords + 1}) {
+    p_.testType = 1;
+    p_.standardCode = 5;
+    std::vector<TestRecord> list;
+    for (int i = 0; i < count; ++i)
+      list.push_back(Reading(i % 20 == 0 ? "--:--" : "08:05", 100.0f * static_cast<float>(i / 20 + 1),
+                             {0.01f * static_cast<float>(i), 0, 0, 0}));
+    p_.testRecords = WithHeader(std::move(list));
+    p_.readingCount = count;
+    records.RefreshTable(p_);
+    settlement.RefreshTable(p_);
+    ASSERT_EQ(records.List(0).getItemText(records.List(0).getItemCount() - 1, 0), std::to_string(count));
+    for (CColorListCtrl* l : {&records.List(0), &settlement.List(0)}) {
+      const int last = l->getItemCount() - 1;
+      EXPECT_GE(l->getItemText(last, 0).size(), 4u);
+      EXPECT_TRUE(NumberDrawnWhole(*l, last)) << l->getItemText(last, 0);
+    }
+  }
+}

@@ -122,6 +122,33 @@ TEST_F(PagesInWindow, RedrawRequestTabsReadingsAndChannels) {
   EXPECT_EQ(table.List(0).getItemCount(), 4);
 }
 
+TEST_F(PagesInWindow, AChannelShownByTheControllerSelectionShowsItsOwnStateAndTable) {
+  CMonitorDlg& w = startMain(1, 1);
+  auto& table = Page<CPageJiLuBiao>(MonitorSlot::CPageJiLuBiao);
+  Parameter& c1 = w.channel(1);
+  Parameter& c2 = w.channel(2);
+  c1.link.goodCount = 10;  // both controllers answer
+  c2.link.goodCount = 10;
+  w.OnBnClickedChannel(1);
+  drv::run(1000);
+  ASSERT_EQ(table.List(0).getItemCount(), 3);
+  const std::string holding = drv::text(w, 1028);
+  ASSERT_EQ(holding, "维  荷");
+
+  // Front-end 2#, on which no test has run, picked in the controller selection (which sets the shown
+  // channel and leaves the rest to the main loop).
+  c1.selectedChannelText = "2";
+  drv::run(1000);
+  EXPECT_EQ(table.CurrentChannel(), &c2);
+  EXPECT_EQ(table.List(0).getItemCount(), 0);
+  EXPECT_EQ(drv::text(w, 1028), "— —");
+  // And back: channel 1's own word and test.
+  c1.selectedChannelText = "1";
+  drv::run(1000);
+  EXPECT_EQ(table.List(0).getItemCount(), 3);
+  EXPECT_EQ(drv::text(w, 1028), holding);
+}
+
 TEST_F(PagesInWindow, FinishedTestShownFromItsFile) {
   CMonitorDlg& w = startMain(1, 1);
   w.OnBnClickedChannel(1);

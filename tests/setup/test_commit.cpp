@@ -323,12 +323,19 @@ TEST_F(RunningTest, RewritesTheFileHeaderAndSavesTheRotatingValues) {
   EXPECT_EQ(JDQFile::HeaderText(disk, 6, 2), "25.00");
   EXPECT_EQ(JDQFile::HeaderText(disk, 7, 2), "200.00");
 
-  // Unchanged rotating values: only the header texts.
+  // Unchanged rotating values: every OK keeps the standard in the parameter file all the same, the
+  // control load in item 24 with it.
   std::filesystem::remove(root_ / "nandflash" / "krv7181.ini");
   const StandardCommitResult again = CommitStandardSettings(c.p, Settings(1, 25, 25, 300));
   EXPECT_TRUE(again.headerTextsRewritten);
-  EXPECT_FALSE(again.parameterFileSaved);
-  EXPECT_FALSE(platform::fs::isFile("\\nandflash\\krv7181.ini"));
+  EXPECT_TRUE(again.parameterFileSaved);
+  Parameter stored;
+  stored.boardFlag = 1;
+  std::string path;
+  ASSERT_EQ(JDQFile::LoadParameterFile(path, "1", stored), 1);
+  EXPECT_EQ(path, c.p.testFilePath);
+  EXPECT_EQ(stored.ParameterList.item(27), 300.0f);
+  EXPECT_EQ(stored.ParameterList.item(24), 25.0f);
   ASSERT_EQ(JDQFile::LoadTestFile(c.p.testFilePath, disk), 1);
   EXPECT_EQ(JDQFile::HeaderText(disk, 7, 2), "300.00");
 

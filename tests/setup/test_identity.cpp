@@ -72,6 +72,14 @@ class Identity : public ::testing::Test {
     return s;
   }
 
+  // Reads channel 1's parameter file into `stored`, as a restart does; returns the test-file path it
+  // holds ("?" when there is no file).
+  static std::string LoadStored(Parameter& stored) {
+    stored.boardFlag = 1;
+    std::string path;
+    return JDQFile::LoadParameterFile(path, "1", stored) == 1 ? path : "?";
+  }
+
   fsys::path root_;
   Parameter p;
 };
@@ -261,6 +269,42 @@ TEST_F(Identity, DuringARunningTestOnlyTheGaugesChangeAndTheFileHeaderIsRewritte
   EXPECT_EQ(JDQFile::HeaderText(file, 22, 2), "1");
   EXPECT_EQ(JDQFile::HeaderText(file, 7, 3), "RUN1");
   EXPECT_EQ(JDQFile::HeaderText(file, 9, 1), "2026-01-02") << "the test date stays while the test runs";
+  // The parameter file holds the gauges as they are now (the end of the test rebuilds the channel
+  // from its items), with the running test's path.
+  EXPECT_TRUE(r.parameterFileSaved);
+  Parameter stored;
+  EXPECT_EQ(LoadStored(stored), "\\nandflash\\RUN1-P5.krv");
+  for (int k = 1; k <= 8; ++k) EXPECT_EQ(stored.ParameterList.item(k), k == 2 || k == 6 ? 1.0f : 0.0f) << k;
+
+  // Gauges 1-4 all off are refused as in a set-up, whatever else is on; nothing changes.
+  const Snapshot before = snap();
+  const TestIdentityResult off = CommitTestIdentity(p, Entry("RUN1", "P5", {5, 6, 7, 8}), 0.0f);
+  EXPECT_FALSE(off.accepted);
+  EXPECT_EQ(off.message, kNoGaugeRefused);
+  EXPECT_TRUE(off.warning);
+  EXPECT_FALSE(off.hide);
+  EXPECT_TRUE(snap() == before);
+  ASSERT_EQ(JDQFile::LoadTestFile(p.testFilePath, file), 1);
+  EXPECT_EQ(JDQFile::HeaderText(file, 32, 1), "1");
+}
+
+TEST_F(Identity, APlateAreaKeepsEveryDecimalTypedAndTheSetUpIsSaved) {
+  p.testType = 0;
+  const TestIdentityResult r = CommitTestIdentity(p, Entry("S1", "7", {1}, "", "0.785"), 0.0f);
+  ASSERT_TRUE(r.accepted);
+  EXPECT_EQ(Text(p, 3, 2), "0.785");
+  // The set-up is in the parameter file with the name of the file its start will make, and a header
+  // built from it again (as after a restart) holds the same area.
+  EXPECT_TRUE(r.parameterFileSaved);
+  Parameter stored;
+  EXPECT_EQ(LoadStored(stored), "\\nandflash\\S1-7.krv");
+  EXPECT_EQ(stored.serialNumber, "S1");
+  EXPECT_EQ(stored.pileLabel, "7");
+  ASSERT_EQ(JDQFile::BuildHeaderRecords(stored), 1);
+  EXPECT_EQ(Text(stored, 3, 2), "0.785");
+  JDQFile::RestoreFromHeader(stored, stored.testRecords);
+  EXPECT_EQ(stored.setupValue, 0.785f);
+  EXPECT_EQ(stored.testType.load(), 0);
 }
 
 TEST_F(Identity, LabelsByTestTypeAndStandard) {

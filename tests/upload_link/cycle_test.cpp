@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link_fixture.h"
+#include "setup/test_identity.h"
 #include "upload/wire_number.h"
 
 namespace uploadtest {
@@ -288,6 +289,94 @@ TEST_F(Cycle, RefusalsKeepTheFile) {
     EXPECT_EQ(s[0].substr(0, 4) == "OVER", code == 0x03);
     EXPECT_EQ(s[1].substr(0, 4) == "OVER", code == 0x03);
     EXPECT_EQ(s[2].substr(0, 4), "OVER");
+  }
+}
+
+// The records of a test that ended are still queued when the next test is set up, which names new
+// queue files: each acceptance marks the ended test's file (one record outstanding at the set-up, the
+// others written after it), that file goes once all its records are marked, and the new test's files
+// are neither marked nor made. No record is accepted twice.
+TEST_F(Cycle, AcceptancesAfterANewSetUpMarkTheEndedTestsFile) {
+  open();
+  Parameter& p = ch(1);
+  p.testRunning = 0;  // the test ended by itself; its queues stay in memory
+  std::map<std::string, int> expectedGprs, expectedBox;
+  for (int k = 0; k < 3; ++k) {
+    enqueue(1, 0, k);
+    enqueue(1, 1, 10 + k);
+    expectedGprs[text(record(k))] = 1;
+    expectedBox[text(record(10 + k))] = 1;
+  }
+  sim::ModuleFaults silent;
+  silent.silent = 1;
+  gprs->setFaults(silent);
+  box->setFaults(silent);
+  cycle();  // the first record of each route is outstanding, unanswered
+
+  p.fileLoaded = 1;
+  p.testType = 1;
+  p.standardCode = 5;
+  TestIdentityEntry e;
+  e.serial = "2026002";
+  e.pile = "P2";
+  e.gauges[0] = true;
+  ASSERT_TRUE(CommitTestIdentity(p, e, 3.0f).accepted);
+  std::string newGps, newGpsw;
+  {
+    std::lock_guard<std::mutex> lock(p.queueLock);
+    newGps = p.moduleQueuePath;
+    newGpsw = p.boxQueuePath;
+  }
+  ASSERT_EQ(newGps, "\\Storage Card\\2026002-P2.gps");
+
+  cycles(20);
+  EXPECT_EQ(queued(1, 0), 0u);
+  EXPECT_EQ(queued(1, 1), 0u);
+  EXPECT_EQ(accepted(*gprs), expectedGprs);
+  EXPECT_EQ(accepted(*box), expectedBox);
+  for (const std::string& f : {std::string("\\Storage Card\\C1.gps"), std::string("\\Storage Card\\C1.gpsw"), newGps, newGpsw})
+    EXPECT_FALSE(platform::fs::exists(f)) << f;
+}
+
+// One record that the module never answers (a damaged slot of channel 2's queue file, pending by the
+// reload rule, loaded as a restart loads it) holds up no other channel: once it went unanswered
+// through its resend, the records of channels 1 and 3 go before it is tried again. It stays first in
+// its queue and pending in its file; nothing of channel 2 is dropped.
+TEST_F(Cycle, ARecordNeverAnsweredHoldsUpNoOtherChannel) {
+  for (int which : {0, 1}) {
+    SCOPED_TRACE(which);
+    TearDown();
+    SetUp();
+    open();
+    const std::string damaged(128, '\0');
+    const std::string file = "\\Storage Card\\C2" + std::string(which == 0 ? ".gps" : ".gpsw");
+    ASSERT_TRUE(platform::fs::writeFile(file, damaged + text(record(20)) + text(record(21))));
+    ASSERT_EQ(JDQFile::LoadQueueFile("2", 1, which, ch(2)), 1);
+    std::map<std::string, int> expected;
+    for (int k = 0; k < 4; ++k) {
+      enqueue(1, which, k);
+      enqueue(3, which, 10 + k);
+      expected[text(record(k))] = 1;
+      expected[text(record(10 + k))] = 1;
+    }
+    sim::ModuleSimulator& module = which == 0 ? static_cast<sim::ModuleSimulator&>(*gprs) : *box;
+    // The module takes the damaged record for noise: 128 bytes it drops without an answer.
+    int triesWhenOthersDone = -1;
+    for (int c = 0; c < 60; ++c) {
+      cycle();
+      if (triesWhenOthersDone < 0 && queued(1, which) == 0 && queued(3, which) == 0)
+        triesWhenOthersDone = module.garbledBytes() / 128;
+    }
+    EXPECT_EQ(queued(1, which), 0u);
+    EXPECT_EQ(queued(3, which), 0u);
+    EXPECT_EQ(accepted(module), expected);
+    for (int n : {1, 3})
+      for (const std::string& s : slots(n, which)) EXPECT_EQ(s.substr(0, 4), "OVER") << n;
+    // Channel 2's record was tried again after the others had gone, and waits on.
+    EXPECT_GE(triesWhenOthersDone, 2);
+    EXPECT_GT(module.garbledBytes() / 128, triesWhenOthersDone);
+    EXPECT_EQ(queued(2, which), 3u);
+    EXPECT_EQ(slots(2, which), (std::vector<std::string>{damaged, text(record(20)), text(record(21))}));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -164,6 +165,13 @@ class LinkFixture : public ::testing::Test {
   }
   void cycles(int n) {
     for (int i = 0; i < n; ++i) cycle();
+  }
+  // How often the module accepted each record or frame (answered, not refused).
+  static std::map<std::string, int> accepted(const sim::ModuleSimulator& m) {
+    std::map<std::string, int> out;
+    for (const auto& r : m.received())
+      if (r.answered && (r.kind == sim::ModuleCommand::Record || r.kind == sim::ModuleCommand::Frame)) ++out[r.bytes];
+    return out;
   }
   // Commands of a kind the module received.
   std::vector<sim::ModuleReceived> receivedOf(sim::ModuleSimulator& m, sim::ModuleCommand kind) {
