@@ -323,29 +323,37 @@ bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, c
   // carry the running state of its later readings.
   const bool copyAhead = leadingReadings(copy) > leadingReadings(file);
 
-  std::vector<TestRecord> mended(count);
+  for (std::size_t k = 0; k < count; ++k)
+    if (recordRank(better(k)) == 0) return false;  // neither holds a record of a test file here
+
+  // The list as loaded from the file holds its records already: only those the mend changes are
+  // decoded again, and each file is written only where it differs from the mended records.
+  const bool loadedFromFile = records.size() == inFile + 1;
+  if (!loadedFromFile) records.clear();
+  records.resize(count);
+  std::vector<Range> toFile, toCopy;
+  std::string bytes;
   for (std::size_t k = 0; k < count; ++k) {
     const std::string_view chosen = better(k), c = recordAt(copy, k);
-    if (recordRank(chosen) == 0) return false;  // neither holds a record of a test file here
-    std::string bytes(chosen);
+    bytes.assign(chosen);
     if (copyAhead && recordRank(c) > 0 && k < static_cast<std::size_t>(kHeaderRecordCount)) {
       bytes.replace(kTextsOffset, kTextsSize, c.substr(kTextsOffset, kTextsSize));
       bytes.replace(kTail1Offset, kTail1Size, c.substr(kTail1Offset, kTail1Size));
     }
-    DecodeTestRecord(reinterpret_cast<const byte*>(bytes.data()), false, mended[k]);
+    const bool fileDiffers = bytes != recordAt(file, k);
+    if (fileDiffers || !loadedFromFile) DecodeTestRecord(reinterpret_cast<const byte*>(bytes.data()), false, records[k]);
+    if (fileDiffers) toFile.push_back(Range{static_cast<int>(k)});
+    if (withCopy && bytes != c) toCopy.push_back(Range{static_cast<int>(k)});
   }
-  std::vector<Range> all;
-  for (std::size_t k = 0; k < count; ++k) all.push_back(Range{static_cast<int>(k)});
-  writeRanges(path, all, mended);
+  if (!toFile.empty()) writeRanges(path, toFile, records);
   cutAfter(path, file, count);
   if (withCopy) {
-    writeRanges(backup, all, mended);
+    if (!toCopy.empty()) writeRanges(backup, toCopy, records);
     cutAfter(backup, copy, count);
   }
-  TestRecord end = mended.back();
+  TestRecord end = records.back();
   SetEmptyMarks(end);
-  mended.push_back(end);
-  records = std::move(mended);
+  records.push_back(end);
   return true;
 }
 

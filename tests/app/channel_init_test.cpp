@@ -418,6 +418,15 @@ TEST_F(ChannelInit, FileAndCopyAreMendedFromEachOtherAtStartUp) {
     EXPECT_EQ(readingsIn(hostBytes(root_ / file)), 80);
     EXPECT_TRUE(hostBytes(root_ / copy) == hostBytes(root_ / file));
     EXPECT_TRUE(hostBytes(root_ / file) == whole);
+    // The channel holds the mended readings (their marks and the values read; the restore works out
+    // the rest again), and the end record after them.
+    ASSERT_EQ(p.testRecords.size() * 311, whole.size() + 311);
+    for (std::size_t k = 74; k + 1 < p.testRecords.size(); ++k) {
+      std::string rec(311, '\0');
+      JDQFile::EncodeTestRecord(p.testRecords[k], reinterpret_cast<byte*>(rec.data()));
+      EXPECT_TRUE(rec.compare(0, 69, whole, k * 311, 69) == 0) << "record " << k;
+    }
+    EXPECT_EQ(std::string(p.testRecords.back().marker, 5), "11111");
   }
   // No copy (the card's copy was never made): nothing is made up.
   fsys::remove(root_ / copy);
