@@ -1,9 +1,11 @@
 // Main: the instrument's main program.
 #include "app/main_app.h"
 #include "app/monitor_dialogs.h"
-#include "app/options.h"
+#include "calib_ui/calib_dialogs.h"
+#include "platform/program/program.h"
 #include "platform/ui/ui.h"
 #include "report/pages.h"
+#include "setup_ui/setup_dialogs.h"
 #include "upload_ui/daifa_shuju.h"
 
 namespace {
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
   if (!StartProgramDisplay("Main", options)) return 1;
   RegisterReportPages();
   RegisterUploadDialogs();
+  RegisterSetupDialogs();
+  RegisterCalibrationDialogs();
   CreateMonitorDialogs();
   theApp.InitInstance();
   DeleteMonitorDialogs();

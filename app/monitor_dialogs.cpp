@@ -4,8 +4,6 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/pending_dialogs.h"
-
 MonitorDialogs g_pMonitorDialogs;
 
 namespace {

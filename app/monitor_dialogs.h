@@ -100,11 +100,14 @@ class MonitorDialogs {
 };
 extern MonitorDialogs g_pMonitorDialogs;
 
-// Makes the object of a place. Each place has a default (the dialog of this folder, or the dialog
-// class with its template and nothing more); a later subsystem sets its own before the objects are
-// created.
+// Makes the object of a place. Each place has a default (the dialog of this folder, or an empty screen
+// or page of the place's class and template); the folders of the other dialogs set their own before the
+// objects are created (Main registers them).
 using MonitorDialogFactory = std::function<std::unique_ptr<MonitorDialog>()>;
 void SetMonitorDialogFactory(MonitorSlot slot, MonitorDialogFactory factory);
+// The object a place holds unless a factory was set for it (pending_dialogs.cpp): the main window's own
+// dialogs of this folder, and for every other place the empty screen or page of pending_dialogs.h.
+std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
 
 // Constructs every registry object (with its board-1 template id). Returns false, creating nothing,
 // when they exist already.

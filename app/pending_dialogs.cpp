@@ -1,9 +1,11 @@
-// Templates of the dialogs of pending_dialogs.h: a full-screen window with its exit button, and for the
-// report pages a child window that the main window places inside its tab.
+// The default objects of the registry's places (pending_dialogs.h) and their templates: a full-screen
+// window with its exit button, and for the report pages a child window that the main window places
+// inside its tab.
 #include "app/pending_dialogs.h"
 
 #include "app/keypads.h"
 #include "app/queren.h"
+#include "app/shizhuang_kongzhi.h"
 
 namespace {
 
@@ -71,24 +73,33 @@ struct Registration {
 
 }  // namespace
 
+EmptyScreenDialog::EmptyScreenDialog(MonitorSlot slot) : MonitorDialog(SlotInfo(slot).templateBoard1), slot_(slot) {
+  for (int id : {SlotInfo(slot).templateBoard1, SlotInfo(slot).templateBoard0}) {
+    DialogTemplate existing;
+    if (!findTemplate(id, existing)) registerTemplate(Screen(id));
+  }
+}
+
 std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot) {
   switch (slot) {
     case MonitorSlot::ShiZhuangShuJu: return std::make_unique<ShiZhuangShuJu>();
     case MonitorSlot::ShiZhuangMuLu: return std::make_unique<EmptyScreenDialog>(slot);
     case MonitorSlot::ShiZhuangBuFa:
-    case MonitorSlot::CDaiFaShuJu: return std::make_unique<EmptyScreenDialog>(slot);
-    case MonitorSlot::GuiFanSheZhi: return std::make_unique<GuiFanSheZhi>();
-    case MonitorSlot::GongChengXinXi: return std::make_unique<GongChengXinXi>();
-    case MonitorSlot::ChuanGanQi: return std::make_unique<ChuanGanQi>();
-    case MonitorSlot::ShiYanGuiFan: return std::make_unique<ShiYanGuiFan>();
-    case MonitorSlot::XiTongBaoHu: return std::make_unique<XiTongBaoHu>();
-    case MonitorSlot::ShuJuQingLing: return std::make_unique<ShuJuQingLing>();
+    case MonitorSlot::CDaiFaShuJu:
+    case MonitorSlot::GuiFanSheZhi:
+    case MonitorSlot::GongChengXinXi:
+    case MonitorSlot::ChuanGanQi:
+    case MonitorSlot::ShiYanGuiFan:
+    case MonitorSlot::XiTongBaoHu:
+    case MonitorSlot::ShuJuQingLing:
+    case MonitorSlot::QianJinDingLvDing:
+    case MonitorSlot::XiTongBiaoDing:
+    case MonitorSlot::XiTongshijian:
+    case MonitorSlot::ShiZhuangYuYa:
+    case MonitorSlot::SelCgq:
+    case MonitorSlot::CCeKongQi: return std::make_unique<EmptyScreenDialog>(slot);
     case MonitorSlot::ShiZhuangKongZhi: return std::make_unique<ShiZhuangKongZhi>();
-    case MonitorSlot::QianJinDingLvDing: return std::make_unique<QianJinDingLvDing>();
-    case MonitorSlot::XiTongBiaoDing: return std::make_unique<XiTongBiaoDing>();
-    case MonitorSlot::XiTongshijian: return std::make_unique<XiTongshijian>();
     case MonitorSlot::QuXian: return std::make_unique<QuXian>();
-    case MonitorSlot::ShiZhuangYuYa: return std::make_unique<ShiZhuangYuYa>();
     case MonitorSlot::CPageHuiZongBiao:
     case MonitorSlot::CPageChenJiangBiao:
     case MonitorSlot::CPageJiLuBiao:
@@ -97,8 +108,6 @@ std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot) {
     case MonitorSlot::CPages_lgt: return std::make_unique<EmptyReportPage>(slot);
     case MonitorSlot::Key: return std::make_unique<Key>();
     case MonitorSlot::KeyABC: return std::make_unique<KeyABC>();
-    case MonitorSlot::SelCgq: return std::make_unique<SelCgq>();
-    case MonitorSlot::CCeKongQi: return std::make_unique<CCeKongQi>();
   }
   return nullptr;
 }

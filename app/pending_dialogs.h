@@ -5,23 +5,7 @@
 
 #include <memory>
 
-#include "app/cekongqi.h"
-#include "app/chuanganqi.h"
-#include "app/gongcheng_xinxi.h"
-#include "app/guifan_shezhi.h"
 #include "app/monitor_dialogs.h"
-#include "app/qianjinding_lvding.h"
-#include "app/selcgq.h"
-#include "app/shizhuang_kongzhi.h"
-#include "app/shiyan_guifan.h"
-#include "app/shizhuang_yuya.h"
-#include "app/shuju_qingling.h"
-#include "app/xitong_biaoding.h"
-#include "app/xitong_baohu.h"
-#include "app/xitong_shijian.h"
-
-// The object a registry place holds unless a factory was set for it.
-std::unique_ptr<MonitorDialog> MakeDefaultMonitorDialog(MonitorSlot slot);
 
 // Test data view.
 class ShiZhuangShuJu : public MonitorDialog {
@@ -30,11 +14,13 @@ class ShiZhuangShuJu : public MonitorDialog {
   const char* ClassName() const override { return "ShiZhuangShuJu"; }
 };
 
-// A dialog whose own class was not registered (the pending-data dialog and the re-send frame of the
-// upload windows): its place's class name and template, a screen with its exit button.
+// A dialog whose own class was not registered (the upload windows, the set-up and the calibration
+// dialogs of the folders above, until Main registers them): its place's class name and template, a
+// screen with its exit button. The screen's template is made for each board unless the dialog's own
+// is there.
 class EmptyScreenDialog : public MonitorDialog {
  public:
-  explicit EmptyScreenDialog(MonitorSlot slot) : MonitorDialog(SlotInfo(slot).templateBoard1), slot_(slot) {}
+  explicit EmptyScreenDialog(MonitorSlot slot);
   const char* ClassName() const override { return SlotInfo(slot_).className; }
 
  private:

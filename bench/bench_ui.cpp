@@ -1,4 +1,4 @@
-// bench-libs: app platform_ui platform_clock platform_fs platform_device
+// bench-libs: setup_ui calib_ui app platform_ui platform_clock platform_fs platform_device
 // Repainting the screen on the headless display, per repaint:
 //  - BM_DrawWholeScreen: a synthetic 1024 x 768 screen of controls (two-line buttons, value and label
 //    statics with their fonts and colours, lamp buttons, a progress bar, and a tab whose page holds a
@@ -18,6 +18,7 @@
 
 #include "app/monitor_dialogs.h"
 #include "app/monitor_dlg.h"
+#include "calib_ui/calib_dialogs.h"
 #include "platform/device/device.h"
 #include "platform/fs/fs.h"
 #include "platform/ui/driver.h"
@@ -26,6 +27,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/ui.h"
+#include "setup_ui/setup_dialogs.h"
 
 using namespace platform::ui;
 
@@ -153,6 +155,8 @@ void withMainWindow(Body&& body) {
   platform::clock::configure(platform::clock::Mode::Manual);
   platform::device::resetBoard();
   init(Options{DisplayKind::Headless});
+  RegisterSetupDialogs();
+  RegisterCalibrationDialogs();
   CreateMonitorDialogs();
   {
     CMonitorDlg main(CMonitorDlg::kTemplateBoard1);

@@ -1,6 +1,6 @@
-// RefitC: the upgrade and factory-reset program. It takes the options of the main program (device
+// RefitC: the upgrade and factory-reset program. It takes the options the three programs share (device
 // root, display, full screen, clock scale), from the command line or the environment.
-#include "app/options.h"
+#include "platform/program/program.h"
 #include "platform/ui/ui.h"
 #include "refit/refit_app.h"
 

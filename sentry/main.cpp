@@ -1,7 +1,7 @@
-// SentryC: the watchdog program. It shows no window. It takes the options of the main program (device
-// root, display, clock scale), from the command line or the environment; a program it starts gets the
-// same root, clock scale and display.
-#include "app/options.h"
+// SentryC: the watchdog program. It shows no window. It takes the options the three programs share
+// (device root, display, clock scale), from the command line or the environment; a program it starts
+// gets the same root, clock scale and display.
+#include "platform/program/program.h"
 #include "sentry/sentry.h"
 
 int main(int argc, char** argv) {

@@ -11,12 +11,14 @@
 
 #include "app/monitor_dialogs.h"
 #include "app/monitor_dlg.h"
+#include "calib_ui/calib_dialogs.h"
 #include "loop_fixture.h"
 #include "platform/clock/clock.h"
 #include "platform/device/device.h"
 #include "platform/fs/fs.h"
 #include "platform/ui/driver.h"
 #include "platform/ui/ui.h"
+#include "setup_ui/setup_dialogs.h"
 
 namespace apptest {
 
@@ -34,6 +36,12 @@ inline fsys::path freshRoot() {
   return root;
 }
 
+// The set-up and calibration dialogs in their places, as Main registers them.
+inline void registerSettingsDialogs() {
+  RegisterSetupDialogs();
+  RegisterCalibrationDialogs();
+}
+
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,6 +50,7 @@ class AppTest : public ::testing::Test {
     clk::configure(clk::Mode::Manual);
     platform::device::resetBoard();
     ASSERT_TRUE(ui::init(ui::Options{ui::DisplayKind::Headless}));
+    registerSettingsDialogs();
     ASSERT_TRUE(CreateMonitorDialogs());
   }
   void TearDown() override {

@@ -7,10 +7,10 @@
 #include "app/keypads.h"
 #include "app/main_app.h"
 #include "app/queren.h"
-#include "app/shiyan_guifan.h"
-#include "app/xitong_baohu.h"
-#include "app/xitong_biaoding.h"
-#include "app/xitong_shijian.h"
+#include "setup_ui/shiyan_guifan.h"
+#include "setup_ui/xitong_baohu.h"
+#include "calib_ui/xitong_biaoding.h"
+#include "setup_ui/xitong_shijian.h"
 #include "fixture.h"
 #include "platform/process/process.h"
 #include "platform/ui/controls.h"
@@ -111,7 +111,17 @@ TEST_F(AppTest, RegistryIsMadeOnceAndBoardZeroSharesSomeTemplates) {
   ASSERT_TRUE(CreateMonitorDialogs());
   EXPECT_NE(dynamic_cast<Own*>(g_pMonitorDialogs.at(MonitorSlot::GongChengXinXi)), nullptr);
   EXPECT_EQ(g_pMonitorDialogs.at(MonitorSlot::GongChengXinXi)->templateId(), 101);
+  // A place whose dialog nobody registered holds an empty screen of its class, a window on either board.
+  DeleteMonitorDialogs();
   SetMonitorDialogFactory(MonitorSlot::GongChengXinXi, nullptr);
+  ASSERT_TRUE(CreateMonitorDialogs());
+  MonitorDialog* empty = g_pMonitorDialogs.at(MonitorSlot::GongChengXinXi);
+  EXPECT_STREQ(empty->ClassName(), "GongChengXinXi");
+  for (int board : {1, 0}) {
+    ASSERT_TRUE(empty->create(TemplateFor(MonitorSlot::GongChengXinXi, board), nullptr)) << board;
+    EXPECT_TRUE(empty->exists());
+    empty->destroyWindow();
+  }
 }
 
 // The test-data frame, never shown, carries its template's captions.

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "../app/kongzhi_fixture.h"
+#include "tests/app/kongzhi_fixture.h"
 #include "sim/module_sim.h"
 #include "upload/upload_link.h"
 #include "upload_ui/daifa_shuju.h"
