@@ -6,6 +6,9 @@
 //    /proc/<pid>/stat, all its threads) over 20 s of wall time at --clock-scale 60, after 5 s to settle;
 //    display 0 is headless, 1 SDL on its off-screen "dummy" video driver (a picture presented, not shown);
 //    display 2 is headless with no test at all (the controllers are not polled).
+//  - BM_MainReportPageShown/page:0|1: the share of one core Main takes on the real clock, headless,
+//    with three running tests of 3000 readings and the main window's record table (0) or s-lgt curve
+//    page (1) shown (tapped on its tab), measured as above.
 //  - BM_MainResidentThreeLargeTests: the resident memory (VmRSS of /proc/<pid>/status) of Main once it
 //    has loaded three running tests of 20,001 records each (20,000 readings and the end record) and
 //    stood for 10 s on the real clock; and the peak (VmHWM).
@@ -112,7 +115,9 @@ fsys::path prepareRoot(int readings) {
 struct Run {
   fsys::path root;
   pid_t sim = 0, main = 0;
-  Run(const std::string& mainExe, int readings, double scale, bool sdl) : root(prepareRoot(readings)) {
+  // `tap`, when given, is a test tap for Main to perform once its window is up.
+  Run(const std::string& mainExe, int readings, double scale, bool sdl, const std::string& tap = {})
+      : root(prepareRoot(readings)) {
     const std::string scaleText = std::to_string(scale);
     sim = endtoend::spawnProgram(
         {(buildFolder() / "sim" / "FrontendSim").string(), "--root", root.string(), "--clock-scale", scaleText},
@@ -121,6 +126,11 @@ struct Run {
     // With SDL, its off-screen video driver.
     std::vector<std::pair<std::string, std::string>> environment;
     if (sdl) environment.emplace_back("SDL_VIDEODRIVER", "dummy");
+    if (!tap.empty()) {
+      fsys::create_directories(root / "taps");
+      std::ofstream(root / "taps" / "01.tap") << tap << "\n";
+      environment.emplace_back("INSTRUMENT_TEST_TAPS", (root / "taps").string());
+    }
     main = endtoend::spawnProgram(
         {mainExe, "--root", root.string(), "--clock-scale", scaleText, "--display", sdl ? "sdl" : "headless"},
         (root / "main.log").string(), environment);
@@ -175,6 +185,35 @@ void BM_MainPollingThree(benchmark::State& state) {
   report(state, "cpu_percent", cpu, rounds);
 }
 BENCHMARK(BM_MainPollingThree)->ArgName("display")->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_MainReportPageShown(benchmark::State& state) {
+  // The tabs lie along the bottom of the main window's tab control (1240 of template 102): the record
+  // table first at the left, the s-lgt curve last at the right.
+  const std::string tap = state.range(0) == 1 ? "Main 102 1240 535 500" : "Main 102 1240 10 500";
+  const std::vector<std::string> mains = programs();
+  const int rounds = mains.size() > 1 ? 2 : 1;
+  std::vector<double> cpu(mains.size(), 0.0);
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int round = 0; round < rounds; ++round) {
+      for (std::size_t i = 0; i < mains.size(); ++i) {
+        Run run(mains[i], 3000, 1.0, false, tap);
+        std::this_thread::sleep_for(std::chrono::seconds(8));
+        if (!fsys::exists(run.root / "taps" / "01.tap.done")) state.SkipWithError("Main did not tap the tab");
+        const double c0 = cpuSeconds(run.main);
+        const auto w0 = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        const double c1 = cpuSeconds(run.main);
+        const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
+        if (!run.alive()) state.SkipWithError("Main ended during the measurement");
+        cpu[i] += 100.0 * (c1 - c0) / wall;
+      }
+    }
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+  }
+  report(state, "cpu_percent", cpu, rounds);
+}
+BENCHMARK(BM_MainReportPageShown)->ArgName("page")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 void BM_MainResidentThreeLargeTests(benchmark::State& state) {
   const std::vector<std::string> mains = programs();
