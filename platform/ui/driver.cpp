@@ -232,10 +232,7 @@ long long RepaintLog::area() const {
 
 Rect RepaintLog::bounds() const {
   Rect b;
-  for (const Rect& r : rects_)
-    b = b.empty() ? r
-                  : Rect{std::min(b.left, r.left), std::min(b.top, r.top), std::max(b.right, r.right),
-                         std::max(b.bottom, r.bottom)};
+  for (const Rect& r : rects_) b = b.empty() ? r : b.bounds(r);
   return b;
 }
 

@@ -5,6 +5,7 @@
 // (WenQuanYi Micro Hei), so Chinese and Latin texts render alike.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -60,6 +61,10 @@ struct Rect {
   Rect offset(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
   Rect deflate(int dx, int dy) const { return {left + dx, top + dy, right - dx, bottom - dy}; }
   Rect intersect(const Rect& o) const;
+  // The smallest rectangle holding both.
+  Rect bounds(const Rect& o) const {
+    return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
+  }
   bool operator==(const Rect&) const = default;
 };
 

@@ -95,9 +95,6 @@ bool containsRect(const Rect& outer, const Rect& inner) {
   return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
          inner.bottom <= outer.bottom;
 }
-Rect bounds(const Rect& a, const Rect& b) {
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
-}
 }  // namespace
 
 void addRect(std::vector<Rect>& rects, const Rect& rect) {
@@ -108,7 +105,7 @@ void addRect(std::vector<Rect>& rects, const Rect& rect) {
     for (auto it = rects.begin(); it != rects.end(); ++it) {
       if (containsRect(*it, r)) return;
       if (touches(*it, r)) {
-        r = bounds(*it, r);
+        r = it->bounds(r);
         rects.erase(it);
         merged = true;
         break;
@@ -118,7 +115,7 @@ void addRect(std::vector<Rect>& rects, const Rect& rect) {
   rects.push_back(r);
   if (rects.size() > kMaxRects) {
     Rect all = rects.front();
-    for (const Rect& x : rects) all = bounds(all, x);
+    for (const Rect& x : rects) all = all.bounds(x);
     rects.assign(1, all);
   }
 }
@@ -945,12 +942,8 @@ Rect visibleClip(const Window& w) {
 
 Rect shownRect(const Window& w) {
   if (!w.exists() || !w.isWindowVisible()) return {};
-  Rect r = w.getWindowRect().intersect(kScreenRect);
-  for (const Window* p = w.isPopup() ? nullptr : w.parent(); p; p = p->isPopup() ? nullptr : p->parent()) {
-    Point o = p->clientOrigin();
-    r = r.intersect(p->getClientRect().offset(o.x, o.y));
-  }
-  return r;
+  const Window* parent = w.isPopup() ? nullptr : w.parent();
+  return w.getWindowRect().intersect(parent ? visibleClip(*parent) : kScreenRect);
 }
 
 namespace {
@@ -992,11 +985,8 @@ void renderWindow(Window& w, cairo_surface_t* surface, Point topLeft, const Rect
   if (clientArea.empty()) return;
   for (Window* c : std::vector<Window*>(w.children())) {
     if (!alive()) return;
-    if (!c->isVisible()) continue;
-    Rect cr = c->windowRect();
-    const Point at{origin.x + cr.left, origin.y + cr.top};
-    if (Rect{at.x, at.y, at.x + cr.width(), at.y + cr.height()}.intersect(clientArea).empty()) continue;
-    renderWindow(*c, surface, at, clientArea);
+    const Rect cr = c->windowRect();
+    renderWindow(*c, surface, {origin.x + cr.left, origin.y + cr.top}, clientArea);
   }
 }
 
@@ -1046,7 +1036,7 @@ Rect staleArea() {
       if (((ra[x] ^ rb[x]) & 0xFFFFFFu) == 0) continue;
       const Rect px{x, y, x + 1, y + 1};
       if (insideAny(pending, px)) continue;
-      diff = diff.empty() ? px : bounds(diff, px);
+      diff = diff.empty() ? px : diff.bounds(px);
     }
   }
   cairo_surface_destroy(fresh);
@@ -1071,11 +1061,11 @@ void render() {
   // What a paint handler invalidates inside what is being repainted is on the picture already; what
   // it invalidates elsewhere is repainted in a further pass (left for the next render after a few).
   for (int pass = 0; pass < 3 && !s.dirty.empty(); ++pass) {
-    std::vector<Rect> todo;
-    todo.swap(s.dirty);
-    for (const Rect& r : todo) paintRect(s.screen, r);
-    std::erase_if(s.dirty, [&](const Rect& r) { return insideAny(todo, r); });
-    for (const Rect& r : todo) addRect(painted, r);
+    std::vector<Rect> thisPass;
+    thisPass.swap(s.dirty);
+    for (const Rect& r : thisPass) paintRect(s.screen, r);
+    std::erase_if(s.dirty, [&](const Rect& r) { return insideAny(thisPass, r); });
+    for (const Rect& r : thisPass) addRect(painted, r);
   }
   if (painted.empty() && s.unshown.empty()) return;
   cairo_surface_flush(s.screen);
