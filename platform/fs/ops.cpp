@@ -57,14 +57,19 @@ std::string givenName(std::string_view path) {
 // Durable writes share one temporary name per target, so they take turns.
 std::mutex g_durableMutex;
 
+// The temporary of a durable write to `target`, in its folder (an existing one of any letter case).
+stdfs::path durableTemporary(const stdfs::path& target, bool* found = nullptr) {
+  const stdfs::path folder = target.parent_path();
+  return folder / detail::matchChild(folder, target.filename().string() + std::string(detail::kTempSuffix), found);
+}
+
 bool durableWrite(const stdfs::path& target, const std::function<bool(int fd, Error& err)>& fill,
                   Error* out) {
   std::lock_guard<std::mutex> lock(g_durableMutex);
   const stdfs::path folder = target.parent_path();
   if (typeOf(folder) != stdfs::file_type::directory) return fail(out, Error::NotFound);
   if (typeOf(target) == stdfs::file_type::directory) return fail(out, Error::AccessDenied);
-  const stdfs::path temp =
-      folder / detail::matchChild(folder, target.filename().string() + std::string(detail::kTempSuffix));
+  const stdfs::path temp = durableTemporary(target);
 
   Backend& b = backend();
   Error err = Error::None;
@@ -203,8 +208,7 @@ bool removeDurableTemporary(std::string_view path, Error* err) {
   const stdfs::path folder = host.parent_path();
   if (typeOf(folder) != stdfs::file_type::directory) return succeed(err);
   bool found = false;
-  const stdfs::path temp =
-      folder / detail::matchChild(folder, host.filename().string() + std::string(detail::kTempSuffix), &found);
+  const stdfs::path temp = durableTemporary(host, &found);
   if (!found) return succeed(err);
   if (linkTypeOf(temp) == stdfs::file_type::directory) return fail(err, Error::AccessDenied);
   Error e = Error::None;
