@@ -376,6 +376,7 @@ void CMonitorDlg::OnBnClickedChannel(int n) {
   for (int k = 1; k <= 3; ++k) setDlgItemText(1306 + k, std::to_string(k) + (k == n ? "# 锁定" : "#"));
   const int page = item<TabCtrl>(kTab)->getCurSel();
   p.pageRedraw = page;
+  loop_.shownChannel = n;  // the next tick has nothing more to redraw for it
 }
 
 void CMonitorDlg::OnTcnSelchangeTab() {
