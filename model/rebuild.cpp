@@ -101,7 +101,7 @@ bool leftOut(const TestRecord& r) {
 constexpr int kResumeMargin = 8;
 
 // The bytes of a record that the rebuild reads or writes: marker and values (with the marker's padding)
-// in ten words, then time and the two leave-out flag bytes in one word.
+// in ten words, then time, the two leave-out flag bytes and the kept-minute mark in one word.
 constexpr std::size_t kMarkerAndValues = offsetof(TestRecord, time);
 static_assert(offsetof(TestRecord, valuesA) + sizeof(TestRecord::valuesA) == kMarkerAndValues,
               "the time follows the values");
@@ -129,6 +129,7 @@ class Digest {
     std::memcpy(&last, r.time, sizeof r.time);
     last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[0])) << 40;
     last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[5])) << 48;
+    last |= static_cast<std::uint64_t>(static_cast<unsigned char>(r.tail2[record_values::kMinuteMarkByte])) << 56;
     lane_[10] = step(lane_[10], last);
   }
   std::uint64_t value() const {

@@ -319,8 +319,8 @@ static_assert(std::is_trivially_copyable_v<RebuildResume> && sizeof(RebuildResum
 
 // A rebuild goes on from where the one before it stood when the list's first records still read as it
 // left them. Whatever happens to the list between two rebuilds (readings appended over the end record,
-// an earlier reading corrected or left out, a marker changed, the gauges or the standard changed, the
-// end record moved back), the list must come out byte for byte as a rebuild from the first record
+// an earlier reading corrected or left out, a marker or a kept minute's mark changed, the gauges or the
+// standard changed, the end record moved back), the list must come out byte for byte as a rebuild from the first record
 // leaves it.
 TEST(RebuildReadings, GoingOnFromTheLastRebuildEqualsRebuildingFromTheStart) {
   for (const unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
@@ -340,6 +340,8 @@ TEST(RebuildReadings, GoingOnFromTheLastRebuildEqualsRebuildingFromTheStart) {
         r = leftOut(0.01f * static_cast<float>(pick(300)), pick(2) == 0 ? 0 : 5, pick(2) == 0 ? 0x40 : 0x01);
       } else if (pick(15) == 0) {
         r = ownMinute(0.01f * static_cast<float>(pick(300)), static_cast<float>(pick(400)));
+      } else if (pick(15) == 0) {
+        r = keptMinute(0.01f * static_cast<float>(pick(300)), static_cast<float>(pick(400)));
       } else {
         r = raw(false, load, 0.01f * static_cast<float>(pick(300)), 0.01f * static_cast<float>(pick(300)));
       }
@@ -370,6 +372,11 @@ TEST(RebuildReadings, GoingOnFromTheLastRebuildEqualsRebuildingFromTheStart) {
         JDQFile::SetEmptyMarks(list[at]);
         list.resize(at + 1);
         p.readingCount = static_cast<int>(at);
+      } else if (what == 7 && list.size() > 2) {
+        // An earlier reading's kept minute marked or unmarked.
+        char& mark = list[static_cast<std::size_t>(pick(static_cast<int>(list.size()) - 1))]
+                         .tail2[record_values::kMinuteMarkByte];
+        mark = mark == record_values::kMinuteKept ? '\0' : record_values::kMinuteKept;
       } else if (what == 6 && list.size() > 12) {
         // An end record inside the records counted: the rebuild stops there.
         JDQFile::SetEmptyMarks(list[list.size() - 6]);
