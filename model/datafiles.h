@@ -79,7 +79,8 @@ int LoadTestFile(const std::string& path, std::vector<TestRecord>& records);
 // it, only differing records rewritten (all or none across a power loss) and a longer tail that holds
 // no reading cut off; `records` becomes the list with one end record appended, as LoadTestFile gives
 // it. False, with nothing written and `records` left, when some record of the list is neither a reading
-// nor an empty record in either file: that is no test file to go on with.
+// nor an empty record in either file: that is no test file to go on with. A file of the older "kbx"
+// layout is taken as loaded (true when `records` holds it).
 bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& parameter);
 // Whether every record of a list is a reading or an empty record, as every writer of a test file
 // leaves them.

@@ -16,6 +16,9 @@ static_assert(std::endian::native == std::endian::little, "records are stored as
 
 namespace {
 
+// A test file of the older layout (267-byte records), named by its "kbx" suffix.
+bool oldLayout(const std::string& path) { return path.size() >= 3 && path.compare(path.size() - 3, 3, "kbx") == 0; }
+
 constexpr std::size_t kRec = kTestRecordDiskSize;     // 311
 constexpr std::size_t kOldRec = kTestRecordOldDiskSize;  // 267
 constexpr std::size_t kTextsOffset = 82;   // text1, text2, text3: 100 bytes
@@ -296,9 +299,10 @@ int UpdateOneRecordText(const std::string& path, int k, const std::vector<TestRe
 
 bool MendTestCopies(const std::string& path, std::vector<TestRecord>& records, const Parameter& p) {
   const int board = p.boardFlag.load();
-  const bool old = path.size() >= 3 && path.compare(path.size() - 3, 3, "kbx") == 0;
+  // A file of the older layout is taken as it was loaded: its copies are not mended.
+  if (oldLayout(path)) return !records.empty();
   std::string file, copy;
-  if (path.empty() || old || !filejournal::ReadRecovered(path, file)) return false;
+  if (path.empty() || !filejournal::ReadRecovered(path, file)) return false;
   const std::string backup = BackupPathFor(path, board);
   const long long most = static_cast<long long>(kMaxTestRecords + 1) * static_cast<long long>(kRec);
   const long long copySize = fs::isFolder(GetSdCardDir(board)) ? fs::fileSize(backup) : -1;
@@ -367,7 +371,7 @@ bool LooksLikeTestRecords(const std::vector<TestRecord>& records) {
 int LoadTestFile(const std::string& path, std::vector<TestRecord>& records) {
   std::string data;
   if (path.empty()) return 0;
-  const bool old = path.size() >= 3 && path.compare(path.size() - 3, 3, "kbx") == 0;
+  const bool old = oldLayout(path);
   const std::size_t size = old ? kOldRec : kRec;
   // A file longer than any test can be is no test file: it is never read into memory.
   if (fs::fileSize(path) > static_cast<long long>(kMaxTestRecords + 1) * static_cast<long long>(size)) return 0;

@@ -268,6 +268,12 @@ TEST_F(TestFile, OlderKbxFileIsReadWith267ByteRecords) {
   std::vector<TestRecord> loaded;
   ASSERT_EQ(JDQFile::LoadTestFile("\\Storage Card\\OLD.kbx", loaded), 1);
   ASSERT_EQ(loaded.size(), 74u);
+  // A running test of that layout is taken up as loaded, its file as it was.
+  Parameter p;
+  p.boardFlag = 1;
+  EXPECT_TRUE(JDQFile::MendTestCopies("\\Storage Card\\OLD.kbx", loaded, p));
+  EXPECT_EQ(loaded.size(), 74u);
+  EXPECT_EQ(readAll("\\Storage Card\\OLD.kbx"), old);
   for (int k : {0, 2, 40, 72}) {
     SCOPED_TRACE(k);
     const TestRecord& r = loaded[k];
