@@ -199,6 +199,13 @@ bool UploadLink::writeText(const std::string& text) {
 // ---------------------------------------------------------------------------------------------------
 // The upload cycle.
 
+void UploadLink::releaseBuiltInLocked(int n) {
+  if (item_ == Item::Record && builtIn_.channel == n) {
+    item_ = Item::None;
+    currentBuiltIn_.store(0);
+  }
+}
+
 int UploadLink::pick(int which) {
   for (int n = 1; n <= 3; ++n) {
     Parameter& p = channel(n);
@@ -207,10 +214,7 @@ int UploadLink::pick(int which) {
     // Nothing left in the queue to wait for (the test ended, the queue was dropped): the route is free.
     if (which == 0) {
       std::lock_guard<std::mutex> lock(m_);
-      if (item_ == Item::Record && builtIn_.channel == n) {
-        item_ = Item::None;
-        currentBuiltIn_.store(0);
-      }
+      releaseBuiltInLocked(n);
     }
     readyOf(p, which).store(1);
   }
@@ -242,10 +246,7 @@ int UploadLink::holdBackAndPick(int which, int n) {
   {
     std::lock_guard<std::mutex> lock(m_);
     heldBack_[static_cast<std::size_t>(which)][static_cast<std::size_t>(n - 1)] = ++holdBacks_;
-    if (which == 0 && item_ == Item::Record && builtIn_.channel == n) {
-      item_ = Item::None;
-      currentBuiltIn_.store(0);
-    }
+    if (which == 0) releaseBuiltInLocked(n);
     if (which == 1 && currentBox_.load() == n) currentBox_.store(0);
   }
   readyOf(p, which).store(1);
@@ -325,10 +326,7 @@ void UploadLink::builtInStep() {
       p.moduleTestRequest.store(0);
       {
         std::lock_guard<std::mutex> lock(m_);
-        if (item_ == Item::Record && builtIn_.channel == n) {
-          item_ = Item::None;
-          currentBuiltIn_.store(0);
-        }
+        releaseBuiltInLocked(n);
       }
       p.moduleReady.store(1);
       p.moduleWaitCycles.store(0);

@@ -130,6 +130,8 @@ class UploadLink {
   bool writeText(const std::string& text);
 
   int route() const;
+  // Under m_: the built-in route's record of channel n, if it is the item outstanding, is no longer.
+  void releaseBuiltInLocked(int n);
   // The channel a route works on: the one with a record outstanding, else the first with a record
   // that is not held back, else the one held back longest.
   int pick(int which);
