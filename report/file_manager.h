@@ -24,7 +24,7 @@ struct TestFileEntry {
   std::string path;       // folder + name
   std::int64_t time = 0;  // creation time in local time; 0 before 1900
   int isFile = 1;         // 0 for a storage header row
-  int size = 0;
+  std::int64_t size = 0;  // bytes
   byte marked = 0;
 };
 
