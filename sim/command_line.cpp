@@ -10,15 +10,17 @@ namespace sim {
 
 namespace {
 
-std::string usageItem(const CommandOption& o) {
-  std::string item = o.name;
+// An option as its usage and help name it: "--name", "--name VALUE" or "--name [VALUE]".
+std::string head(const CommandOption& o) {
   switch (o.takes) {
     case CommandOption::Takes::Nothing: break;
-    case CommandOption::Takes::Value: item += " " + o.value; break;
-    case CommandOption::Takes::OptionalValue: item += " [" + o.value + "]"; break;
+    case CommandOption::Takes::Value: return o.name + " " + o.value;
+    case CommandOption::Takes::OptionalValue: return o.name + " [" + o.value + "]";
   }
-  return o.required ? item : "[" + item + "]";
+  return o.name;
 }
+
+std::string usageItem(const CommandOption& o) { return o.required ? head(o) : "[" + head(o) + "]"; }
 
 const CommandOption* find(const CommandLine& line, const std::string& name) {
   for (const CommandOption& o : line.options)
@@ -65,11 +67,8 @@ std::string helpText(const CommandLine& line) {
   std::size_t width = 0;
   std::vector<std::string> heads;
   for (const CommandOption& o : line.options) {
-    std::string head = o.name;
-    if (o.takes == CommandOption::Takes::Value) head += " " + o.value;
-    if (o.takes == CommandOption::Takes::OptionalValue) head += " [" + o.value + "]";
-    width = std::max(width, head.size());
-    heads.push_back(head);
+    heads.push_back(head(o));
+    width = std::max(width, heads.back().size());
   }
   // Each help text wrapped at the usage's width, under its own column.
   const std::size_t column = 2 + width + 2;

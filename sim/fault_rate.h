@@ -19,8 +19,6 @@ class FaultRate {
   bool active() const { return count_ != 0 || every_ > 0; }
   // The n of every n-th (0 when the rate is a count).
   int every() const { return every_; }
-  // The count of next replies (negative: every reply).
-  int count() const { return count_; }
 
   // Whether the fault hits this reply; counts the reply.
   bool take() {
