@@ -126,13 +126,8 @@ void checkOperation(char op, const Tree& before, const Tree& after, const file_o
   }
 }
 
-// A name of the card from the input's bytes, as a host may hold it: no '/' and no zero byte, not "."
-// or ".." ('\\' is allowed: such a file is never listed).
-std::string nameOf(std::string bytes) {
-  bytes.erase(std::remove_if(bytes.begin(), bytes.end(), [](char c) { return c == '/' || c == '\0'; }), bytes.end());
-  if (bytes.size() > 120) bytes.resize(120);
-  return bytes == "." || bytes == ".." ? std::string() : bytes;
-}
+// A name of the card from the input's bytes, as a host may hold it.
+std::string nameOf(const std::string& bytes) { return fuzz::hostName(bytes, 120); }
 
 void create(const std::string& folder, const std::string& name, const std::string& content) {
   fsys::create_directories(host(folder));

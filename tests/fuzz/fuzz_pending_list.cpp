@@ -47,10 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& flags = in[0];
   std::vector<std::string> running;
   for (std::size_t i = 1; i + 1 < in.size(); i += 2) {
-    std::string name = in[i];
-    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '/' || c == '\0'; }), name.end());
-    if (name.size() > 100) name.resize(100);
-    if (name.empty() || name == "." || name == ".." || fsys::exists(card / name)) continue;
+    const std::string name = fuzz::hostName(in[i], 100);
+    if (name.empty() || fsys::exists(card / name)) continue;
     // A file's journals ("<name>.jrn", "<name>.jnl") are the storage's own: not a name to list.
     const std::string tail = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
     if (tail == ".jrn" || tail == ".jnl") continue;

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +78,14 @@ inline std::string read(const std::string& path) {
 // Whether a queue slot (from its first four bytes) is still to be sent: not marked "OVER" or "0000".
 inline bool pendingSlot(const std::string& slot) {
   return slot.compare(0, 4, "OVER") != 0 && slot.compare(0, 4, "0000") != 0;
+}
+
+// A file name from the input's bytes, as a host may hold it: no '/' and no zero byte, at most `most`
+// bytes, and "" for "." and ".." ('\\' is allowed: such a file is never listed).
+inline std::string hostName(std::string bytes, std::size_t most) {
+  bytes.erase(std::remove_if(bytes.begin(), bytes.end(), [](char c) { return c == '/' || c == '\0'; }), bytes.end());
+  if (bytes.size() > most) bytes.resize(most);
+  return bytes == "." || bytes == ".." ? std::string() : bytes;
 }
 
 }  // namespace fuzz

@@ -38,11 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& flags = in[0];
   std::map<std::string, long long> files;
   for (std::size_t i = 1; i < in.size(); ++i) {
-    std::string name = in[i];
-    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '/' || c == '\0'; }), name.end());
-    if (name.size() > 100) name.resize(100);
+    std::string name = fuzz::hostName(in[i], 100);
     if (!name.empty() && (static_cast<unsigned char>(name[0]) & 1)) name += ".msi";
-    if (name.empty() || name == "." || name == ".." || fsys::exists(usb / name)) continue;
+    if (name.empty() || fsys::exists(usb / name)) continue;
     const unsigned char f = i - 1 < flags.size() ? static_cast<unsigned char>(flags[i - 1]) : 0;
     if (f & 1) {
       fsys::create_directories(usb / name);

@@ -11,11 +11,12 @@
 #include "model/datafiles.h"
 #include "model/parameter.h"
 #include "tests/fuzz/fuzz_root.h"
+#include "tests/upload_link/upload_channels.h"
 #include "upload/upload_link.h"
 
 namespace {
 
-std::string queuePath(int n, int which) { return "\\Storage Card\\C" + std::to_string(n) + (which == 0 ? ".gps" : ".gpsw"); }
+using uploadtest::queuePath;
 
 // The input read as a stream of bytes and of blocks (a length byte and that many bytes).
 struct Stream {
@@ -83,17 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::freshRoot();
   Stream in{data, data + size};
   auto channels = std::make_unique<std::array<Parameter, 3>>();
-  for (int n = 1; n <= 3; ++n) {
-    Parameter& p = (*channels)[static_cast<std::size_t>(n - 1)];
-    p.channelName = std::to_string(n);
-    p.ParameterList.setChannelNumber(n);
-    p.ParameterList.extendWithDefaults();
-    p.boardFlag = 1;
-    p.testRunning = 1;
-    std::lock_guard<std::mutex> lock(p.queueLock);
-    p.moduleQueuePath = queuePath(n, 0);
-    p.boxQueuePath = queuePath(n, 1);
-  }
+  uploadtest::setUpChannels(*channels);
   (*channels)[0].ParameterList.set(56, static_cast<float>(in.byte() % 4));  // the route
   std::map<std::string, std::string> expected;
   for (int n = 1; n <= 3; ++n)

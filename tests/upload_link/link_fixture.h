@@ -20,6 +20,7 @@
 #include "platform/clock/clock.h"
 #include "platform/fs/fs.h"
 #include "sim/module_sim.h"
+#include "tests/upload_link/upload_channels.h"
 #include "upload/upload_link.h"
 
 namespace uploadtest {
@@ -51,17 +52,7 @@ class LinkFixture : public ::testing::Test {
   // The channel records as a restarted program has them: settings and queue-file names, queues empty.
   void freshChannels() {
     channels_ = std::make_unique<std::array<Parameter, 3>>();
-    for (int n = 1; n <= 3; ++n) {
-      Parameter& p = ch(n);
-      p.channelName = std::to_string(n);
-      p.ParameterList.setChannelNumber(n);
-      p.ParameterList.extendWithDefaults();
-      p.boardFlag = 1;
-      p.testRunning = 1;
-      std::lock_guard<std::mutex> lock(p.queueLock);
-      p.moduleQueuePath = "\\Storage Card\\C" + std::to_string(n) + ".gps";
-      p.boxQueuePath = "\\Storage Card\\C" + std::to_string(n) + ".gpsw";
-    }
+    uploadtest::setUpChannels(*channels_);
   }
   void TearDown() override {
     link.reset();
@@ -115,9 +106,8 @@ class LinkFixture : public ::testing::Test {
   }
   // The slots of a channel's queue file.
   std::vector<std::string> slots(int n, int which) {
-    const std::string name = "C" + std::to_string(n) + (which == 0 ? ".gps" : ".gpsw");
     std::string data;
-    platform::fs::readFile("\\Storage Card\\" + name, data);
+    platform::fs::readFile(uploadtest::queuePath(n, which), data);
     std::vector<std::string> out;
     for (std::size_t at = 0; at + 128 <= data.size(); at += 128) out.push_back(data.substr(at, 128));
     return out;
