@@ -22,27 +22,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/thread_time.h"
 #include "platform/fs/fs.h"
 #include "report/file_operations.h"
 
 namespace {
 
+using bench::threadCpuUs;
+using bench::threadUserUs;
+
 namespace fs = platform::fs;
 namespace fsys = std::filesystem;
 
 const std::string kExportFolder = "\\Hard Disk\\718C测试数据文件\\";
-
-double threadCpuUs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
-}
-
-double threadUserUs() {
-  rusage u{};
-  getrusage(RUSAGE_THREAD, &u);
-  return static_cast<double>(u.ru_utime.tv_sec) * 1e6 + static_cast<double>(u.ru_utime.tv_usec);
-}
 
 // A device root whose card holds `n` test files of 74 records each, and a U-disk.
 struct Root {

@@ -159,29 +159,41 @@ void report(benchmark::State& state, const std::string& name, const std::vector<
   }
 }
 
+// One iteration of a benchmark: measure(i) for each program i of `count` in turns, in two rounds when
+// there are two programs; the iteration's time is the whole. Returns the number of rounds.
+template <class Measure>
+int measureInTurns(benchmark::State& state, std::size_t count, Measure&& measure) {
+  const int rounds = count > 1 ? 2 : 1;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int round = 0; round < rounds; ++round)
+      for (std::size_t i = 0; i < count; ++i) measure(i);
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+  }
+  return rounds;
+}
+
+// The share of one core (percent) that the run's Main takes over the next 20 s of wall time.
+double cpuPercentOver20s(const Run& run, benchmark::State& state) {
+  const double c0 = cpuSeconds(run.main);
+  const auto w0 = Clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(20));
+  const double c1 = cpuSeconds(run.main);
+  const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
+  if (!run.alive()) state.SkipWithError("Main ended during the measurement");
+  return 100.0 * (c1 - c0) / wall;
+}
+
 void BM_MainPollingThree(benchmark::State& state) {
   const bool sdl = state.range(0) == 1;
   const int readings = state.range(0) == 2 ? -1 : 0;
   const std::vector<std::string> mains = programs();
-  const int rounds = mains.size() > 1 ? 2 : 1;
   std::vector<double> cpu(mains.size(), 0.0);
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    for (int round = 0; round < rounds; ++round) {
-      for (std::size_t i = 0; i < mains.size(); ++i) {
-        Run run(mains[i], readings, 60.0, sdl);
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        const double c0 = cpuSeconds(run.main);
-        const auto w0 = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(20));
-        const double c1 = cpuSeconds(run.main);
-        const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
-        if (!run.alive()) state.SkipWithError("Main ended during the measurement");
-        cpu[i] += 100.0 * (c1 - c0) / wall;
-      }
-    }
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-  }
+  const int rounds = measureInTurns(state, mains.size(), [&](std::size_t i) {
+    Run run(mains[i], readings, 60.0, sdl);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    cpu[i] += cpuPercentOver20s(run, state);
+  });
   report(state, "cpu_percent", cpu, rounds);
 }
 BENCHMARK(BM_MainPollingThree)->ArgName("display")->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
@@ -191,47 +203,27 @@ void BM_MainReportPageShown(benchmark::State& state) {
   // table first at the left, the s-lgt curve last at the right.
   const std::string tap = state.range(0) == 1 ? "Main 102 1240 535 500" : "Main 102 1240 10 500";
   const std::vector<std::string> mains = programs();
-  const int rounds = mains.size() > 1 ? 2 : 1;
   std::vector<double> cpu(mains.size(), 0.0);
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    for (int round = 0; round < rounds; ++round) {
-      for (std::size_t i = 0; i < mains.size(); ++i) {
-        Run run(mains[i], 3000, 1.0, false, tap);
-        std::this_thread::sleep_for(std::chrono::seconds(8));
-        if (!fsys::exists(run.root / "taps" / "01.tap.done")) state.SkipWithError("Main did not tap the tab");
-        const double c0 = cpuSeconds(run.main);
-        const auto w0 = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(20));
-        const double c1 = cpuSeconds(run.main);
-        const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
-        if (!run.alive()) state.SkipWithError("Main ended during the measurement");
-        cpu[i] += 100.0 * (c1 - c0) / wall;
-      }
-    }
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-  }
+  const int rounds = measureInTurns(state, mains.size(), [&](std::size_t i) {
+    Run run(mains[i], 3000, 1.0, false, tap);
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    if (!fsys::exists(run.root / "taps" / "01.tap.done")) state.SkipWithError("Main did not tap the tab");
+    cpu[i] += cpuPercentOver20s(run, state);
+  });
   report(state, "cpu_percent", cpu, rounds);
 }
 BENCHMARK(BM_MainReportPageShown)->ArgName("page")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 void BM_MainResidentThreeLargeTests(benchmark::State& state) {
   const std::vector<std::string> mains = programs();
-  const int rounds = mains.size() > 1 ? 2 : 1;
   std::vector<double> rss(mains.size(), 0.0), peak(mains.size(), 0.0);
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    for (int round = 0; round < rounds; ++round) {
-      for (std::size_t i = 0; i < mains.size(); ++i) {
-        Run run(mains[i], 20000, 1.0, false);
-        std::this_thread::sleep_for(std::chrono::seconds(10));
-        if (!run.alive()) state.SkipWithError("Main ended during the measurement");
-        rss[i] += statusMb(run.main, "VmRSS");
-        peak[i] += statusMb(run.main, "VmHWM");
-      }
-    }
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
-  }
+  const int rounds = measureInTurns(state, mains.size(), [&](std::size_t i) {
+    Run run(mains[i], 20000, 1.0, false);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    if (!run.alive()) state.SkipWithError("Main ended during the measurement");
+    rss[i] += statusMb(run.main, "VmRSS");
+    peak[i] += statusMb(run.main, "VmHWM");
+  });
   report(state, "rss_mb", rss, rounds);
   report(state, "peak_mb", peak, rounds);
 }

@@ -23,27 +23,18 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/thread_time.h"
 #include "model/computations.h"
 #include "tests/endtoend/instrument.h"
 
 namespace {
 
+using bench::threadCpuUs;
+using bench::threadUserUs;
+
 namespace fs = platform::fs;
 
 constexpr int kPerLevel = 20;
-
-double threadCpuUs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) / 1e3;
-}
-
-// The thread's CPU time in the program itself (user), the rest being the kernel's on its behalf.
-double threadUserUs() {
-  rusage u{};
-  getrusage(RUSAGE_THREAD, &u);
-  return static_cast<double>(u.ru_utime.tv_sec) * 1e6 + static_cast<double>(u.ru_utime.tv_usec);
-}
 
 // The thread's page faults so far (each a trip through the kernel that a copy into fresh memory costs).
 long long threadFaults() {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/thread_time.h"
 #include "app/monitor_dialogs.h"
 #include "app/monitor_dlg.h"
 #include "calib_ui/calib_dialogs.h"
@@ -32,6 +33,8 @@
 using namespace platform::ui;
 
 namespace {
+
+using bench::threadCpuUs;
 
 constexpr int kMain = 9901;
 constexpr int kPage = 9902;
@@ -191,12 +194,6 @@ void BM_RealMainWindowIdleTick(benchmark::State& st) {
   });
 }
 BENCHMARK(BM_RealMainWindowIdleTick)->Unit(benchmark::kMillisecond);
-
-double threadCpuUs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e6 + static_cast<double>(ts.tv_nsec) / 1e3;
-}
 
 // One idle tick and one full repaint of the real main window in turns, each timed by the thread's CPU
 // time: their means and the ratio of the tick to the full repaint, from the same run. The tick is the
